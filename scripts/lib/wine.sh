@@ -1,0 +1,107 @@
+# Sourced by the project's scripts: runs Win32 programs under Wine with the project's own prefix,
+# a Japanese locale (code page 932), a display and a PulseAudio null sink. Each service is started
+# only when none is reachable, and trilvo_services_stop stops exactly what was started here.
+
+TRILVO_SINK=trilvo_sink
+TRILVO_STARTED_PIDS=()
+TRILVO_STARTED_DIRS=()
+
+trilvo_wine_env() {  # $1: build directory
+  export WINEPREFIX="$(cd "$1" && pwd)/wineprefix"
+  export WINEARCH=win32
+  export WINEDEBUG=-all
+  export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+  # No installer pop-ups, no debugger lingering after a crash.
+  export WINEDLLOVERRIDES="${TRILVO_DLL_OVERRIDES:-mscoree,mshtml,winedbg.exe=}"
+}
+
+trilvo_prefix_ready() { [ -f "$WINEPREFIX/system.reg" ] && [ -f "$WINEPREFIX/.trilvo-ready" ]; }
+
+trilvo_ensure_prefix() {
+  trilvo_prefix_ready && return 0
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  (
+    flock 9
+    if ! trilvo_prefix_ready; then
+      wineboot -i >/dev/null 2>&1
+      # Without a window manager every hide/destroy of a managed window stalls about 2 s.
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+      wineserver -w
+      touch "$WINEPREFIX/.trilvo-ready"
+    fi
+  ) 9>"$WINEPREFIX.lock"
+}
+
+trilvo_display_reachable() {
+  [ -n "${DISPLAY:-}" ] || return 1
+  local n="${DISPLAY#*:}"; n="${n%%.*}"
+  [ -S "/tmp/.X11-unix/X$n" ]
+}
+
+trilvo_ensure_display() {
+  trilvo_display_reachable && return 0
+  local fifo; fifo=$(mktemp -u); mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  TRILVO_STARTED_PIDS+=($!)
+  local n; read -r -t 20 n <"$fifo"; rm -f "$fifo"
+  [ -n "$n" ] || { echo "wine.sh: Xvfb did not start" >&2; return 1; }
+  export DISPLAY=":$n"
+}
+
+trilvo_pulse_reachable() {
+  [ -n "${PULSE_SERVER:-}" ] || return 1
+  [ -S "${PULSE_SERVER#unix:}" ] && pactl info >/dev/null 2>&1
+}
+
+trilvo_ensure_pulse() {
+  trilvo_pulse_reachable && return 0
+  local dir; dir=$(mktemp -d /tmp/trilvo-pulse.XXXXXX)
+  TRILVO_STARTED_DIRS+=("$dir")
+  mkdir -p "$dir/home" "$dir/runtime"
+  HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime" PULSE_RUNTIME_PATH="$dir/runtime" \
+    pulseaudio --daemonize=no --exit-idle-time=-1 --use-pid-file=no -n \
+      --load="module-null-sink sink_name=$TRILVO_SINK" \
+      --load="module-native-protocol-unix socket=$dir/native" >"$dir/log" 2>&1 &
+  TRILVO_STARTED_PIDS+=($!)
+  export PULSE_SERVER="unix:$dir/native"
+  local i
+  for i in $(seq 1 100); do
+    pactl info >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  pactl info >/dev/null 2>&1 || { echo "wine.sh: PulseAudio did not start" >&2; return 1; }
+  pactl set-default-sink "$TRILVO_SINK" >/dev/null 2>&1
+  pactl set-default-source "$TRILVO_SINK.monitor" >/dev/null 2>&1
+  # A low-latency reader on the monitor makes the sink render in small blocks, so the first
+  # recorded buffer arrives in about 0.2 s instead of 2 s.
+  parec --latency-msec=20 -d "$TRILVO_SINK.monitor" >/dev/null 2>&1 &
+  TRILVO_STARTED_PIDS+=($!)
+}
+
+trilvo_services_start() {  # $1: build directory
+  trilvo_wine_env "$1"
+  trilvo_ensure_prefix || return 1
+  wineserver -p30 </dev/null >/dev/null 2>&1   # detaches; exits at once if one is running
+  trilvo_ensure_display || return 1
+  trilvo_ensure_pulse || return 1
+}
+
+trilvo_services_stop() {
+  local pid dir
+  for pid in "${TRILVO_STARTED_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${TRILVO_STARTED_PIDS[@]}"; do wait "$pid" 2>/dev/null; done
+  for dir in "${TRILVO_STARTED_DIRS[@]}"; do rm -rf "$dir"; done
+  TRILVO_STARTED_PIDS=(); TRILVO_STARTED_DIRS=()
+}
+
+# Runs one Win32 program; its output goes through temporary files (Wine's helper processes would
+# otherwise inherit the caller's pipes and keep them open) and is converted from Shift-JIS.
+trilvo_wine_run() {
+  local out; out=$(mktemp /tmp/trilvo-out.XXXXXX)
+  wine "$@" >"$out.1" 2>"$out.2" </dev/null
+  local rc=$?
+  iconv -f CP932 -t UTF-8 -c <"$out.1"
+  iconv -f CP932 -t UTF-8 -c <"$out.2" >&2
+  rm -f "$out" "$out.1" "$out.2"
+  return $rc
+}

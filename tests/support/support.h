@@ -1,0 +1,66 @@
+// Test support shared by every test program: WAV files made on the fly, a memory device context
+// with readable pixels, message-box capture, waiting for window messages with a bound.
+#pragma once
+
+#include <windows.h>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// ---- WAV files ----
+struct WavChunk {
+    std::string id;                 // four characters
+    std::vector<uint8_t> body;
+    int32_t declaredSize = -1;      // -1: the body's size
+};
+
+// Format chunk body (16 bytes, or 18 with cbSize when withCbSize).
+std::vector<uint8_t> FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits,
+                             bool withCbSize = false);
+// Interleaved samples: 8-bit values are stored as unsigned bytes (value + 128).
+std::vector<uint8_t> Samples8(const std::vector<int>& values);
+std::vector<uint8_t> Samples16(const std::vector<int>& values);
+// A sine of `amplitude` at `frequency` Hz, `count` samples at `rate`, rounded to integers.
+std::vector<int> Sine(double amplitude, double frequency, double rate, int count);
+// RIFF/WAVE file from chunks (pad bytes added after odd chunks); riffSize -1: computed.
+std::vector<uint8_t> RiffFile(const std::vector<WavChunk>& chunks, int32_t riffSize = -1,
+                              const char* form = "WAVE");
+// Canonical PCM file: "fmt " (16 bytes) then "data".
+std::vector<uint8_t> PcmFile(uint16_t channels, uint32_t rate, uint16_t bits,
+                             const std::vector<uint8_t>& data);
+// Writes bytes to a file in the test's temporary directory and returns its full path.
+std::string WriteTempFile(const char* name, const std::vector<uint8_t>& bytes);
+std::string TempDirectory();
+
+// ---- Pixels ----
+// A memory DC with a 32-bpp top-down DIB section selected; pixels read as 0x00RRGGBB.
+struct MemoryCanvas {
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ previous = nullptr;
+    uint32_t* bits = nullptr;
+    int width = 0, height = 0;
+};
+bool CreateCanvas(MemoryCanvas& canvas, int width, int height, DWORD fillRgb = 0xFFFFFF);
+void DestroyCanvas(MemoryCanvas& canvas);
+uint32_t PixelAt(const MemoryCanvas& canvas, int x, int y);    // flushes GDI first
+inline uint32_t Rgb(int r, int g, int b) { return (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b); }
+
+// ---- Message boxes ----
+// Captures every message box the current thread shows and closes it with `answer`.
+struct CapturedBox {
+    std::string text;
+    std::string caption;
+    HWND owner = nullptr;
+    bool warningIcon = false;
+    bool anyIcon = false;
+};
+void BeginBoxCapture(int answer = IDOK);
+std::vector<CapturedBox> EndBoxCapture();
+const std::vector<CapturedBox>& CapturedBoxes();
+
+// ---- Messages ----
+// Pumps this thread's messages until `done()` is true or `timeoutMs` passes; returns done().
+bool PumpUntil(bool (*done)(void*), void* context, DWORD timeoutMs);
+// Pumps whatever is queued now (and what that posts) for a short while.
+void PumpPending(DWORD quietMs = 50);

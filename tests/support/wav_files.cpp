@@ -1,0 +1,93 @@
+// WAV files for tests, built byte by byte so that malformed files can be made too.
+#include "tests/support/support.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+void Put16(std::vector<uint8_t>& out, uint32_t v) { out.push_back(uint8_t(v)); out.push_back(uint8_t(v >> 8)); }
+void Put32(std::vector<uint8_t>& out, uint32_t v) { Put16(out, v & 0xFFFF); Put16(out, v >> 16); }
+void PutId(std::vector<uint8_t>& out, const std::string& id)
+{
+    for (int i = 0; i < 4; ++i) out.push_back(i < int(id.size()) ? uint8_t(id[i]) : uint8_t(' '));
+}
+}  // namespace
+
+std::vector<uint8_t> FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, bool withCbSize)
+{
+    std::vector<uint8_t> b;
+    const uint16_t align = uint16_t(channels * (bits / 8));
+    Put16(b, tag);
+    Put16(b, channels);
+    Put32(b, rate);
+    Put32(b, rate * align);
+    Put16(b, align);
+    Put16(b, bits);
+    if (withCbSize) Put16(b, 0);
+    return b;
+}
+
+std::vector<uint8_t> Samples8(const std::vector<int>& values)
+{
+    std::vector<uint8_t> out;
+    for (int v : values) out.push_back(uint8_t(v + 128));
+    return out;
+}
+
+std::vector<uint8_t> Samples16(const std::vector<int>& values)
+{
+    std::vector<uint8_t> out;
+    for (int v : values) Put16(out, uint16_t(int16_t(v)));
+    return out;
+}
+
+std::vector<int> Sine(double amplitude, double frequency, double rate, int count)
+{
+    std::vector<int> out(count);
+    for (int j = 0; j < count; ++j)
+        out[j] = int(std::lround(amplitude * std::sin(6.283185307179586 * frequency * j / rate)));
+    return out;
+}
+
+std::vector<uint8_t> RiffFile(const std::vector<WavChunk>& chunks, int32_t riffSize, const char* form)
+{
+    std::vector<uint8_t> body;
+    PutId(body, form);
+    for (const WavChunk& c : chunks) {
+        PutId(body, c.id);
+        Put32(body, c.declaredSize >= 0 ? uint32_t(c.declaredSize) : uint32_t(c.body.size()));
+        body.insert(body.end(), c.body.begin(), c.body.end());
+        if (c.body.size() % 2) body.push_back(0);
+    }
+    std::vector<uint8_t> file;
+    PutId(file, "RIFF");
+    Put32(file, riffSize >= 0 ? uint32_t(riffSize) : uint32_t(body.size()));
+    file.insert(file.end(), body.begin(), body.end());
+    return file;
+}
+
+std::vector<uint8_t> PcmFile(uint16_t channels, uint32_t rate, uint16_t bits, const std::vector<uint8_t>& data)
+{
+    return RiffFile({{"fmt ", FmtBody(1, channels, rate, bits)}, {"data", data}});
+}
+
+std::string TempDirectory()
+{
+    char path[MAX_PATH];
+    DWORD n = GetTempPathA(sizeof path, path);
+    std::string dir = (n > 0 && n < sizeof path) ? std::string(path) : std::string(".\\");
+    dir += "trilvo-tests\\";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+std::string WriteTempFile(const char* name, const std::vector<uint8_t>& bytes)
+{
+    std::string path = TempDirectory() + name;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return std::string();
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    return path;
+}
