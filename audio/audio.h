@@ -36,6 +36,8 @@ void StopPlayback();
 void EndRun(WAVEHDR* header);
 void ReportReadFailure();
 void ReportHeaderFailure(HGLOBAL runRecordHandle, int slot);
+// "オンメモリ再生中(STEREO)" or "(MONO)" in the cleared level panel (also used by Continue).
+void DrawOnMemoryPlaybackNotice();
 
 // ---- Monitor engine and dialog (monitor.cpp) ----
 INT_PTR CALLBACK NEWFILE(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

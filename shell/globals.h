@@ -145,6 +145,9 @@ static_assert(sizeof(StateRecord) == 18 * 4, "the state record has eighteen 32-b
 // Restores every record to its initial value (program start; tests call it between cases).
 void ResetGlobals();
 
+// Texts divide by the average bytes per second, which a file may give as 0: show 0 then.
+inline uint32_t DivideOrZero(uint32_t dividend, uint32_t divisor) { return divisor ? dividend / divisor : 0; }
+
 // Layout helpers: positions in the main window are multiples of columns and rows.
 inline int Col(int n) { return n * g.charWidth; }
 inline int Row(int n) { return n * g.lineHeight; }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <mmsystem.h>
+#include <shellapi.h>
 #include <cstdint>
 
 // ---- Startup (startup.cpp) ----
@@ -35,6 +36,10 @@ uint32_t MeasureDisk(const char* path);
 char* PadToWidth(char* text, int width);
 void SplitPath(const char* path, char* directory, char* name);
 const char* FindLastSeparator(const char* text, const char* separators);
+// Level panel helpers: fill it black; write a notice in yellow, transparent, at
+// (39 columns, 2 rows + a quarter row) in the device context's current font.
+void ClearLevelPanel(HDC dc);
+void DrawLevelPanelNotice(HDC dc, const char* text);
 
 // ---- Options dialog (options.cpp) ----
 INT_PTR CALLBACK OPTION(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
