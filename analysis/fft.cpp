@@ -1,10 +1,155 @@
-// PLACEHOLDER (FFT, real FFT and window table): empty bodies so the tree links while the real code is written.
-// The owner replaces this whole file.
+// Numerical core of the analyser: the radix-2 complex FFT, the real-input FFT built on one
+// complex transform of half length, and the window table with its key. Twiddle factors come
+// from rotation recurrences (sine and cosine once per stage or per bin), never evaluated per angle.
 #include "analysis/fft.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "shell/globals.h"
+
 double windowTable[kWindowTableSize];
-WindowKey windowKey = {0, 4};
-int PowerOfTwo(int) { return 1; }
-void ComplexFft(double*, double*, int, int) {}
-void RealFft(double*, double*, int) {}
-void BuildWindowTable(int) {}
+WindowKey windowKey = {0, kWindowRectangle};
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kTwoPi = 6.283185307179586;
+
+// Window coefficients of the rising half (see BuildWindowTable).
+constexpr double kHanningConstant = 0.5, kHanningCosine = 0.5;
+constexpr double kHammingConstant = 0.54, kHammingCosine = 0.46;
+constexpr double kBlackmanConstant = 0.42, kBlackmanCosine = 0.5, kBlackmanCosine2 = 0.08;
+
+// Exchanges entries into bit-reversed index order.
+void BitReverse(double* re, double* im, int n)
+{
+    const int half = n / 2;
+    int j = 0;
+    for (int i = 0; i <= n - 2; ++i) {
+        if (j >= i) {
+            std::swap(re[i], re[j]);
+            std::swap(im[i], im[j]);
+        }
+        int k = half;
+        while (j >= k && k > 0) {
+            j -= k;
+            k /= 2;
+        }
+        j += k;
+    }
+}
+
+// Allocates `count` doubles or ends the program: the analysis cannot go on without its scratch.
+double* AllocateOrExit(int count)
+{
+    double* p = static_cast<double*>(std::malloc(sizeof(double) * static_cast<size_t>(count)));
+    if (!p) std::exit(1);
+    return p;
+}
+
+} // namespace
+
+int PowerOfTwo(int n)
+{
+    int value = 1;
+    for (int i = 0; i < n; ++i) value *= 2;
+    return value;
+}
+
+int ClampFftExponent(int exponent)
+{
+    return std::min(std::max(exponent, kMinFftExponent), kMaxFftExponent);
+}
+
+void ComplexFft(double* re, double* im, int exponent, int direction)
+{
+    const int n = PowerOfTwo(exponent);
+    const int half = n / 2;
+    BitReverse(re, im, n);
+
+    double theta = kPi;
+    for (int m = 1; m <= half; m *= 2, theta /= 2.0) {
+        const double cs = std::cos(theta);
+        const double sn = direction < 0 ? -std::sin(theta) : std::sin(theta);
+        double wr = 1.0, wi = 0.0;
+        for (int j = 0; j < m; ++j) {
+            for (int k = j; k < n; k += 2 * m) {
+                const int p = k + m;
+                const double tr = re[p] * wr - im[p] * wi;
+                const double ti = im[p] * wr + re[p] * wi;
+                re[p] = re[k] - tr;
+                im[p] = im[k] - ti;
+                re[k] = re[k] + tr;
+                im[k] = im[k] + ti;
+            }
+            const double nextWr = cs * wr - sn * wi;
+            wi = sn * wr + cs * wi;
+            wr = nextWr;
+        }
+    }
+    if (direction < 0) {
+        for (int i = 0; i < n; ++i) {
+            re[i] /= n;
+            im[i] /= n;
+        }
+    }
+}
+
+void RealFft(double* re, double* im, int exponent)
+{
+    const int n = PowerOfTwo(exponent);
+    const int m = n / 2;
+    double* a = AllocateOrExit(m);
+    double* b = AllocateOrExit(m);
+
+    // Even samples into the real part, odd ones into the imaginary part; ascending order
+    // never overwrites a sample still to be read.
+    for (int i = 0; i < m; ++i) {
+        re[i] = re[2 * i];
+        im[i] = re[2 * i + 1];
+    }
+    ComplexFft(re, im, exponent - 1, -1);
+    re[m] = re[0];
+    im[m] = im[0];
+
+    // Split step; the angle is added up bin by bin, not recomputed as k * step.
+    const double step = kTwoPi / n;
+    double phi = 0.0;
+    for (int k = 0; k < m; ++k, phi += step) {
+        const double cs = std::cos(phi), sn = std::sin(phi);
+        const double ar = re[k], ai = im[k], br = re[m - k], bi = im[m - k];
+        a[k] = (ar + br + cs * (ai + bi) - sn * (ar - br)) / 2.0;
+        b[k] = ((ai - bi) - sn * (ai + bi) - cs * (ar - br)) / 2.0;
+    }
+    for (int k = 0; k < m; ++k) {
+        re[k] = a[k] / 2.0;
+        im[k] = b[k] / 2.0;
+    }
+    std::free(b);
+    std::free(a);
+}
+
+void BuildWindowTable(int m)
+{
+    const int type = state.windowType;
+    if (type == kWindowRectangle) return;
+    // Never write past the table, whatever the caller passes.
+    const int count = std::min(m, kWindowTableSize);
+    for (int i = 0; i < count; ++i) {
+        const double angle = i * kPi / m;
+        double w = 0.0;
+        switch (type) {
+        case kWindowHanning: w = kHanningConstant - kHanningCosine * std::cos(angle); break;
+        case kWindowHamming: w = kHammingConstant - kHammingCosine * std::cos(angle); break;
+        case kWindowBlackman:
+            w = kBlackmanConstant - kBlackmanCosine * std::cos(angle)
+                + kBlackmanCosine2 * std::cos(i * kTwoPi / m);
+            break;
+        case kWindowTriangle: w = static_cast<double>(i) / m; break;
+        default: return;   // unknown type: leave the table as it is
+        }
+        windowTable[i] = w;
+    }
+}

@@ -18,6 +18,11 @@ extern WindowKey windowKey;               // starts as {0, rectangle}
 // 2^n for n >= 1, 1 for every n <= 0.
 int PowerOfTwo(int n);
 
+// Brings an FFT size exponent into kMinFftExponent .. kMaxFftExponent. The settings loader
+// already falls back to the default for values outside; the analysis clamps again so that the
+// window table (half of 2^16 entries) can never be overrun.
+int ClampFftExponent(int exponent);
+
 // In-place complex transform of length 2^exponent; a negative direction is the forward
 // transform scaled by 1/n.
 void ComplexFft(double* re, double* im, int exponent, int direction);
