@@ -14,3 +14,64 @@ void DrawBandLevels(HDC dc, const uint8_t* bytes, int32_t count);
 void DrawLinearSpectrum(HDC dc, const uint8_t* bytes, int32_t count);
 void DrawLogSpectrum(HDC dc, const uint8_t* bytes, int32_t count);
 void DrawChartRow(HDC dc, const uint8_t* bytes, int32_t count);
+
+// ---- Geometry and arithmetic shared by the frame and the renderers (pure, tests call them) ----
+
+constexpr int kScaleLineOffset = 260;      // top of the scale line below the top of the graph area
+constexpr int kLevelBarSegments = 17;
+constexpr int kBandCount = 10;             // octave bands of the level meter
+constexpr int kChartMaxBins = 512;         // the chart shows at most this many bins
+
+// Top frequency and nominal Nyquist frequency of the logarithmic axis for a rate code.
+struct LogAxisFrequencies {
+    double top;
+    double nyquist;
+};
+LogAxisFrequencies LogAxisFor(int rateCode);
+
+// Graph position (0 at the left edge, 512 at the right) of bin position `bin` among m bins.
+double LogAxisPosition(double bin, int m);
+
+// One octave of the logarithmic axis: its frequency and graph position.
+struct LogOctave {
+    double frequency;
+    double position;
+};
+constexpr int kMaxLogOctaves = 24;
+// The octaves from the top frequency down, ending with the first whose bin position is at most
+// 2. Returns how many were stored (0 when m < 2, which has no logarithmic axis).
+int LogAxisOctaves(int m, int rateCode, LogOctave* octaves, int capacity);
+
+// Highest frequency the chart shows, as its scale label gives it.
+long ChartTopFrequency(int m, int rateCode, uint32_t samplesPerSec);
+
+// One label of the scale line: its text and the client x of its left edge.
+struct ScaleLabel {
+    char text[16];
+    int x;
+};
+constexpr int kMaxScaleLabels = kMaxLogOctaves + 2;
+struct ScaleSettings {
+    int viewMode;
+    int fftExponent;
+    int m;                         // number of bins, PowerOfTwo(fftExponent) / 2
+    int rateCode;
+    uint32_t samplesPerSec;
+    int charWidth;
+};
+// The labels of the scale line for the given settings, in drawing order; returns the count.
+int ComputeScaleLabels(const ScaleSettings& settings, ScaleLabel* labels, int capacity);
+
+// Level bar segment s (0 to 16): its threshold for segment unit u (unsigned arithmetic), the
+// client x of its left edge, and its colour.
+uint32_t LevelSegmentThreshold(int segment, uint32_t unit);
+int LevelSegmentLeft(int segment, int charWidth);
+COLORREF LevelSegmentColour(int segment, bool lit);
+
+// Bins [first, end) of level meter band k (1 to 10) among m bins; false when the band is not
+// drawn at this FFT size exponent.
+bool BandBounds(int band, int m, int fftExponent, int* first, int* end);
+
+// Colour of display byte v in the chart row: the eight-colour ramp at colour depth 4, a
+// palette-relative grey otherwise.
+COLORREF ChartColour(uint8_t v, int colourDepth);

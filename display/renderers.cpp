@@ -1,9 +1,178 @@
-// PLACEHOLDER (the five renderers): empty bodies so the tree links while the real code is written.
-// The owner replaces this whole file.
+// The five renderers: each draws one block's display bytes into the graph area. The pictures
+// are pixel for pixel those of drawing every sample and bin with its own call; the spectra
+// batch their calls (one fill per pixel column, one polyline) so that the largest FFT sizes
+// draw well within one block's playing time.
 #include "display/display.h"
 
-void DrawWaveform(HDC, const uint8_t*, int32_t) {}
-void DrawBandLevels(HDC, const uint8_t*, int32_t) {}
-void DrawLinearSpectrum(HDC, const uint8_t*, int32_t) {}
-void DrawLogSpectrum(HDC, const uint8_t*, int32_t) {}
-void DrawChartRow(HDC, const uint8_t*, int32_t) {}
+#include <algorithm>
+#include <array>
+
+#include "shell/globals.h"
+
+namespace {
+
+constexpr int kGridLines = 4;
+constexpr std::array<int, kGridLines> kLinearGridPositions = {464, 348, 232, 116};
+constexpr COLORREF kGridYellow = RGB(255, 255, 0);
+constexpr int kBandFirstLeft = 20;               // client x, not an offset from the graph area
+constexpr int kBandPitch = 50;
+constexpr int kBandWidth = 40;
+constexpr int kChartRampDepth = 4;
+constexpr int kPaletteDepth = 8;
+constexpr int kPolylineCapacity = 4096;          // points per PolylineTo call
+
+constexpr std::array<COLORREF, 8> kChartRamp = {
+    RGB(255, 255, 255), RGB(255, 255, 0), RGB(0, 255, 255), RGB(0, 255, 0),
+    RGB(255, 0, 255),   RGB(255, 0, 0),   RGB(0, 0, 255),   RGB(0, 0, 0),
+};
+
+int GraphLeft() { return Col(1); }
+int GraphTop() { return Row(13); }
+
+void ClearGraph(HDC dc)
+{
+    PatBlt(dc, GraphLeft(), GraphTop(), kGraphWidth, kGraphHeight, WHITENESS);
+}
+
+// Vertical grid line at client x, from one row below the graph area up to (not including) its
+// top row, as a line drawn upward with the end point left out.
+void GridLine(HDC dc, int x)
+{
+    MoveToEx(dc, x, GraphTop() + kGraphHeight, nullptr);
+    LineTo(dc, x, GraphTop());
+}
+
+void LinearGrid(HDC dc)
+{
+    HPEN pen = CreatePen(PS_SOLID, 0, kGridYellow);
+    HGDIOBJ previous = SelectObject(dc, pen);
+    for (int p : kLinearGridPositions) GridLine(dc, GraphLeft() + p);
+    SelectObject(dc, previous);
+    DeleteObject(pen);
+}
+
+void LogGrid(HDC dc, int m)
+{
+    LogOctave octaves[kMaxLogOctaves];
+    const int n = LogAxisOctaves(m, source.rateCode, octaves, kMaxLogOctaves);
+    HPEN pen = CreatePen(PS_SOLID, 0, kGridYellow);
+    HGDIOBJ previous = SelectObject(dc, pen);
+    for (int i = 0; i < n; ++i) GridLine(dc, static_cast<int>(GraphLeft() + octaves[i].position));
+    SelectObject(dc, previous);
+    DeleteObject(pen);
+}
+
+// Black column from display byte v down to the bottom of the graph area.
+void BinColumn(HDC dc, int x, int v)
+{
+    PatBlt(dc, x, GraphTop() + v, 1, kGraphHeight - v, BLACKNESS);
+}
+
+}  // namespace
+
+bool BandBounds(int band, int m, int fftExponent, int* first, int* end)
+{
+    if (band < 1 || band > kBandCount) return false;
+    if (band == 1 && fftExponent <= 10) return false;   // too few bins for the lowest octaves
+    if (band == 2 && fftExponent <= 9) return false;
+    *first = m / (1 << (11 - band));
+    *end = m / (1 << (10 - band));
+    return true;
+}
+
+COLORREF ChartColour(uint8_t v, int colourDepth)
+{
+    if (colourDepth == kChartRampDepth) return kChartRamp[v >> 5];
+    const BYTE grey = static_cast<BYTE>(255 - v);
+    return PALETTERGB(grey, grey, grey);
+}
+
+void DrawWaveform(HDC dc, const uint8_t* bytes, int32_t count)
+{
+    const int n = std::min<int32_t>(count, kGraphWidth);
+    ClearGraph(dc);
+    if (n < 1) return;
+    const int left = GraphLeft(), top = GraphTop();
+    MoveToEx(dc, left, top + bytes[0], nullptr);
+    for (int i = 1; i < n; ++i) LineTo(dc, left + i, top + bytes[i]);
+}
+
+void DrawBandLevels(HDC dc, const uint8_t* bytes, int32_t count)
+{
+    ClearGraph(dc);
+    for (int k = 1; k <= kBandCount; ++k) {
+        int first = 0, end = 0;
+        if (!BandBounds(k, count, state.fftExponent, &first, &end)) continue;
+        double v = 255.0;
+        for (int i = std::max(first, 0); i < end; ++i) v = std::min(v, static_cast<double>(bytes[i]));
+        PatBlt(dc, kBandFirstLeft + kBandPitch * (k - 1), static_cast<int>(GraphTop() + v), kBandWidth,
+               static_cast<int>(kGraphHeight - v), BLACKNESS);
+    }
+}
+
+void DrawLinearSpectrum(HDC dc, const uint8_t* bytes, int32_t count)
+{
+    const int m = count;
+    const int binsPerColumn = std::max(m / kGraphWidth, 1);
+    const int pixelsPerBin = std::max(m > 0 ? kGraphWidth / m : 0, 1);
+    ClearGraph(dc);
+    LinearGrid(dc);
+    if (m < 1) return;
+
+    // One PolylineTo per batch of points draws the same pixels as one LineTo per bin.
+    static POINT points[kPolylineCapacity];
+    const int left = GraphLeft(), top = GraphTop();
+    MoveToEx(dc, left, top + bytes[0], nullptr);
+    for (int i = 1; i < m;) {
+        int n = 0;
+        for (; i < m && n < kPolylineCapacity; ++i, ++n)
+            points[n] = {left + i * pixelsPerBin / binsPerColumn, top + bytes[i]};
+        PolylineTo(dc, points, n);
+    }
+}
+
+void DrawLogSpectrum(HDC dc, const uint8_t* bytes, int32_t count)
+{
+    const int m = count;
+    ClearGraph(dc);
+    if (m < 2) return;                           // no logarithmic axis below two bins
+    LogGrid(dc, m);
+
+    // Bin 0 (DC) has no place on the axis. Bins sharing a pixel column are drawn as one fill
+    // from the smallest byte, which is what drawing each of them would leave.
+    const double left = GraphLeft();
+    int column = static_cast<int>(left + LogAxisPosition(1, m));
+    int smallest = bytes[1];
+    for (int i = 2; i < m; ++i) {
+        const int x = static_cast<int>(left + LogAxisPosition(i, m));
+        if (x != column) {
+            BinColumn(dc, column, smallest);
+            column = x;
+            smallest = bytes[i];
+        } else {
+            smallest = std::min<int>(smallest, bytes[i]);
+        }
+    }
+    BinColumn(dc, column, smallest);
+}
+
+void DrawChartRow(HDC dc, const uint8_t* bytes, int32_t count)
+{
+    const int n = std::min<int32_t>(count, kChartMaxBins);
+    const int width = count > kChartMaxBins ? 1 : kGraphWidth / std::max<int32_t>(count, 1);
+    const int left = GraphLeft(), top = GraphTop();
+    BitBlt(dc, left, top, kGraphWidth, kGraphHeight - 1, dc, left, top + 1, SRCCOPY);
+
+    // Without a display palette (its creation failed) the greys use the DC's own palette.
+    HPALETTE previous = nullptr;
+    if (g.colourDepth == kPaletteDepth && g.displayPalette) {
+        previous = SelectPalette(dc, g.displayPalette, FALSE);
+        RealizePalette(dc);
+    }
+    const int bottom = top + kGraphHeight - 1;
+    for (int i = 0; i < n; ++i) {
+        const COLORREF colour = ChartColour(bytes[i], g.colourDepth);
+        for (int j = 0; j < width; ++j) SetPixelV(dc, left + i * width + j, bottom, colour);
+    }
+    if (previous) SelectPalette(dc, previous, FALSE);
+}
