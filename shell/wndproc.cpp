@@ -1,10 +1,180 @@
-// PLACEHOLDER (main window procedure and command dispatch): empty bodies so the tree links while the real code is written.
-// The owner replaces this whole file.
+// Main window procedure: the wave headers of the window, the repaint of the info and level
+// panels, the position line of on-memory runs, device notifications handed to the audio
+// sources, and the dispatch of every menu command, button click, F1 and dropped file.
 #include "shell/shell.h"
+#include "shell/globals.h"
+#include "shell/messages.h"
+#include "audio/audio.h"
+#include "display/display.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+const char kHeaderAllocFailed[] = "ヘッダー確保失敗";
+const char kHeaderLockFailed[] = "ヘッダーロック失敗";
+const char kZeroPositionLine[] = "Pos:        0 kb      0 sec";
+const char kZeroTotalLine[] = "Total:      0 kb      0 sec";
+constexpr UINT kHeaderAllocFlags = GMEM_MOVEABLE | GMEM_DDESHARE;
+constexpr DWORD kKilobyte = 1024;
+constexpr DWORD kMillisecondsPerSecond = 1000;
+
+void TextAt(HDC dc, int x, int y, const char* text)
+{
+    TextOutA(dc, x, y, text, static_cast<int>(std::strlen(text)));
+}
+
+void FreeHeaders()
+{
+    for (int i = 0; i < 2; ++i) {
+        if (!run.headerHandle[i]) continue;
+        if (app.header[i]) GlobalUnlock(run.headerHandle[i]);
+        GlobalFree(run.headerHandle[i]);
+        run.headerHandle[i] = nullptr;
+        app.header[i] = nullptr;
+    }
+}
+
+void OnCreate(HWND window)
+{
+    CheckMenuItem(GetMenu(window), state.viewMode, MF_BYCOMMAND | MF_CHECKED);
+    run.headerHandle[0] = GlobalAlloc(kHeaderAllocFlags, kWaveHeaderSize);
+    run.headerHandle[1] = GlobalAlloc(kHeaderAllocFlags, kWaveHeaderSize);
+    if (!run.headerHandle[0] || !run.headerHandle[1]) {
+        ShowWarning(app.mainWindow, kHeaderAllocFailed);
+        FreeHeaders();                             // the one that did succeed
+        return;
+    }
+    app.header[0] = static_cast<WAVEHDR*>(GlobalLock(run.headerHandle[0]));
+    app.header[1] = static_cast<WAVEHDR*>(GlobalLock(run.headerHandle[1]));
+    if (!app.header[0] || !app.header[1]) {
+        ShowWarning(app.mainWindow, kHeaderLockFailed);
+        FreeHeaders();
+        return;
+    }
+    DragAcceptFiles(window, TRUE);
+}
+
+// Resets a running device so every queued header comes back, then releases the run's memory.
+void ReleaseRunningDevice()
+{
+    if (!state.running || !app.header[0] || !app.header[1]) return;
+    if (app.waveOut && state.sourceKind == kSourceFile) {
+        waveOutReset(app.waveOut);
+        waveOutUnprepareHeader(app.waveOut, app.header[0], kWaveHeaderSize);
+        waveOutUnprepareHeader(app.waveOut, app.header[1], kWaveHeaderSize);
+    } else if (app.waveIn && state.sourceKind == kSourceMonitor) {
+        waveInReset(app.waveIn);
+        waveInUnprepareHeader(app.waveIn, app.header[0], kWaveHeaderSize);
+        waveInUnprepareHeader(app.waveIn, app.header[1], kWaveHeaderSize);
+    } else {
+        return;
+    }
+    FreeRunRecord(reinterpret_cast<RunRecord*>(app.header[0]->dwUser));
+}
+
+void OnDestroy(HWND window)
+{
+    if (g.displayPalette) {
+        DeleteObject(g.displayPalette);
+        g.displayPalette = nullptr;
+    }
+    DragAcceptFiles(window, FALSE);
+    ReleaseRunningDevice();
+    CloseSource();
+    FreeHeaders();
+    PostQuitMessage(0);
+}
+
+void DrawTotalLine(HDC dc)
+{
+    if (source.avgBytesPerSec == 0) {
+        TextAt(dc, Col(9), Row(10), kZeroTotalLine);
+        return;
+    }
+    // Unsigned throughout: the figures are unsigned 32-bit quotients.
+    const bool monitor = state.sourceKind == kSourceMonitor;
+    const uint32_t bytes = monitor ? g.diskFree : run.totalDataBytes;
+    std::snprintf(g.textBuffer, kTextBufferSize, monitor ? "Free: %7lu kb %6lu sec" : "Total:%7lu kb %6lu sec",
+                  static_cast<unsigned long>(bytes / kKilobyte),
+                  static_cast<unsigned long>(DivideOrZero(bytes, source.avgBytesPerSec)));
+    TextAt(dc, Col(9), Row(10), g.textBuffer);
+}
+
+void OnPaint(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    ClearLevelPanel(dc);
+    PatBlt(dc, Col(1), Row(1), Col(35), Row(11), WHITENESS);
+    DrawFileName(dc);
+    HGDIOBJ previousFont = SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
+    std::snprintf(g.textBuffer, kTextBufferSize, "%2d kHz  ", static_cast<int>(source.rateCode));
+    TextAt(dc, Col(1), Row(7), g.textBuffer);
+    std::snprintf(g.textBuffer, kTextBufferSize, "%2d bit  ", static_cast<int>(source.bitsPerSample));
+    TextAt(dc, Col(1), Row(10), g.textBuffer);
+    DrawTotalLine(dc);
+    TextAt(dc, Col(9), Row(7), kZeroPositionLine);
+    SelectObject(dc, previousFont);
+    DrawChannelLabels(dc);
+    DrawDisplayFrame(dc);
+    EndPaint(window, &paint);
+}
+
+// The position line of on-memory runs, from the elapsed time of the current message.
+void OnTimer(HWND window)
+{
+    const uint32_t elapsed = (static_cast<DWORD>(GetMessageTime()) - run.startTick) / kMillisecondsPerSecond;
+    const uint32_t kilobytes = (elapsed * source.avgBytesPerSec) / kKilobyte;
+    HDC dc = GetDC(window);
+    HGDIOBJ previousFont = SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
+    std::snprintf(g.textBuffer, kTextBufferSize, "Pos:  %7lu kb %6lu sec", static_cast<unsigned long>(kilobytes),
+                  static_cast<unsigned long>(elapsed));
+    TextAt(dc, Col(9), Row(7), g.textBuffer);
+    SelectObject(dc, previousFont);
+    ReleaseDC(window, dc);
+}
+}  // namespace
+
+bool WaveHeadersReady()
+{
+    return app.header[0] != nullptr && app.header[1] != nullptr;
+}
 
 namespace shell {
-LRESULT CALLBACK WNDPROC(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
+LRESULT CALLBACK WNDPROC(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        OnCreate(window);
+        break;
+    case WM_DESTROY:
+        OnDestroy(window);
+        break;
+    case WM_PAINT:
+        OnPaint(window);
+        break;
+    case WM_KEYDOWN:
+        OnKeyDown(window, static_cast<int>(wParam));
+        return 0;
+    case WM_COMMAND:
+        OnCommand(window, LOWORD(wParam), lParam, HIWORD(wParam));
+        return 0;
+    case WM_TIMER:
+        OnTimer(window);
+        return 0;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        break;
+    case MM_WOM_DONE:
+        OnOutputDone(reinterpret_cast<WAVEHDR*>(lParam));
+        return 0;
+    case MM_WIM_DATA:
+        OnInputData(reinterpret_cast<WAVEHDR*>(lParam));
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
 }
-void OnCommand(HWND, int, LPARAM, int) {}
-void OnKeyDown(HWND, int) {}
-void OnDropFiles(HDROP) {}
+}  // namespace shell
