@@ -184,9 +184,13 @@ SpectrumPeak ComputeSpectrum(const uint8_t* block, int32_t byteCount, bool sixte
     }
     ApplyWindow(re, HalfWindowLength(samples, n));
     RealFft(re, im, exponent);
+    return FindPeak(re, im, n / 2);
+}
 
+SpectrumPeak FindPeak(const double* re, const double* im, int bins)
+{
     SpectrumPeak peak = {0, 0.0};
-    for (int k = 0; k < n / 2; ++k) {
+    for (int k = 0; k < bins; ++k) {
         const double power = re[k] * re[k] + im[k] * im[k];
         if (power > peak.power) peak = {k, power};
     }

@@ -40,6 +40,9 @@ struct SpectrumPeak {
     double power;     // re^2 + im^2 of that bin
 };
 
+// Bin of the greatest power re^2 + im^2 among bins 0 .. bins-1 (the lowest one on a tie).
+SpectrumPeak FindPeak(const double* re, const double* im, int bins);
+
 // Loads the first n samples of a mono block into re (zero padded, im zeroed), windows them
 // over 2m samples (rebuilding the window table only when its key changes), transforms them
 // and finds the peak bin. re and im hold n doubles each; on return bins 0 .. n/2-1 are valid.
