@@ -49,6 +49,54 @@ double* AllocateOrExit(int count)
     return p;
 }
 
+// Butterfly (k, k+m) with twiddle (wr, wi).
+inline void Butterfly(double* re, double* im, int k, int m, double wr, double wi)
+{
+    const int p = k + m;
+    const double tr = re[p] * wr - im[p] * wi;
+    const double ti = im[p] * wr + re[p] * wi;
+    re[p] = re[k] - tr;
+    im[p] = im[k] - ti;
+    re[k] = re[k] + tr;
+    im[k] = im[k] + ti;
+}
+
+// One stage of span m, twiddle by twiddle: for each j the twiddle (from the rotation
+// recurrence) is applied at k = j, j+2m, ... across the whole array, then rotated.
+void TwiddleOrderStage(double* re, double* im, int n, int m, double cs, double sn)
+{
+    double wr = 1.0, wi = 0.0;
+    for (int j = 0; j < m; ++j) {
+        for (int k = j; k < n; k += 2 * m) Butterfly(re, im, k, m, wr, wi);
+        const double nextWr = cs * wr - sn * wi;
+        wi = sn * wr + cs * wi;
+        wr = nextWr;
+    }
+}
+
+// The same stage with the same recurrence twiddles, written down first and then applied group
+// by group of 2m neighbouring entries. Each butterfly of a stage has its own pair of entries, so
+// the order changes no result, but the middle stages no longer sweep the whole array m times
+// (about four times faster at 32768 points).
+constexpr int kStageTwiddleCapacity = kWindowTableSize;
+double stageTwiddleRe[kStageTwiddleCapacity];
+double stageTwiddleIm[kStageTwiddleCapacity];
+
+void BlockedStage(double* re, double* im, int n, int m, double cs, double sn)
+{
+    double wr = 1.0, wi = 0.0;
+    for (int j = 0; j < m; ++j) {
+        stageTwiddleRe[j] = wr;
+        stageTwiddleIm[j] = wi;
+        const double nextWr = cs * wr - sn * wi;
+        wi = sn * wr + cs * wi;
+        wr = nextWr;
+    }
+    for (int group = 0; group < n; group += 2 * m) {
+        for (int j = 0; j < m; ++j) Butterfly(re, im, group + j, m, stageTwiddleRe[j], stageTwiddleIm[j]);
+    }
+}
+
 } // namespace
 
 int PowerOfTwo(int n)
@@ -73,21 +121,8 @@ void ComplexFft(double* re, double* im, int exponent, int direction)
     for (int m = 1; m <= half; m *= 2, theta /= 2.0) {
         const double cs = std::cos(theta);
         const double sn = direction < 0 ? -std::sin(theta) : std::sin(theta);
-        double wr = 1.0, wi = 0.0;
-        for (int j = 0; j < m; ++j) {
-            for (int k = j; k < n; k += 2 * m) {
-                const int p = k + m;
-                const double tr = re[p] * wr - im[p] * wi;
-                const double ti = im[p] * wr + re[p] * wi;
-                re[p] = re[k] - tr;
-                im[p] = im[k] - ti;
-                re[k] = re[k] + tr;
-                im[k] = im[k] + ti;
-            }
-            const double nextWr = cs * wr - sn * wi;
-            wi = sn * wr + cs * wi;
-            wr = nextWr;
-        }
+        if (m <= kStageTwiddleCapacity) BlockedStage(re, im, n, m, cs, sn);
+        else TwiddleOrderStage(re, im, n, m, cs, sn);
     }
     if (direction < 0) {
         for (int i = 0; i < n; ++i) {

@@ -1,0 +1,224 @@
+// Cost of analysing and drawing one block (AnalyseBlock: peak scan, level bar, transform, peak
+// panel, renderer) for every FFT length and view, into a memory DC and into a real window's DC,
+// beside the playing time of one block; and the real FFT alone with its accuracy against a
+// straightforward complex DFT.
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "analysis/analysis.h"
+#include "analysis/fft.h"
+#include "display/display.h"
+#include "shell/globals.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kTimeUnitsPerSecond = 11025.0;
+constexpr double kMinSecondsPerCase = 0.25;
+constexpr int kMinRepeats = 5;
+constexpr int kBlockSamples = 8192;          // a 186 ms block at 44100 Hz
+
+const char* const kViewNames[] = {"waveform", "level meter", "linear spectrum", "log spectrum", "chart"};
+
+double Now()
+{
+    static LARGE_INTEGER frequency = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / frequency.QuadPart;
+}
+
+// A 16-bit mono block: two tones and some noise, so every renderer has varied bytes to draw.
+std::vector<uint8_t> MakeBlock(int samples)
+{
+    std::vector<uint8_t> block(2 * samples);
+    uint32_t seed = 12345;
+    for (int j = 0; j < samples; ++j) {
+        seed = seed * 1664525u + 1013904223u;
+        const double noise = ((seed >> 16) / 65536.0 - 0.5) * 2000.0;
+        const double v = 12000 * std::sin(2 * kPi * 1000.0 * j / 44100) +
+                         6000 * std::sin(2 * kPi * 7350.0 * j / 44100) + noise;
+        const int16_t s = static_cast<int16_t>(std::lround(v));
+        block[2 * j] = static_cast<uint8_t>(s & 0xFF);
+        block[2 * j + 1] = static_cast<uint8_t>((s >> 8) & 0xFF);
+    }
+    return block;
+}
+
+struct Timing {
+    double meanMs;
+    double maxMs;
+};
+
+Timing TimeBlocks(HDC dc, std::vector<uint8_t>& block)
+{
+    app.block[0] = block.data();
+    AnalyseBlock(dc, 0, static_cast<int32_t>(block.size()));   // warm up, builds the window table
+    GdiFlush();
+    double total = 0, worst = 0;
+    int repeats = 0;
+    while (repeats < kMinRepeats || total < kMinSecondsPerCase) {
+        const double start = Now();
+        AnalyseBlock(dc, 0, static_cast<int32_t>(block.size()));
+        GdiFlush();
+        const double elapsed = Now() - start;
+        total += elapsed;
+        worst = std::max(worst, elapsed);
+        ++repeats;
+    }
+    return Timing{1000.0 * total / repeats, 1000.0 * worst};
+}
+
+bool CreateMemoryDc(HDC* dc, HBITMAP* bitmap)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = 640;
+    info.bmiHeader.biHeight = -400;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    *dc = CreateCompatibleDC(nullptr);
+    *bitmap = *dc ? CreateDIBSection(*dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+    if (!*bitmap) return false;
+    SelectObject(*dc, *bitmap);
+    return true;
+}
+
+HWND CreatePlainWindow()
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = "BenchAnalysisWindow";
+    if (!RegisterClassA(&wc)) return nullptr;
+    HWND window = CreateWindowA(wc.lpszClassName, "bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                660, 440, nullptr, nullptr, wc.hInstance, nullptr);
+    if (window) UpdateWindow(window);
+    return window;
+}
+
+void PrepareDc(HDC dc)
+{
+    SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkColor(dc, RGB(255, 255, 255));
+}
+
+void BenchBlocks(HDC memoryDc, HDC windowDc)
+{
+    std::printf("Per-block cost of AnalyseBlock, 16-bit mono 44100 Hz, block of max(N, %d) samples\n",
+                kBlockSamples);
+    std::printf("Block playing time: %.1f ms at time resolution 512, %.1f ms at 2048; target < %.1f ms\n",
+                1000.0 * 512 / kTimeUnitsPerSecond, 1000.0 * 2048 / kTimeUnitsPerSecond,
+                1000.0 * 512 / kTimeUnitsPerSecond / 4);
+    std::printf("%6s  %-16s %10s %10s %10s %10s\n", "N", "view", "mem mean", "mem max", "win mean", "win max");
+    for (int exponent = kMinFftExponent; exponent <= kMaxFftExponent; ++exponent) {
+        const int n = PowerOfTwo(exponent);
+        std::vector<uint8_t> block = MakeBlock(std::max(n, kBlockSamples));
+        state.fftExponent = exponent;
+        for (int view = kCmdViewWaveform; view <= kCmdViewChart; ++view) {
+            state.viewMode = view;
+            const Timing memory = TimeBlocks(memoryDc, block);
+            const Timing window = windowDc ? TimeBlocks(windowDc, block) : Timing{-1, -1};
+            std::printf("%6d  %-16s %10.3f %10.3f %10.3f %10.3f\n", n, kViewNames[view - kCmdViewWaveform],
+                        memory.meanMs, memory.maxMs, window.meanMs, window.maxMs);
+        }
+    }
+}
+
+// Worst |RealFft - DFT| over every bin (N <= 4096) or every 97th bin (larger N).
+double FftError(int exponent, const std::vector<double>& x)
+{
+    const int n = PowerOfTwo(exponent);
+    std::vector<double> re(x.begin(), x.begin() + n), im(n, 0.0);
+    RealFft(re.data(), im.data(), exponent);
+    const int stride = n <= 4096 ? 1 : 97;
+    double worst = 0;
+    for (int k = 0; k < n / 2; k += stride) {
+        double sr = 0, si = 0;
+        for (int j = 0; j < n; ++j) {
+            const double angle = 2 * kPi * static_cast<double>((static_cast<int64_t>(j) * k) % n) / n;
+            sr += x[j] * std::cos(angle);
+            si -= x[j] * std::sin(angle);
+        }
+        worst = std::max({worst, std::fabs(sr / n - re[k]), std::fabs(si / n - im[k])});
+    }
+    return worst;
+}
+
+void BenchFft()
+{
+    std::printf("\nRealFft alone (random samples in [-1, 1)), error of X[k]/N against a direct DFT\n");
+    std::printf("%6s %12s %12s\n", "N", "ms per call", "max error");
+    std::vector<double> x(65536);
+    uint32_t seed = 99;
+    for (double& v : x) {
+        seed = seed * 1664525u + 1013904223u;
+        v = (seed >> 8) / 8388608.0 - 1.0;
+    }
+    for (int exponent = kMinFftExponent; exponent <= kMaxFftExponent; ++exponent) {
+        const int n = PowerOfTwo(exponent);
+        std::vector<double> re(n), im(n);
+        int repeats = 0;
+        const double start = Now();
+        while (repeats < kMinRepeats || Now() - start < kMinSecondsPerCase) {
+            std::copy(x.begin(), x.begin() + n, re.begin());
+            RealFft(re.data(), im.data(), exponent);
+            ++repeats;
+        }
+        const double ms = 1000.0 * (Now() - start) / repeats;
+        std::printf("%6d %12.3f %12.2e\n", n, ms, FftError(exponent, x));
+    }
+}
+
+}  // namespace
+
+int main()
+{
+    ResetGlobals();
+    source.analysable = 1;
+    source.sampleFormat = kMono16;
+    source.rateCode = 44;
+    source.samplesPerSec = 44100;
+    source.bitsPerSample = 16;
+
+    HDC memoryDc = nullptr;
+    HBITMAP bitmap = nullptr;
+    if (!CreateMemoryDc(&memoryDc, &bitmap)) {
+        std::printf("no memory DC\n");
+        return 1;
+    }
+    PrepareDc(memoryDc);
+    TEXTMETRICA tm;
+    GetTextMetricsA(memoryDc, &tm);
+    g.charWidth = tm.tmAveCharWidth;
+    g.lineHeight = tm.tmAscent / 2;
+
+    HWND window = CreatePlainWindow();
+    HDC windowDc = window ? GetDC(window) : nullptr;
+    if (windowDc) {
+        PrepareDc(windowDc);
+        g.colourDepth = GetDeviceCaps(windowDc, PLANES) * GetDeviceCaps(windowDc, BITSPIXEL);
+    } else {
+        std::printf("no window: window DC columns show -1\n");
+        g.colourDepth = 32;
+    }
+    std::printf("Column %d px, row %d px, colour depth %d\n", g.charWidth, g.lineHeight, g.colourDepth);
+
+    BenchBlocks(memoryDc, windowDc);
+    BenchFft();
+
+    if (windowDc) ReleaseDC(window, windowDc);
+    if (window) DestroyWindow(window);
+    DeleteDC(memoryDc);
+    DeleteObject(bitmap);
+    return 0;
+}
