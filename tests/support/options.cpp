@@ -2,6 +2,7 @@
 // loop runs, performs the test's action, then ends it; a watchdog ends a dialog that hangs.
 #include "tests/support/options.h"
 
+#include "shell/globals.h"
 #include "shell/shell.h"
 
 namespace {
@@ -17,6 +18,8 @@ struct DialogSession {
     HWND dialog = nullptr;
     UINT_PTR actTimer = 0;
     UINT_PTR watchdogTimer = 0;
+    bool acted = false;
+    bool timedOut = false;
 };
 DialogSession session;
 
@@ -32,7 +35,7 @@ BOOL CALLBACK FindOwnedDialog(HWND window, LPARAM)
     return TRUE;
 }
 
-void EndSession(HWND dialog)
+void EndDialogAsAsked(HWND dialog)
 {
     if (session.end == DialogEnd::kOk) {
         Click(dialog, IDOK);
@@ -51,15 +54,35 @@ void CALLBACK ActTimer(HWND, UINT, UINT_PTR, DWORD)
     if (!session.dialog) return;   // not shown yet: try at the next tick
     KillTimer(nullptr, session.actTimer);
     session.actTimer = 0;
+    session.acted = true;
     if (session.act) session.act(session.dialog, session.context);
-    EndSession(session.dialog);
+    EndDialogAsAsked(session.dialog);
 }
 
 void CALLBACK WatchdogTimer(HWND, UINT, UINT_PTR, DWORD)
 {
     KillTimer(nullptr, session.watchdogTimer);
     session.watchdogTimer = 0;
+    session.timedOut = true;
     if (session.dialog) EndDialog(session.dialog, kDialogTimedOut);
+}
+
+void BeginSession(HWND owner, DialogAction act, void* context, DialogEnd end)
+{
+    session = DialogSession{};
+    session.owner = owner;
+    session.act = act;
+    session.context = context;
+    session.end = end;
+    session.actTimer = SetTimer(nullptr, 0, kActDelayMs, ActTimer);
+    session.watchdogTimer = SetTimer(nullptr, 0, kWatchdogMs, WatchdogTimer);
+}
+
+void FinishSession()
+{
+    if (session.actTimer) KillTimer(nullptr, session.actTimer);
+    if (session.watchdogTimer) KillTimer(nullptr, session.watchdogTimer);
+    session.actTimer = session.watchdogTimer = 0;
 }
 
 LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -85,17 +108,18 @@ HWND TestDialogOwner()
 
 INT_PTR RunOptionDialog(HWND owner, DialogAction act, void* context, DialogEnd end)
 {
-    session = DialogSession{};
-    session.owner = owner;
-    session.act = act;
-    session.context = context;
-    session.end = end;
-    session.actTimer = SetTimer(nullptr, 0, kActDelayMs, ActTimer);
-    session.watchdogTimer = SetTimer(nullptr, 0, kWatchdogMs, WatchdogTimer);
+    BeginSession(owner, act, context, end);
     const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), "Option", owner, OPTION, 0);
-    if (session.actTimer) KillTimer(nullptr, session.actTimer);
-    if (session.watchdogTimer) KillTimer(nullptr, session.watchdogTimer);
+    FinishSession();
     return result;
+}
+
+bool RunOptionCommand(HWND mainWindow, DialogAction act, void* context, DialogEnd end)
+{
+    BeginSession(mainWindow, act, context, end);
+    SendMessageA(mainWindow, WM_COMMAND, kCmdOptions, 0);
+    FinishSession();
+    return session.acted && !session.timedOut;
 }
 
 int ChooseListEntry(HWND dialog, int listId, const char* text)

@@ -14,6 +14,9 @@ HWND TestDialogOwner();
 // kDialogTimedOut when the dialog did not end within a bound.
 constexpr INT_PTR kDialogTimedOut = -2;
 INT_PTR RunOptionDialog(HWND owner, DialogAction act, void* context, DialogEnd end);
+// Sends the Options command to the real main window, which runs the dialog it owns, and acts
+// on the dialog the same way; true when the dialog came up and ended within the bound.
+bool RunOptionCommand(HWND mainWindow, DialogAction act, void* context, DialogEnd end);
 
 // Selects the list entry whose text is exactly `text`; returns its index or CB_ERR.
 int ChooseListEntry(HWND dialog, int listId, const char* text);
