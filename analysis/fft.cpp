@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include "shell/globals.h"
@@ -101,9 +102,10 @@ void BlockedStage(double* re, double* im, int n, int m, double cs, double sn)
 
 int PowerOfTwo(int n)
 {
-    int value = 1;
-    for (int i = 0; i < n; ++i) value *= 2;
-    return value;
+    // Unsigned doubling: an exponent of 31 or more (never passed) wraps instead of overflowing.
+    uint32_t value = 1;
+    for (int i = 0; i < n && value != 0; ++i) value *= 2;
+    return static_cast<int>(value);
 }
 
 int ClampFftExponent(int exponent)
@@ -136,8 +138,8 @@ void RealFft(double* re, double* im, int exponent)
 {
     const int n = PowerOfTwo(exponent);
     const int m = n / 2;
-    double* a = AllocateOrExit(m);
-    double* b = AllocateOrExit(m);
+    double* a = AllocateOrExit(std::max(m, 1));   // malloc(0) may give null
+    double* b = AllocateOrExit(std::max(m, 1));
 
     // Even samples into the real part, odd ones into the imaginary part; ascending order
     // never overwrites a sample still to be read.
