@@ -11,6 +11,7 @@
 #include "shell/globals.h"
 #include "shell/shell.h"
 #include "tests/support/main_window.h"
+#include "tests/support/monitor_support.h"
 #include "tests/support/shell_screen.h"
 #include "tests/support/support.h"
 
@@ -433,6 +434,33 @@ TEST_F(MainWindow, CancelledOpenDialogRestoresThePreviousName)
     EXPECT_STREQ("kept-name.wav", g.fileTitle);  // the name line was redrawn from it
     EXPECT_EQ(kSourceFile, state.sourceKind);
     EXPECT_EQ(nullptr, state.file);              // the source was closed before the dialog
+}
+
+TEST_F(MainWindow, MonitorChoiceSetsTheAnalyseControlsAndACancelledOpenKeepsItsEmptyName)
+{
+    const std::string file = WavFile("before-monitor.wav");
+    std::strcpy(g.fileName, file.c_str());
+    BeginBoxCapture();
+    SelectFileSource();
+    EndBoxCapture();
+    ASSERT_GT(app.inputDeviceCount, 0u);
+    ASSERT_TRUE(ChooseMonitorFormat(11025, 8).scriptRan);
+    EXPECT_EQ(kSourceMonitor, state.sourceKind);
+    EXPECT_EQ("解析", Label(app.playButton));
+    EXPECT_TRUE(IsWindowEnabled(app.playButton));
+    EXPECT_EQ(app.playButton, GetFocus());
+    EXPECT_FALSE(Grayed(kCmdStart));
+    EXPECT_TRUE(Grayed(kCmdInfo));
+    EXPECT_STREQ("", g.fileName);
+    EXPECT_EQ(nullptr, state.file);              // the file source was closed first
+
+    openDialog = OpenDialogSeen();
+    SetTimer(nullptr, 0, 100, LookForOpenDialog);
+    Command(kCmdOpen);
+    EXPECT_TRUE(openDialog.seen);
+    EXPECT_STREQ("", g.fileName);
+    EXPECT_STREQ("", g.fileTitle);
+    EXPECT_EQ(nullptr, app.waveIn);              // Open closed the monitor source
 }
 
 // ---- What the window shows ------------------------------------------------------------------
