@@ -26,69 +26,41 @@ const char kCannotRecord[] = "サウンドドライバは、この形式を録�
 
 // ---- plain decisions ----
 
-TEST(MonitorDialogPlan, AllFormatsKeepTheRememberedFormatAndEnableEverything)
-{
-    const MonitorDialogPlan plan = PlanMonitorDialog(kAllFormats, 44100, 16);
-    EXPECT_EQ(44100u, plan.rate);
-    EXPECT_EQ(16, plan.bits);
-    EXPECT_EQ(106, plan.rateButton);
-    EXPECT_EQ(113, plan.widthButton);
-    EXPECT_TRUE(plan.rateGroupEnabled && plan.rate44Enabled && plan.widthGroupEnabled);
+// One row per kind of mask and remembered format: the format after the dialog's adjustment,
+// the checked buttons and the usable groups (rate group, 44 kHz button, width group).
+struct PlanCase {
+    DWORD mask;
+    uint32_t rate;
+    uint16_t bits;
+    MonitorDialogPlan expected;
+};
+const PlanCase kPlanCases[] = {
+    {kAllFormats, 44100, 16, {44100, 16, 106, 113, true, true, true}},
+    {kAllFormats, 22050, 8, {22050, 8, 107, 114, true, true, true}},
+    {kNo16Bit, 44100, 16, {44100, 8, 106, 114, true, true, false}},          // rate untouched
+    {kOnly11kHz, 44100, 16, {11025, 16, 108, 113, false, false, true}},
+    {kOnly11kHz, 22050, 8, {11025, 8, 108, 114, false, false, true}},
+    {kOnlyMono8At11, 44100, 16, {11025, 8, 108, 114, false, false, false}},
+    {0, 44100, 16, {11025, 8, 108, 114, false, false, false}},               // no device
+    {k22Not44, 44100, 16, {22050, 16, 107, 113, true, false, true}},
+    {k22Not44, 11025, 8, {11025, 8, 108, 114, true, false, true}},
+    {0x010, 22050, 8, {22050, 8, 107, 114, true, false, false}},             // one 22 kHz bit
+};
 
-    const MonitorDialogPlan other = PlanMonitorDialog(kAllFormats, 22050, 8);
-    EXPECT_EQ(22050u, other.rate);
-    EXPECT_EQ(107, other.rateButton);
-    EXPECT_EQ(114, other.widthButton);
-    EXPECT_EQ(108, PlanMonitorDialog(kAllFormats, 11025, 8).rateButton);
-}
-
-TEST(MonitorDialogPlan, NoSixteenBitFormatForcesEightBitsAndDisablesTheWidthGroup)
+TEST(MonitorDialogPlan, FollowsEachKindOfInputMask)
 {
-    const MonitorDialogPlan plan = PlanMonitorDialog(kNo16Bit, 44100, 16);
-    EXPECT_EQ(8, plan.bits);
-    EXPECT_EQ(114, plan.widthButton);
-    EXPECT_FALSE(plan.widthGroupEnabled);
-    // The rate is not touched by a missing width.
-    EXPECT_EQ(44100u, plan.rate);
-    EXPECT_EQ(106, plan.rateButton);
-    EXPECT_TRUE(plan.rateGroupEnabled && plan.rate44Enabled);
-}
-
-TEST(MonitorDialogPlan, NoTwentyTwoOrFortyFourForcesElevenAndDisablesTheRateGroup)
-{
-    for (uint32_t remembered : {44100u, 22050u, 11025u}) {
-        const MonitorDialogPlan plan = PlanMonitorDialog(kOnlyMono8At11 | 0x00C, remembered, 16);
-        EXPECT_EQ(11025u, plan.rate) << remembered;
-        EXPECT_EQ(108, plan.rateButton) << remembered;
-        EXPECT_FALSE(plan.rateGroupEnabled) << remembered;
-        EXPECT_FALSE(plan.rate44Enabled) << remembered;
-        EXPECT_TRUE(plan.widthGroupEnabled) << remembered;
+    for (const PlanCase& c : kPlanCases) {
+        SCOPED_TRACE(testing::Message() << "mask 0x" << std::hex << c.mask << std::dec << ", " << c.rate << " Hz "
+                                        << c.bits << " bit");
+        const MonitorDialogPlan plan = PlanMonitorDialog(c.mask, c.rate, c.bits);
+        EXPECT_EQ(c.expected.rate, plan.rate);
+        EXPECT_EQ(c.expected.bits, plan.bits);
+        EXPECT_EQ(c.expected.rateButton, plan.rateButton);
+        EXPECT_EQ(c.expected.widthButton, plan.widthButton);
+        EXPECT_EQ(c.expected.rateGroupEnabled, plan.rateGroupEnabled);
+        EXPECT_EQ(c.expected.rate44Enabled, plan.rate44Enabled);
+        EXPECT_EQ(c.expected.widthGroupEnabled, plan.widthGroupEnabled);
     }
-    const MonitorDialogPlan poorest = PlanMonitorDialog(kOnlyMono8At11, 44100, 16);
-    EXPECT_EQ(11025u, poorest.rate);
-    EXPECT_EQ(8, poorest.bits);
-    EXPECT_FALSE(poorest.rateGroupEnabled || poorest.widthGroupEnabled);
-    // No device at all (mask 0) is the same as missing every bit.
-    const MonitorDialogPlan none = PlanMonitorDialog(0, 44100, 16);
-    EXPECT_EQ(11025u, none.rate);
-    EXPECT_EQ(8, none.bits);
-}
-
-TEST(MonitorDialogPlan, TwentyTwoWithoutFortyFourLowersOnlyFortyFour)
-{
-    const MonitorDialogPlan lowered = PlanMonitorDialog(k22Not44, 44100, 16);
-    EXPECT_EQ(22050u, lowered.rate);
-    EXPECT_EQ(107, lowered.rateButton);
-    EXPECT_TRUE(lowered.rateGroupEnabled);
-    EXPECT_FALSE(lowered.rate44Enabled);
-
-    const MonitorDialogPlan kept = PlanMonitorDialog(k22Not44, 11025, 8);
-    EXPECT_EQ(11025u, kept.rate);
-    EXPECT_EQ(108, kept.rateButton);
-    EXPECT_FALSE(kept.rate44Enabled);
-    // A 22.05 kHz bit alone, without 44.1 kHz, is enough to keep the group.
-    EXPECT_TRUE(PlanMonitorDialog(0x010, 22050, 8).rateGroupEnabled);
-    EXPECT_EQ(22050u, PlanMonitorDialog(0x010, 22050, 8).rate);
 }
 
 std::vector<std::pair<uint32_t, int>> Offered(DWORD mask)
@@ -157,23 +129,18 @@ TEST(MonitorBlockStep, OnMemoryEndsUnlessPausedAndStreamingGoesOnUntilStop)
     EXPECT_EQ(Step::kEndAfterStop, DecideMonitorBlockStep(kStreamingMode, 1, kStopFinalBufferBack, 16384, 0));
 }
 
-TEST(MonitorQueryMessages, SixKnownAnswersAndANumberedTextForAnyOther)
+TEST(MonitorQueryMessages, UnlistedAnswersGetANumberedTextWithinTheBuffer)
 {
     char buffer[kTextBufferSize];
-    EXPECT_STREQ("デバイスIDがおかしい", MonitorQueryMessage(2, buffer, sizeof buffer));
-    EXPECT_STREQ("すでに割り当てられている", MonitorQueryMessage(4, buffer, sizeof buffer));
-    EXPECT_STREQ("ドライバが無い", MonitorQueryMessage(6, buffer, sizeof buffer));
-    EXPECT_STREQ("メモリの割り当てやロックができない", MonitorQueryMessage(7, buffer, sizeof buffer));
-    EXPECT_STREQ(kCannotRecord, MonitorQueryMessage(32, buffer, sizeof buffer));
-    EXPECT_STREQ("WAVE_ALLOWSYNCフラグを指定してない", MonitorQueryMessage(35, buffer, sizeof buffer));
+    EXPECT_STREQ(kCannotRecord, MonitorQueryMessage(WAVERR_BADFORMAT, buffer, sizeof buffer));
     const std::string other = MonitorQueryMessage(11, buffer, sizeof buffer);
     EXPECT_NE(std::string::npos, other.find("11")) << other;
-    // A small buffer is never overrun.
+    EXPECT_EQ(buffer, other);
     char tiny[8];
     std::memset(tiny, 'x', sizeof tiny);
     MonitorQueryMessage(1234, tiny, 6);
-    EXPECT_EQ('x', tiny[6]);
     EXPECT_EQ('\0', tiny[5]);
+    EXPECT_EQ('x', tiny[6]);
 }
 
 // ---- the real dialog ----
@@ -233,40 +200,16 @@ void ExpectDialogMatchesPlan(DWORD mask, uint32_t rate, uint16_t bits)
     EXPECT_EQ(1, state.monitorChannels);
 }
 
-TEST_F(MonitorDialog, ShowsWhatTheDeviceMaskAllows)
+TEST_F(MonitorDialog, ShowsWhatTheDeviceMaskAndEachKindOfMaskAllow)
 {
     const DWORD deviceMask = g.inputFormats;
     ASSERT_NE(0u, deviceMask) << "the test needs an input device";
     ExpectDialogMatchesPlan(deviceMask, 44100, 16);
-    ExpectDialogMatchesPlan(deviceMask, 22050, 8);
-}
-
-TEST_F(MonitorDialog, ShowsEachKindOfMask)
-{
+    ExpectDialogMatchesPlan(kAllFormats, 22050, 8);
     ExpectDialogMatchesPlan(kNo16Bit, 44100, 16);
     ExpectDialogMatchesPlan(kOnly11kHz, 44100, 16);
     ExpectDialogMatchesPlan(k22Not44, 44100, 16);
     ExpectDialogMatchesPlan(k22Not44, 11025, 8);
-    ExpectDialogMatchesPlan(kAllFormats, 22050, 16);
-}
-
-void ClickTwentyTwoEightBitOk(HWND dialog, void* context)
-{
-    ClickDialogButton(dialog, 107);
-    ClickDialogButton(dialog, 114);
-    static_cast<DialogRun*>(context)->view = ReadMonitorDialog(dialog);
-    ClickDialogButton(dialog, IDOK);
-}
-
-TEST_F(MonitorDialog, ButtonsSetTheFormatAndOkAcceptsIt)
-{
-    g.inputFormats = kAllFormats;
-    const DialogRun chosen = RunDialog(ClickTwentyTwoEightBitOk);
-    EXPECT_EQ(1, chosen.result);
-    EXPECT_EQ(107, chosen.view.rateButton);
-    EXPECT_EQ(114, chosen.view.widthButton);
-    EXPECT_EQ(22050u, state.monitorRate);
-    EXPECT_EQ(8, state.monitorBits);
 }
 
 // The device refuses a width of 0 bits: both OK and Esc keep the dialog open with a warning
@@ -362,15 +305,6 @@ TEST_F(MonitorSource, ChoosingTheMonitorOpensTheDeviceWithTheBlockSizeOfEachForm
         ++tried;
     }
     EXPECT_GT(tried, 0);
-}
-
-TEST_F(MonitorSource, OnMemoryOptionGivesOneBlockOfTheMemorySize)
-{
-    state.onMemoryOption = 1;
-    state.memorySizeMB = 3;
-    ASSERT_TRUE(ChooseMonitorFormat(11025, 8).scriptRan);
-    EXPECT_EQ(kOnMemoryMode, state.bufferingMode);
-    EXPECT_EQ(3u * 1048576u, run.blockSize);
 }
 
 TEST_F(MonitorSource, RefusedFormatIsReportedAndLeavesNothingOpen)
