@@ -150,8 +150,13 @@ bool SaveCanvasBmp(const MemoryCanvas& canvas, const char* path)
     info.biCompression = BI_RGB;
     FILE* out = std::fopen(path, "wb");
     if (!out) return false;
-    bool ok = std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&info, sizeof info, 1, out) == 1 &&
-              std::fwrite(canvas.bits, pixelBytes, 1, out) == 1;
+    bool ok = std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&info, sizeof info, 1, out) == 1;
+    // Opaque pixels: viewers that honour the fourth byte would show the capture as transparent.
+    std::vector<uint32_t> row(size_t(canvas.width));
+    for (int y = 0; ok && y < canvas.height; ++y) {
+        for (int x = 0; x < canvas.width; ++x) row[size_t(x)] = canvas.bits[y * canvas.width + x] | 0xFF000000u;
+        ok = std::fwrite(row.data(), 4, row.size(), out) == row.size();
+    }
     ok = std::fclose(out) == 0 && ok;
     return ok;
 }

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# End to end, as a user would: the real program plays a tone file with the autoplay switch as its
+# own process under Wine; a driver program checks what its window shows, and a recording of the
+# sound sink's monitor, taken meanwhile, must hold the tone. Argument: the build directory.
+set -uo pipefail
+build="$(cd "${1:?build directory}" && pwd)"
+source "$(dirname "$0")/../scripts/lib/wine.sh"
+export TRILVO_DLL_OVERRIDES="mscoree,mshtml,winedbg.exe,winhlp32.exe="
+trilvo_services_start "$build" || exit 1
+work=$(mktemp -d /tmp/trilvo-e2e.XXXXXX)
+parec_pid=
+cleanup() {
+  [ -n "$parec_pid" ] && kill "$parec_pid" 2>/dev/null
+  trilvo_services_stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Wine's drive Z: is the Unix root (no wine process is started for the conversion: one started
+# outside trilvo_wine_run would hand this script's output pipes to Wine's session processes).
+windows_path() { local p="Z:$1"; echo "${p//\//\\}"; }
+size_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
+# Waits (at most $2 tenths of a second) until the recording has grown past $1 bytes.
+wait_for_recording() {
+  local i
+  for ((i = 0; i < $2; i++)); do
+    [ "$(size_of "$work/sink.raw")" -gt "$1" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+parec -d "$TRILVO_SINK.monitor" --format=s16le --rate=44100 --channels=2 --raw \
+  >"$work/sink.raw" 2>/dev/null &
+parec_pid=$!
+# The sink renders only once a client is attached and running: wait until the recording flows.
+wait_for_recording 0 100 || echo "the sink's monitor delivers nothing yet"
+
+driver="$build/tests/playback_driver.exe"
+shot="$build/tests/e2e_playback.bmp"
+status=0
+trilvo_wine_run "$driver" e2e "$(windows_path "$build/TRILVO.EXE")" "$(windows_path "$shot")" || status=1
+# What was played last may still be in the sound server: take one more second (176400 bytes).
+wait_for_recording $(( $(size_of "$work/sink.raw") + 176400 )) 100
+kill "$parec_pid"; wait "$parec_pid" 2>/dev/null; parec_pid=
+trilvo_wine_run "$driver" tone "$(windows_path "$work/sink.raw")" 1001.3 || status=1
+echo "picture of the window: $shot"
+exit $status
