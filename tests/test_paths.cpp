@@ -53,58 +53,38 @@ TEST(FindLastSeparator, NeverTakesTheTrailByteOfADoubleByteCharacter)
 
 TEST(SplitPath, SeparatesDirectoryAndName)
 {
-    Split root = SplitOf("C:\\take.wav");
-    EXPECT_EQ("C:\\", root.directory);
-    EXPECT_EQ("take.wav", root.name);
-
-    Split bare = SplitOf("take.wav");
-    EXPECT_EQ("", bare.directory);
-    EXPECT_EQ("take.wav", bare.name);
-
-    Split nested = SplitOf("Z:\\tmp/sounds\\a b.wav");
-    EXPECT_EQ("Z:\\tmp/sounds\\", nested.directory);
-    EXPECT_EQ("a b.wav", nested.name);
-
-    Split trailing = SplitOf("C:\\dir\\");
-    EXPECT_EQ("C:\\dir\\", trailing.directory);
-    EXPECT_EQ("", trailing.name);
-
-    Split empty = SplitOf("");
-    EXPECT_EQ("", empty.directory);
-    EXPECT_EQ("", empty.name);
-}
-
-TEST(SplitPath, KeepsAShiftJisDirectoryWhole)
-{
-    // Directory "C:\表示ソ\" then the name: the 5C trail bytes are not separators.
-    const std::string directory = "C:\\\x95\x5C\x8E\xA6\x83\x5C\\";
-    Split split = SplitOf((directory + "x.wav").c_str());
-    EXPECT_EQ(directory, split.directory);
-    EXPECT_EQ("x.wav", split.name);
-
-    // A name ending in such a character has no separator at all.
-    Split name = SplitOf("\x83\x5C.wav");
-    EXPECT_EQ("", name.directory);
-    EXPECT_EQ("\x83\x5C.wav", name.name);
+    struct Case {
+        const char* path;
+        const char* directory;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"C:\\take.wav", "C:\\", "take.wav"},                       // root of a drive
+        {"take.wav", "", "take.wav"},                                // no separator
+        {"Z:\\tmp/sounds\\a b.wav", "Z:\\tmp/sounds\\", "a b.wav"},
+        {"C:\\dir\\", "C:\\dir\\", ""},
+        {"", "", ""},
+        {"C:\\\x95\x5C\x8E\xA6\x83\x5C\\x.wav", "C:\\\x95\x5C\x8E\xA6\x83\x5C\\", "x.wav"},   // 表示ソ
+        {"\x83\x5C.wav", "", "\x83\x5C.wav"},                        // ソ.wav: no separator
+    };
+    for (const Case& c : cases) {
+        const Split split = SplitOf(c.path);
+        EXPECT_EQ(c.directory, split.directory) << c.path;
+        EXPECT_EQ(c.name, split.name) << c.path;
+    }
 }
 
 TEST(PadToWidth, FillsWithBlanksToOneByteShortOfTheField)
 {
     char text[40] = "abc";
     EXPECT_EQ(text, PadToWidth(text, 36));
-    EXPECT_EQ(35u, std::strlen(text));
     EXPECT_EQ(std::string("abc") + std::string(32, ' '), text);
-
     char empty[8] = "";
     PadToWidth(empty, 8);
     EXPECT_STREQ("       ", empty);
-}
-
-TEST(PadToWidth, LeavesTextAloneForNoField)
-{
-    char text[8] = "abc";
-    EXPECT_EQ(text, PadToWidth(text, 0));
-    EXPECT_STREQ("abc", text);
+    char untouched[8] = "abc";
+    EXPECT_EQ(untouched, PadToWidth(untouched, 0));
+    EXPECT_STREQ("abc", untouched);
     EXPECT_EQ(nullptr, PadToWidth(nullptr, 10));
 }
 

@@ -1,5 +1,5 @@
-// Reading what the main window shows, for the shell's window tests.
-#include "tests/support/shell_screen.h"
+// Shell test support: reading what the main window shows, and a stand-in help viewer.
+#include "tests/support/shell_support.h"
 
 #include <cstring>
 
@@ -56,4 +56,51 @@ int CountColour(const MemoryCanvas& canvas, const RECT& area, uint32_t rgb)
         for (int x = area.left; x < area.right; ++x)
             if (PixelAt(canvas, x, y) == rgb) ++count;
     return count;
+}
+
+bool SameCanvas(const MemoryCanvas& a, const MemoryCanvas& b)
+{
+    GdiFlush();
+    return a.width == b.width && a.height == b.height &&
+           std::memcmp(a.bits, b.bits, size_t(a.width) * a.height * 4) == 0;
+}
+
+namespace {
+HWND helpViewer = nullptr;
+HelpRequests helpRequests;
+
+// The help call sends a WM_COPYDATA whose block starts with: size, command (16 bits each),
+// data, reserved (32 bits each), offset of the file name, offset of the data (16 bits each).
+LRESULT CALLBACK FakeHelpViewer(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_COPYDATA) return DefWindowProcA(window, message, wParam, lParam);
+    const COPYDATASTRUCT* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    const BYTE* bytes = static_cast<const BYTE*>(data->lpData);
+    WORD fileOffset = 0;
+    std::memcpy(&helpRequests.command, bytes + 2, 2);
+    std::memcpy(&fileOffset, bytes + 12, 2);
+    helpRequests.file = fileOffset ? reinterpret_cast<const char*>(bytes + fileOffset) : "";
+    ++helpRequests.count;
+    return TRUE;
+}
+}  // namespace
+
+bool OpenFakeHelpViewer()
+{
+    WNDCLASSA viewerClass = {};
+    viewerClass.lpfnWndProc = FakeHelpViewer;
+    viewerClass.hInstance = GetModuleHandleA(nullptr);
+    viewerClass.lpszClassName = "MS_WINHELP";
+    RegisterClassA(&viewerClass);
+    helpRequests = HelpRequests();
+    helpViewer = CreateWindowExA(0, "MS_WINHELP", "help", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    return helpViewer != nullptr;
+}
+
+HelpRequests CloseFakeHelpViewer()
+{
+    if (helpViewer) DestroyWindow(helpViewer);
+    helpViewer = nullptr;
+    return helpRequests;
 }

@@ -1,8 +1,10 @@
-// Reading what the main window shows: its client area copied into a memory canvas, and texts
-// compared pixel for pixel with a reference rendering in a given font and colours.
+// Shell test support: what the main window shows (its client area copied into a canvas, texts
+// compared pixel for pixel with a reference rendering) and a stand-in help viewer that records
+// what the platform's help call asks for.
 #pragma once
 
 #include <windows.h>
+#include <string>
 #include "tests/support/support.h"
 
 // Copies the main window's client area (after pending paints) into a new canvas.
@@ -13,3 +15,13 @@ int TextMismatch(const MemoryCanvas& shot, int x, int y, const char* text, HGDIO
                  COLORREF textColour = RGB(0, 0, 0), COLORREF background = RGB(255, 255, 255));
 // Pixels of exactly this colour inside a rectangle of the canvas.
 int CountColour(const MemoryCanvas& canvas, const RECT& area, uint32_t rgb);
+bool SameCanvas(const MemoryCanvas& a, const MemoryCanvas& b);
+
+// While open, a window of class "MS_WINHELP" receives the help requests of this process.
+struct HelpRequests {
+    int count = 0;
+    WORD command = 0;
+    std::string file;                 // of the last request
+};
+bool OpenFakeHelpViewer();
+HelpRequests CloseFakeHelpViewer();
