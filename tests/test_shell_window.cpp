@@ -80,6 +80,14 @@ TEST_F(MainWindow, StartsIdleWithTheMenuResourceStates)
     EXPECT_EQ(app.inputDeviceCount == 0, Grayed(kCmdMonitor));
     EXPECT_TRUE(AcceptsDrops());
     EXPECT_TRUE(app.header[0] && app.header[1]);
+    ICONINFO icon = {};                         // the class icon: one 32 x 32 image
+    ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(GetClassLongPtrA(app.mainWindow, GCLP_HICON)), &icon));
+    BITMAP colour = {};
+    GetObjectA(icon.hbmColor, sizeof colour, &colour);
+    EXPECT_EQ(32, colour.bmWidth);
+    EXPECT_EQ(32, colour.bmHeight);
+    DeleteObject(icon.hbmColor);
+    DeleteObject(icon.hbmMask);
 
     // Labels carry their mnemonics as control characters (a wrong resource encoding shows here).
     char text[128];
