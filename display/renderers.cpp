@@ -62,6 +62,29 @@ void LogGrid(HDC dc, int m)
     DeleteObject(pen);
 }
 
+// Points of one polyline from the current position, drawn with as few PolylineTo calls as the
+// fixed array allows (one for every FFT size).
+struct PolylineBatch {
+    HDC dc;
+    int count;
+};
+POINT polylinePoints[kPolylineCapacity];
+
+void FlushPolyline(PolylineBatch& line)
+{
+    if (line.count > 0) PolylineTo(line.dc, polylinePoints, line.count);
+    line.count = 0;
+}
+
+// Adds a point unless it repeats the previous one (a zero-length segment draws nothing).
+void AddPoint(PolylineBatch& line, int x, int y)
+{
+    if (line.count > 0 && polylinePoints[line.count - 1].x == x && polylinePoints[line.count - 1].y == y)
+        return;
+    if (line.count == kPolylineCapacity) FlushPolyline(line);
+    polylinePoints[line.count++] = {x, y};
+}
+
 // Black column from display byte v down to the bottom of the graph area.
 void BinColumn(HDC dc, int x, int v)
 {
@@ -119,16 +142,32 @@ void DrawLinearSpectrum(HDC dc, const uint8_t* bytes, int32_t count)
     LinearGrid(dc);
     if (m < 1) return;
 
-    // One PolylineTo per batch of points draws the same pixels as one LineTo per bin.
-    static POINT points[kPolylineCapacity];
+    // Where several bins share a pixel column, the segments between them cover exactly the
+    // span from their smallest to their largest byte, and the joins to the neighbouring
+    // columns leave from the first bin and arrive at the last. So first, smallest, largest and
+    // last draw the same pixels as every bin; only the final column, whose very last end point
+    // is left out, keeps all its bins.
+    PolylineBatch line = {dc, 0};
     const int left = GraphLeft(), top = GraphTop();
     MoveToEx(dc, left, top + bytes[0], nullptr);
-    for (int i = 1; i < m;) {
-        int n = 0;
-        for (; i < m && n < kPolylineCapacity; ++i, ++n)
-            points[n] = {left + i * pixelsPerBin / binsPerColumn, top + bytes[i]};
-        PolylineTo(dc, points, n);
+    for (int first = 0; first < m;) {
+        const int x = left + first * pixelsPerBin / binsPerColumn;
+        int end = first + 1, smallest = bytes[first], largest = bytes[first];
+        for (; end < m && left + end * pixelsPerBin / binsPerColumn == x; ++end) {
+            smallest = std::min<int>(smallest, bytes[end]);
+            largest = std::max<int>(largest, bytes[end]);
+        }
+        if (first > 0) AddPoint(line, x, top + bytes[first]);
+        if (end == m) {
+            for (int i = first + 1; i < m; ++i) AddPoint(line, x, top + bytes[i]);
+        } else {
+            AddPoint(line, x, top + smallest);
+            AddPoint(line, x, top + largest);
+            AddPoint(line, x, top + bytes[end - 1]);
+        }
+        first = end;
     }
+    FlushPolyline(line);
 }
 
 void DrawLogSpectrum(HDC dc, const uint8_t* bytes, int32_t count)

@@ -2,6 +2,7 @@
 // for pixel with straightforward reference drawings that make one call per bin.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -132,8 +133,14 @@ void ReferenceLog(HDC dc, const std::vector<uint8_t>& v, double f, double nyquis
 TEST_F(Renderers, LinearSpectrumPolylineEqualsOneLinePerBin)
 {
     for (int m : {128, 256, 512, 2048, 32768}) {
-        for (unsigned seed : {1u, 2u}) {
-            const auto v = seed == 1 ? RandomBytes(m, 1000 + m, 0) : SlopeBytes(m, 7 + m);
+        for (unsigned seed : {1u, 2u, 3u}) {
+            auto v = seed == 1 ? RandomBytes(m, 1000 + m, 0) : SlopeBytes(m, 7 + m);
+            if (seed == 3) {
+                // The last column ends on its lowest point, reached once before: the very last
+                // end point is left out, the earlier one is drawn.
+                for (auto& byte : v) byte = std::min<uint8_t>(byte, 200);
+                v[m - 3] = v[m - 1] = 240;
+            }
             Refill(canvas);
             Refill(reference);
             DrawLinearSpectrum(canvas.dc, v.data(), m);
@@ -387,4 +394,55 @@ TEST_F(Renderers, ChartBinWidthFollowsTheBinCount)
     DrawChartRow(canvas.dc, wide.data(), 4096);
     EXPECT_EQ(512, Count(canvas, kLeft, kTop + 255, kLeft + 512, kTop + 256, kBlackPixel));
     EXPECT_EQ(kUntouched, PixelAt(canvas, kLeft + 512, kTop + 255));
+}
+
+// ---- The same equivalence on a window's device context (the program draws onto the screen) ----
+
+namespace {
+
+LRESULT CALLBACK PlainWindowProc(HWND window, UINT message, WPARAM w, LPARAM l)
+{
+    return DefWindowProcA(window, message, w, l);
+}
+
+// Copies the window's client area into a canvas.
+void Grab(HDC windowDc, MemoryCanvas& into)
+{
+    BitBlt(into.dc, 0, 0, into.width, into.height, windowDc, 0, 0, SRCCOPY);
+    GdiFlush();
+}
+
+}  // namespace
+
+TEST_F(Renderers, BatchedSpectraEqualReferenceOnAWindow)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = PlainWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "DisplayRendererProbe";
+    RegisterClassA(&windowClass);
+    HWND window = CreateWindowA("DisplayRendererProbe", "", WS_POPUP | WS_VISIBLE, 0, 0, canvas.width,
+                                canvas.height, nullptr, nullptr, windowClass.hInstance, nullptr);
+    ASSERT_NE(nullptr, window);
+    PumpPending(20);
+    HDC dc = GetDC(window);
+    for (int m : {2048, 32768}) {
+        const auto v = RandomBytes(m, 4000 + m, 0);
+        DrawLogSpectrum(dc, v.data(), m);
+        Grab(dc, canvas);
+        ReferenceLog(dc, v, 20000.0, 22050.0);
+        Grab(dc, reference);
+        EXPECT_GT(Count(reference, kLeft, kTop, kLeft + 512, kTop + 256, kBlackPixel), 1000);
+        EXPECT_GT(Count(reference, kLeft, kTop + 1, kLeft + 512, kTop + 2, kYellowPixel), 0);
+        EXPECT_EQ(0, DifferingPixels()) << "log, m " << m;
+
+        DrawLinearSpectrum(dc, v.data(), m);
+        Grab(dc, canvas);
+        ReferenceLinear(dc, v);
+        Grab(dc, reference);
+        EXPECT_GT(Count(reference, kLeft, kTop, kLeft + 512, kTop + 256, kBlackPixel), 1000);
+        EXPECT_EQ(0, DifferingPixels()) << "linear, m " << m;
+    }
+    ReleaseDC(window, dc);
+    DestroyWindow(window);
 }
