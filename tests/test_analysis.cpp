@@ -475,6 +475,20 @@ TEST_F(Analysis, MonoBlockLightsTheLevelBarAndDrawsTheView)
     EXPECT_EQ(Rgb(255, 255, 255), PixelAt(canvas.c, Col(1) + 200, Row(13) + 2));
 }
 
+// The waveform ignores the FFT length: 512 samples across the whole graph even at N = 256.
+TEST_F(Analysis, WaveformViewDrawsUpTo512SamplesAtTheSmallestFftLength)
+{
+    ClientCanvas canvas;
+    state.viewMode = kCmdViewWaveform;
+    state.fftExponent = 8;
+    std::vector<uint8_t> block = Samples16(std::vector<int>(1024, 0));
+    RunBlock(canvas.c.dc, block);
+    const int left = Col(1), zeroRow = Row(13) + 128;
+    EXPECT_EQ(Rgb(0, 0, 0), PixelAt(canvas.c, left + 500, zeroRow));
+    EXPECT_EQ(Rgb(255, 255, 255), PixelAt(canvas.c, left + 500, zeroRow - 1));
+    EXPECT_EQ(Rgb(255, 255, 255), PixelAt(canvas.c, left + 100, zeroRow + 1));
+}
+
 TEST_F(Analysis, StereoBlocksDrawOnlyTheTwoLevelBars)
 {
     for (int format : {kStereo8, kStereo16}) {
