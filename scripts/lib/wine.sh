@@ -81,17 +81,18 @@ trilvo_ensure_pulse() {
 trilvo_services_start() {  # $1: build directory
   trilvo_wine_env "$1"
   trilvo_ensure_prefix || return 1
-  wineserver -p30 </dev/null >/dev/null 2>&1   # detaches; exits at once if one is running
+  wineserver -p30 </dev/null >/dev/null 2>&1 || true   # detaches; fails harmlessly if one runs
   trilvo_ensure_display || return 1
   trilvo_ensure_pulse || return 1
 }
 
 trilvo_services_stop() {
   local pid dir
-  for pid in "${TRILVO_STARTED_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${TRILVO_STARTED_PIDS[@]}"; do wait "$pid" 2>/dev/null; done
+  for pid in "${TRILVO_STARTED_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${TRILVO_STARTED_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
   for dir in "${TRILVO_STARTED_DIRS[@]}"; do rm -rf "$dir"; done
   TRILVO_STARTED_PIDS=(); TRILVO_STARTED_DIRS=()
+  return 0
 }
 
 # Runs one Win32 program; its output goes through temporary files (Wine's helper processes would
