@@ -70,8 +70,8 @@ trilvo_ensure_pulse() {
     sleep 0.1
   done
   pactl info >/dev/null 2>&1 || { echo "wine.sh: PulseAudio did not start" >&2; return 1; }
-  pactl set-default-sink "$TRILVO_SINK" >/dev/null 2>&1
-  pactl set-default-source "$TRILVO_SINK.monitor" >/dev/null 2>&1
+  pactl set-default-sink "$TRILVO_SINK" >/dev/null 2>&1 || true
+  pactl set-default-source "$TRILVO_SINK.monitor" >/dev/null 2>&1 || true
   # A low-latency reader on the monitor makes the sink render in small blocks, so the first
   # recorded buffer arrives in about 0.2 s instead of 2 s.
   parec --latency-msec=20 -d "$TRILVO_SINK.monitor" >/dev/null 2>&1 &
