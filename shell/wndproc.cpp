@@ -1,6 +1,6 @@
 // Main window procedure: the wave headers of the window, the repaint of the info and level
-// panels, the position line of on-memory runs, device notifications handed to the audio
-// sources, and the dispatch of every menu command, button click, F1 and dropped file.
+// panels, the position line of on-memory runs, and device notifications handed to the audio
+// sources; commands, keys and drops go on to commands.cpp.
 #include "shell/shell.h"
 #include "shell/globals.h"
 #include "shell/messages.h"
