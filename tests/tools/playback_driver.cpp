@@ -284,6 +284,43 @@ int FindTone(const char* rawPath, double expectedHz)
     return failures ? 1 : 0;
 }
 
+struct BoxSearch {
+    DWORD processId;
+    HWND box;
+};
+
+BOOL CALLBACK FindMessageBox(HWND window, LPARAM lParam)
+{
+    BoxSearch* search = reinterpret_cast<BoxSearch*>(lParam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char name[32] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (owner != search->processId || std::strcmp(name, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    search->box = window;
+    return FALSE;
+}
+
+// Shows the text of every message box the program puts up (a refused file) and answers it.
+void AnswerMessageBoxes(const Target& target)
+{
+    constexpr int kPolls = 20;   // a box follows the previous one at once, or not at all
+    for (int quietPolls = 0; quietPolls < kPolls; ++quietPolls) {
+        BoxSearch search = {target.process.dwProcessId, nullptr};
+        EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&search));
+        if (!search.box) {
+            Sleep(50);
+            continue;
+        }
+        char text[512] = {};
+        GetDlgItemTextA(search.box, 0xFFFF, text, sizeof text);
+        std::printf("the program says: %s\n", text);
+        PostMessageA(search.box, WM_COMMAND, IDOK, 0);
+        quietPolls = 0;
+        Sleep(50);
+    }
+}
+
 // Plays a file with /P, waits for the run to end, saves the whole window, closes the program.
 int Watch(const char* exe, const char* shotPath, const char* wav)
 {
@@ -291,6 +328,8 @@ int Watch(const char* exe, const char* shotPath, const char* wav)
     if (!Launch(exe, ("\"" + std::string(wav) + "\" /P").c_str(), target)) return 1;
     constexpr DWORD kLongestRun = 3600 * 1000;
     if (!WaitForIdle(target, kLongestRun)) std::printf("the run did not end\n");
+    AnswerMessageBoxes(target);
+    WaitForIdle(target, kLongestRun);
     RECT frame;
     GetWindowRect(target.window, &frame);
     MemoryCanvas shot;
