@@ -75,6 +75,32 @@ std::vector<std::string> BoxTexts()
     return texts;
 }
 
+// True when the level panel shows `text` as the on-memory notices are drawn: yellow, in a window
+// DC's default font, at (39 columns, 2 rows + a quarter row) of the cleared black panel.
+bool PanelShowsNotice(const MemoryCanvas& shot, const char* text, std::string* why)
+{
+    MemoryCanvas expected;
+    if (!CreateCanvas(expected, 400, 40, 0)) return false;
+    HGDIOBJ previous = SelectObject(expected.dc, GetStockObject(SYSTEM_FONT));
+    SetTextColor(expected.dc, RGB(255, 255, 0));
+    SetBkMode(expected.dc, TRANSPARENT);
+    const int length = int(std::strlen(text));
+    SIZE size = {};
+    GetTextExtentPoint32A(expected.dc, text, length, &size);
+    TextOutA(expected.dc, 0, 0, text, length);
+    SelectObject(expected.dc, previous);
+    const int x = Col(39), y = Row(2) + g.lineHeight / 4;
+    bool same = true;
+    for (int row = 0; row < size.cy && same; ++row)
+        for (int column = 0; column < size.cx && same; ++column)
+            if (PixelAt(expected, column, row) != PixelAt(shot, x + column, y + row)) {
+                same = false;
+                *why = "differs at (" + std::to_string(x + column) + ", " + std::to_string(y + row) + ")";
+            }
+    DestroyCanvas(expected);
+    return same;
+}
+
 class PlaybackTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -235,6 +261,54 @@ TEST_F(PlaybackTest, OnMemoryRunEndsAfterItsOneBufferWithThePositionOfTheLoadedD
     WindowShot shot;
     std::string why;
     EXPECT_TRUE(CanvasShowsText(shot.canvas, Col(9), Row(7), "Pos:       11 kb      1 sec", &why)) << why;
+}
+
+TEST_F(PlaybackTest, OnMemoryNoticeNamesTheChannelsAtStartAndAgainAfterContinue)
+{
+    const std::vector<uint8_t> data = Pattern(3 * kRate);
+    const struct {
+        const char* name;
+        uint16_t channels;
+        const char* notice;
+    } cases[] = {{"notice-mono.wav", 1, "オンメモリ再生中(MONO)"}, {"notice-stereo.wav", 2, "オンメモリ再生中(STEREO)"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.notice);
+        ASSERT_TRUE(Choose(c.name, PcmFile(c.channels, kRate, 8, data), true));
+        StartPlayback();
+        ASSERT_EQ(state.running, 1);
+        std::string why;
+        {
+            WindowShot shot;
+            EXPECT_TRUE(PanelShowsNotice(shot.canvas, c.notice, &why)) << why;
+        }
+        Command(kCmdPause);
+        HDC dc = GetDC(app.mainWindow);
+        ClearLevelPanel(dc);
+        ReleaseDC(app.mainWindow, dc);
+        Command(kCmdPause);   // Continue
+        EXPECT_EQ(state.paused, 0);
+        {
+            WindowShot shot;
+            EXPECT_TRUE(PanelShowsNotice(shot.canvas, c.notice, &why)) << why;
+        }
+        Command(kCmdStop);
+        ExpectIdle();
+    }
+}
+
+TEST_F(PlaybackTest, ClosingTheWindowDuringARunReleasesTheDeviceTheFileAndTheRunMemory)
+{
+    ASSERT_TRUE(Choose("destroy.wav", MonoFile(Pattern(40 * kBlock))));
+    BeginDoneLog(false);
+    StartPlayback();
+    ASSERT_TRUE(PumpUntilDoneCount(2, kRunBound));
+    const HGLOBAL handles[3] = {state.blockHandle[0], state.blockHandle[1],
+                                reinterpret_cast<RunRecord*>(app.header[0]->dwUser)->self};
+    CloseMainWindow();
+    EXPECT_EQ(app.waveOut, nullptr);
+    EXPECT_EQ(state.file, nullptr);
+    for (HGLOBAL freed : handles) EXPECT_EQ(GlobalFlags(freed), UINT(GMEM_INVALID_HANDLE));
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>());
 }
 
 TEST_F(PlaybackTest, PauseThenStopThenStartBeginsAnUnpausedRun)
