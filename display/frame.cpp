@@ -124,6 +124,9 @@ long ChartTopFrequency(int m, int rateCode, uint32_t samplesPerSec)
     case 11: return kChartDividend11 / shownBins;
     default: break;
     }
+    // Before any source is opened there is no rate: label the lowest tabled rate, as the other
+    // views' scale lines do for an unknown rate code.
+    if (samplesPerSec == 0) return kChartDividend11 / shownBins;
     // Other rates have no tabled constant: 256 times the actual rate over the bins shown gives
     // the frequency at the chart's right edge, as the chart draws it.
     const long long value = 256LL * samplesPerSec / shownBins;

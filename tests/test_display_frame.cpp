@@ -121,6 +121,7 @@ TEST(ScaleLabels, ChartLabelGivesTheFrequencyAtTheRightEdge)
         {8, 11, 11025, "5512 Hz"},  {12, 44, 44100, "5512 Hz"},  {16, 44, 44100, "344 Hz"},
         {9, 44, 44000, "22050 Hz"},                         // tabled codes use the nominal rate
         {12, 48, 48000, "6000 Hz"}, {8, 48, 48000, "24000 Hz"}, {9, 8, 8000, "4000 Hz"},
+        {12, 0, 0, "1378 Hz"},                              // no source yet: lowest tabled rate
     };
     for (const Case& c : cases) {
         const auto labels = Labels(kCmdViewChart, c.exponent, c.rate, 6, c.samplesPerSec);
