@@ -37,6 +37,7 @@ constexpr double kPowerFloor = 1e-30;
 constexpr double kLogUnitsPerScale = 25.0;
 constexpr double kStandardSpan = 255.0;
 constexpr double kDoubledLow = -0.75, kDoubledHigh = -0.25, kDoubledSpan = 510.0;
+constexpr double kDoubledShift = 0.25;     // moves the clamped range to end at 0
 
 // Nominal rates of the rate codes that have a peak frequency.
 struct NominalRate {
@@ -48,9 +49,8 @@ constexpr std::array<NominalRate, 3> kNominalRates = {{{44, 44100.0}, {22, 22050
 // Peak panel: 7 columns by 8 rows; texts at rows 0, 3 and 6 of the panel.
 constexpr int kPanelColumns = 7, kPanelRows = 8;
 constexpr int kPanelFrequencyRow = 3, kPanelPowerRow = 6;
-constexpr int kPanelGapColumns = 2;        // x1 = 2 columns + graph width
+constexpr int kPanelGapColumns = kGraphLeftCol + 1;   // x1: one column right of the graph area
 constexpr int kPanelRightColumn = 74;      // x2, right of the level panel
-constexpr int kGraphTopRow = 13;
 constexpr char kPeakLabel[] = "Peak Lv";
 
 int16_t Sample16At(const uint8_t* p)
@@ -61,13 +61,6 @@ int16_t Sample16At(const uint8_t* p)
 uint32_t Magnitude(int value)
 {
     return static_cast<uint32_t>(value < 0 ? -value : value);
-}
-
-void* AllocateOrExit(size_t bytes)
-{
-    void* p = std::malloc(bytes);
-    if (!p) std::exit(1);
-    return p;
 }
 
 // Types 0..3 are tabled windows; the rectangle (and anything unknown) leaves samples as they are.
@@ -208,7 +201,7 @@ uint8_t SpectrumByte(double power, int k, int n, bool sixteenBit, int slopeRefer
     }
     double t = r > kPowerFloor ? std::log(r) / kLogUnitsPerScale : -1.0;
     if (amplitudeScale == kScaleDoubled) {
-        t = std::min(std::max(t, kDoubledLow), kDoubledHigh) + 0.25;
+        t = std::min(std::max(t, kDoubledLow), kDoubledHigh) + kDoubledShift;
         return static_cast<uint8_t>(-t * kDoubledSpan);
     }
     t = std::min(std::max(t, -1.0), 0.0);

@@ -2,6 +2,8 @@
 // coefficients (rising half of the current window) with the key saying what it holds.
 #pragma once
 
+#include <cstddef>
+
 constexpr int kMinFftExponent = 8;
 constexpr int kMaxFftExponent = 16;
 constexpr int kWindowTableSize = 32768;   // half of the largest FFT length
@@ -14,6 +16,10 @@ struct WindowKey {
 
 extern double windowTable[kWindowTableSize];
 extern WindowKey windowKey;               // starts as {0, rectangle}
+
+// Working storage of the analysis: an allocation failure ends the program at once with exit
+// status 1 and no message, as nothing can be analysed without it.
+void* AllocateOrExit(size_t bytes);
 
 // 2^n for n >= 1, 1 for every n <= 0.
 int PowerOfTwo(int n);

@@ -17,6 +17,8 @@ void DrawChartRow(HDC dc, const uint8_t* bytes, int32_t count);
 
 // ---- Geometry and arithmetic shared by the frame and the renderers (pure, tests call them) ----
 
+constexpr int kGraphLeftCol = 1;           // the graph area's top left corner, in columns and rows
+constexpr int kGraphTopRow = 13;
 constexpr int kScaleLineOffset = 260;      // top of the scale line below the top of the graph area
 constexpr int kLevelBarSegments = 17;
 constexpr int kBandCount = 10;             // octave bands of the level meter

@@ -43,6 +43,11 @@ constexpr const char* kLinearLabels[3][4] = {
     {"1250", "2500", "3750", "5000"},
 };
 
+// Logarithmic axis labels: thinning, and the frequencies written in kHz.
+constexpr int kThinningAboveExponent = 12;
+constexpr int kThinningAboveCharWidth = 8;
+constexpr double kKiloLabelsAbove = 5000.0;
+
 // Nominal rates times 256, the chart label's dividend for the tabled rate codes.
 constexpr long kChartDividend44 = 11289600;
 constexpr long kChartDividend22 = 5644800;
@@ -69,13 +74,14 @@ int LogLabels(const ScaleSettings& s, ScaleLabel* labels, int capacity)
 {
     LogOctave octaves[kMaxLogOctaves];
     const int n = LogAxisOctaves(s.m, s.rateCode, octaves, kMaxLogOctaves);
-    const bool thinning = s.fftExponent > 12 && s.charWidth > 8;   // wide font, crowded axis
+    // A wide font on a crowded axis (many octaves) writes every second label only.
+    const bool thinning = s.fftExponent > kThinningAboveExponent && s.charWidth > kThinningAboveCharWidth;
     int count = 0;
     for (int k = 0; k < n; ++k) {
         if (thinning && (k & 1)) continue;
         const double f = octaves[k].frequency;
         char text[16];
-        if (f > 5000.0) std::snprintf(text, sizeof text, "%.0fk", f / 1000.0);
+        if (f > kKiloLabelsAbove) std::snprintf(text, sizeof text, "%.0fk", f / 1000.0);
         else std::snprintf(text, sizeof text, "%.0f", f);
         const unsigned halfWidth = static_cast<unsigned>(std::strlen(text) * s.charWidth) / 2u;
         const double left = s.charWidth + octaves[k].position - halfWidth;
@@ -97,7 +103,7 @@ LogAxisFrequencies LogAxisFor(int rateCode)
 
 double LogAxisPosition(double bin, int m)
 {
-    return 512.0 * std::log(bin) / std::log(static_cast<double>(m));
+    return kGraphWidth * std::log(bin) / std::log(static_cast<double>(m));
 }
 
 int LogAxisOctaves(int m, int rateCode, LogOctave* octaves, int capacity)
@@ -165,7 +171,7 @@ void DrawDisplayFrame(HDC dc)
     const ScaleSettings settings = {state.viewMode, state.fftExponent,
                                     PowerOfTwo(state.fftExponent) / 2, source.rateCode,
                                     source.samplesPerSec, g.charWidth};
-    const int scaleTop = Row(13) + kScaleLineOffset;
+    const int scaleTop = Row(kGraphTopRow) + kScaleLineOffset;
 
     HGDIOBJ previousFont = SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
     SetTextColor(dc, kBlack);
@@ -174,7 +180,7 @@ void DrawDisplayFrame(HDC dc)
 
     char blanks[kScaleBlanks];
     std::memset(blanks, ' ', sizeof blanks);
-    TextOutA(dc, Col(1), scaleTop, blanks, kScaleBlanks);
+    TextOutA(dc, Col(kGraphLeftCol), scaleTop, blanks, kScaleBlanks);
 
     ScaleLabel labels[kMaxScaleLabels];
     const int count = ComputeScaleLabels(settings, labels, kMaxScaleLabels);
@@ -183,7 +189,7 @@ void DrawDisplayFrame(HDC dc)
 
     SetBkColor(dc, kWhite);
     SelectObject(dc, previousFont);
-    PatBlt(dc, Col(1), Row(13), kGraphWidth, kGraphHeight, WHITENESS);
+    PatBlt(dc, Col(kGraphLeftCol), Row(kGraphTopRow), kGraphWidth, kGraphHeight, WHITENESS);
 
     if (source.sampleFormat & kSampleFormatStereoFlag) {
         for (int line = 0; line < 2; ++line) {

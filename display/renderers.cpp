@@ -17,6 +17,7 @@ constexpr COLORREF kGridYellow = RGB(255, 255, 0);
 constexpr int kBandFirstLeft = 20;               // client x, not an offset from the graph area
 constexpr int kBandPitch = 50;
 constexpr int kBandWidth = 40;
+constexpr int kBand1MinExponent = 11, kBand2MinExponent = 10;
 constexpr int kChartRampDepth = 4;
 constexpr int kPaletteDepth = 8;
 constexpr int kPolylineCapacity = 4096;          // points per PolylineTo call
@@ -26,8 +27,8 @@ constexpr std::array<COLORREF, 8> kChartRamp = {
     RGB(255, 0, 255),   RGB(255, 0, 0),   RGB(0, 0, 255),   RGB(0, 0, 0),
 };
 
-int GraphLeft() { return Col(1); }
-int GraphTop() { return Row(13); }
+int GraphLeft() { return Col(kGraphLeftCol); }
+int GraphTop() { return Row(kGraphTopRow); }
 
 void ClearGraph(HDC dc)
 {
@@ -96,10 +97,11 @@ void BinColumn(HDC dc, int x, int v)
 bool BandBounds(int band, int m, int fftExponent, int* first, int* end)
 {
     if (band < 1 || band > kBandCount) return false;
-    if (band == 1 && fftExponent <= 10) return false;   // too few bins for the lowest octaves
-    if (band == 2 && fftExponent <= 9) return false;
-    *first = m / (1 << (11 - band));
-    *end = m / (1 << (10 - band));
+    // Too few bins for the lowest octaves at the smaller FFT lengths.
+    if (band == 1 && fftExponent < kBand1MinExponent) return false;
+    if (band == 2 && fftExponent < kBand2MinExponent) return false;
+    *first = m / (1 << (kBandCount + 1 - band));
+    *end = m / (1 << (kBandCount - band));
     return true;
 }
 
