@@ -14,7 +14,6 @@ namespace {
 const char kAboutText[] = "TRILVO  Version 1.0\n\n"
                           "WAVファイルの再生音と録音入力を解析する\nオーディオ・スペクトラム・アナライザ";
 const char kAboutCaption[] = "About TRILVO";
-const char kHeaderAllocFailed[] = "ヘッダー確保失敗";
 const char kOpenFilter[] = "ｻｳﾝﾄﾞ(*.WAV)\0*.WAV\0全ファイル(*.*)\0*.*\0";
 const char kOpenTitle[] = "再生用にファイルを開く";
 const char kAnalyseLabel[] = "解析";
@@ -112,14 +111,10 @@ void SelectView(HWND window, int id)
     }
 }
 
-// Without wave headers (WM_CREATE could not get them) no run can start: say so instead.
+// Without wave headers (WM_CREATE could not get them) no run can start.
 void StartRun(HWND window)
 {
-    if (state.sourceKind == kSourceNone) return;
-    if (!WaveHeadersReady()) {
-        ShowWarning(window, kHeaderAllocFailed);
-        return;
-    }
+    if (state.sourceKind == kSourceNone || !WaveHeadersReady(window)) return;
     if (state.sourceKind == kSourceFile) StartPlayback();
     else if (state.sourceKind == kSourceMonitor) StartMonitor();
 }

@@ -33,12 +33,21 @@ int SampleFormatOf(int channels, int bits)
     if (channels == 2 && bits == 16) return kStereo16;
     return -1;
 }
+}  // namespace
 
-void TextAt(HDC dc, int x, int y, const char* text)
+void DrawTextAt(HDC dc, int x, int y, const char* text)
 {
     TextOutA(dc, x, y, text, static_cast<int>(std::strlen(text)));
 }
-}  // namespace
+
+void DrawFormatLines(HDC dc)
+{
+    std::snprintf(g.textBuffer, kTextBufferSize, "%2d kHz  ", static_cast<int>(source.rateCode));
+    DrawTextAt(dc, Col(1), Row(7), g.textBuffer);
+    std::snprintf(g.textBuffer, kTextBufferSize, "%2d bit  ", static_cast<int>(source.bitsPerSample));
+    DrawTextAt(dc, Col(1), Row(10), g.textBuffer);
+    DrawTextAt(dc, Col(9), Row(7), kZeroPositionLine);
+}
 
 void ClearLevelPanel(HDC dc)
 {
@@ -49,7 +58,7 @@ void DrawLevelPanelNotice(HDC dc, const char* text)
 {
     SetTextColor(dc, kNoticeYellow);
     SetBkMode(dc, TRANSPARENT);
-    TextAt(dc, Col(39), Row(2) + g.lineHeight / 4, text);
+    DrawTextAt(dc, Col(39), Row(2) + g.lineHeight / 4, text);
 }
 
 // ---- Control state transitions -------------------------------------------------------------
@@ -135,11 +144,7 @@ void ShowSourceFormat(const WAVEFORMATEX* format)
     HDC dc = GetDC(app.mainWindow);
     HGDIOBJ previousFont = SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
     ClearLevelPanel(dc);
-    std::snprintf(g.textBuffer, kTextBufferSize, "%2d kHz  ", static_cast<int>(source.rateCode));
-    TextAt(dc, Col(1), Row(7), g.textBuffer);
-    std::snprintf(g.textBuffer, kTextBufferSize, "%2d bit  ", static_cast<int>(source.bitsPerSample));
-    TextAt(dc, Col(1), Row(10), g.textBuffer);
-    TextAt(dc, Col(9), Row(7), kZeroPositionLine);
+    DrawFormatLines(dc);
     SelectObject(dc, previousFont);
     ReleaseDC(app.mainWindow, dc);
 }
@@ -156,11 +161,11 @@ void DrawChannelLabels(HDC dc)
     }
     // Newer platforms draw the labels larger and one pixel higher.
     const bool newer = g.platformVersion >= kVersionBoldLabels;
-    LOGFONTA spec = {};
-    spec.lfHeight = newer ? -(3 * g.lineHeight) / 2 : -g.lineHeight;
-    spec.lfWeight = kBoldWeight;
-    spec.lfCharSet = kShiftJisCharset;
-    HFONT font = CreateFontIndirectA(&spec);
+    LOGFONTA logFont = {};
+    logFont.lfHeight = newer ? -(3 * g.lineHeight) / 2 : -g.lineHeight;
+    logFont.lfWeight = kBoldWeight;
+    logFont.lfCharSet = kShiftJisCharset;
+    HFONT font = CreateFontIndirectA(&logFont);
     HGDIOBJ previousFont = SelectObject(dc, font);
     const int lift = newer ? 1 : 0;
     TextOutA(dc, Col(64), Row(2) - lift, "ＬＥＦＴ", 8);

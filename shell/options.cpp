@@ -4,6 +4,7 @@
 // state record at the click, so Cancel keeps them.
 #include "shell/shell.h"
 #include "shell/globals.h"
+#include "analysis/fft.h"
 
 #include <array>
 #include <cstdio>
@@ -21,7 +22,6 @@ constexpr std::array<TimeResolutionEntry, 5> kTimeResolutions = {{
 }};
 
 // Entry i stands for FFT size exponent i + kMinFftExponent.
-constexpr int32_t kMinFftExponent = 8;
 constexpr std::array<const char*, 9> kFftLengths = {{
     "  256", "  512", " 1024", " 2048", " 4096", " 8192", "16384", "32768", "65536",
 }};

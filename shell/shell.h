@@ -43,8 +43,9 @@ void OnKeyDown(HWND window, int virtualKey);
 void OnDropFiles(HDROP drop);
 // Help file path for a platform version word and the module path; writes at most size bytes.
 void BuildHelpPath(uint16_t version, const char* modulePath, char* path, int size);
-// Runs need both wave headers; false when WM_CREATE could not allocate or lock them.
-bool WaveHeadersReady();
+// Runs need both wave headers: false, after saying so to `owner`, when WM_CREATE could not
+// allocate or lock them.
+bool WaveHeadersReady(HWND owner);
 
 // ---- Control state and status panel (controls.cpp, paths.cpp) ----
 int SelectFileSource();
@@ -61,6 +62,10 @@ char* PadToWidth(char* text, int width);
 // directory and name each hold kPathBufferSize bytes.
 void SplitPath(const char* path, char* directory, char* name);
 const char* FindLastSeparator(const char* text, const char* separators);
+// TextOutA of a zero-terminated text.
+void DrawTextAt(HDC dc, int x, int y, const char* text);
+// The rate, bits and zero position lines of the info panel in the device context's font.
+void DrawFormatLines(HDC dc);
 // Level panel helpers: fill it black; write a notice in yellow, transparent, at
 // (39 columns, 2 rows + a quarter row) in the device context's current font.
 void ClearLevelPanel(HDC dc);

@@ -4,6 +4,7 @@
 #include "shell/shell.h"
 #include "shell/globals.h"
 #include "shell/messages.h"
+#include "analysis/fft.h"
 #include "audio/audio.h"
 #include "display/display.h"
 
@@ -19,10 +20,12 @@ const char kSettingsSection[] = "Trilvo";
 const char kTimeResolutionKey[] = "deltatime";
 const char kFftExponentKey[] = "fftparam";
 const char kMenuName[] = "TrilvoMenu";
+// Defaults for missing keys, as text (what the profile call takes) and as values (the fallback
+// for values the rest of the program cannot handle).
+const char kDefaultTimeResolutionText[] = "2048";
+const char kDefaultFftExponentText[] = "12";
 constexpr int32_t kDefaultTimeResolution = 2048;
 constexpr int32_t kDefaultFftExponent = 12;
-constexpr int32_t kMinFftExponent = 8;
-constexpr int32_t kMaxFftExponent = 16;
 constexpr int32_t kTimeResolutions[] = {512, 1024, 2048, 4096, 8192};
 constexpr int kSettingReadBytes = 32;
 constexpr int kProvisionalWidth = 300;
@@ -137,8 +140,7 @@ void OpenCommandLineFile(HWND window, bool autoplay)
     DrawFileName(dc);
     ReleaseDC(window, dc);
     if (opened && autoplay) {
-        if (WaveHeadersReady()) StartPlayback();
-        else ShowWarning(window, "ヘッダー確保失敗");
+        if (WaveHeadersReady(window)) StartPlayback();
     }
 }
 }  // namespace
@@ -189,8 +191,9 @@ int32_t CheckedFftExponent(int32_t value)
 
 void ReadSettings()
 {
-    state.timeResolution = CheckedTimeResolution(ReadSetting(kTimeResolutionKey, "2048"));
-    state.fftExponent = CheckedFftExponent(ReadSetting(kFftExponentKey, "12"));
+    state.timeResolution =
+        CheckedTimeResolution(ReadSetting(kTimeResolutionKey, kDefaultTimeResolutionText));
+    state.fftExponent = CheckedFftExponent(ReadSetting(kFftExponentKey, kDefaultFftExponentText));
 }
 
 void WriteSettings()

@@ -8,21 +8,14 @@
 #include "display/display.h"
 
 #include <cstdio>
-#include <cstring>
 
 namespace {
 const char kHeaderAllocFailed[] = "ヘッダー確保失敗";
 const char kHeaderLockFailed[] = "ヘッダーロック失敗";
-const char kZeroPositionLine[] = "Pos:        0 kb      0 sec";
 const char kZeroTotalLine[] = "Total:      0 kb      0 sec";
 constexpr UINT kHeaderAllocFlags = GMEM_MOVEABLE | GMEM_DDESHARE;
 constexpr DWORD kKilobyte = 1024;
 constexpr DWORD kMillisecondsPerSecond = 1000;
-
-void TextAt(HDC dc, int x, int y, const char* text)
-{
-    TextOutA(dc, x, y, text, static_cast<int>(std::strlen(text)));
-}
 
 void FreeHeaders()
 {
@@ -89,7 +82,7 @@ void OnDestroy(HWND window)
 void DrawTotalLine(HDC dc)
 {
     if (source.avgBytesPerSec == 0) {
-        TextAt(dc, Col(9), Row(10), kZeroTotalLine);
+        DrawTextAt(dc, Col(9), Row(10), kZeroTotalLine);
         return;
     }
     // Unsigned throughout: the figures are unsigned 32-bit quotients.
@@ -98,7 +91,7 @@ void DrawTotalLine(HDC dc)
     std::snprintf(g.textBuffer, kTextBufferSize, monitor ? "Free: %7lu kb %6lu sec" : "Total:%7lu kb %6lu sec",
                   static_cast<unsigned long>(bytes / kKilobyte),
                   static_cast<unsigned long>(DivideOrZero(bytes, source.avgBytesPerSec)));
-    TextAt(dc, Col(9), Row(10), g.textBuffer);
+    DrawTextAt(dc, Col(9), Row(10), g.textBuffer);
 }
 
 void OnPaint(HWND window)
@@ -109,12 +102,8 @@ void OnPaint(HWND window)
     PatBlt(dc, Col(1), Row(1), Col(35), Row(11), WHITENESS);
     DrawFileName(dc);
     HGDIOBJ previousFont = SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
-    std::snprintf(g.textBuffer, kTextBufferSize, "%2d kHz  ", static_cast<int>(source.rateCode));
-    TextAt(dc, Col(1), Row(7), g.textBuffer);
-    std::snprintf(g.textBuffer, kTextBufferSize, "%2d bit  ", static_cast<int>(source.bitsPerSample));
-    TextAt(dc, Col(1), Row(10), g.textBuffer);
+    DrawFormatLines(dc);                           // rate, bits and a zero position line
     DrawTotalLine(dc);
-    TextAt(dc, Col(9), Row(7), kZeroPositionLine);
     SelectObject(dc, previousFont);
     DrawChannelLabels(dc);
     DrawDisplayFrame(dc);
@@ -130,15 +119,17 @@ void OnTimer(HWND window)
     HGDIOBJ previousFont = SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
     std::snprintf(g.textBuffer, kTextBufferSize, "Pos:  %7lu kb %6lu sec", static_cast<unsigned long>(kilobytes),
                   static_cast<unsigned long>(elapsed));
-    TextAt(dc, Col(9), Row(7), g.textBuffer);
+    DrawTextAt(dc, Col(9), Row(7), g.textBuffer);
     SelectObject(dc, previousFont);
     ReleaseDC(window, dc);
 }
 }  // namespace
 
-bool WaveHeadersReady()
+bool WaveHeadersReady(HWND owner)
 {
-    return app.header[0] != nullptr && app.header[1] != nullptr;
+    if (app.header[0] && app.header[1]) return true;
+    ShowWarning(owner, kHeaderAllocFailed);
+    return false;
 }
 
 namespace shell {
