@@ -239,8 +239,7 @@ int OpenWaveFile()
 
 void ComputeBlockSize(const WAVEFORMATEX* format)
 {
-    const uint32_t avgBytesPerSec = format ? format->nAvgBytesPerSec : 0;
-    run.blockSize = BlockSizeFor(state.bufferingMode, avgBytesPerSec, state.timeResolution,
+    run.blockSize = BlockSizeFor(state.bufferingMode, format->nAvgBytesPerSec, state.timeResolution,
                                  state.memorySizeMB, run.totalDataBytes);
 }
 
