@@ -64,6 +64,11 @@ void ReportReadFailure();
 void ReportHeaderFailure(HGLOBAL runRecordHandle, int slot);
 // "オンメモリ再生中(STEREO)" or "(MONO)" in the cleared level panel (also used by Continue).
 void DrawOnMemoryPlaybackNotice();
+// The "Pos:" line for `bytes` of data: kilobytes and seconds at the source's byte rate.
+void DrawPositionLine(HDC dc, uint32_t bytes);
+// Takes every buffer back from the input device (unpreparing the first `preparedHeaders`
+// headers) and closes it; nothing when none is open.
+void CloseInputDevice(int preparedHeaders);
 
 // ---- Monitor engine and dialog (monitor.cpp, monitor_dialog.cpp) ----
 INT_PTR CALLBACK NEWFILE(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -9,6 +9,7 @@
 #include "shell/messages.h"
 #include "shell/shell.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -18,9 +19,8 @@ constexpr DWORD kMonitorFormatBytes = 16;             // PCM format record witho
 constexpr uint32_t kMonitorCapacity = 2147483647u;    // the figures of the "Free:" line
 constexpr uint32_t kMonitorTotalBytes = 2147483603u;  // 2^31 - 1 - 44: bounds the on-memory block
 constexpr uint32_t kKilobyte = 1024;
-constexpr int kStatusColumn = 9;                      // "Free:" and "Pos:" lines
+constexpr int kFreeLineColumn = 9;
 constexpr int kFreeLineRow = 10;
-constexpr int kPositionRow = 7;
 
 struct QueryMessage {
     UINT result;
@@ -42,16 +42,6 @@ void ReleaseFormatRecord(HLOCAL handle)
     LocalFree(handle);
 }
 
-// Every queued buffer is taken back before closing: a close with buffers still queued may
-// report success and lose them.
-void CloseInputDevice()
-{
-    if (!app.waveIn) return;
-    waveInReset(app.waveIn);
-    waveInClose(app.waveIn);
-    app.waveIn = nullptr;
-}
-
 void DrawFreeLine()
 {
     HDC dc = GetDC(app.mainWindow);
@@ -59,19 +49,10 @@ void DrawFreeLine()
     const int length = std::snprintf(g.textBuffer, sizeof g.textBuffer, "Free: %7ld kb %6ld sec",
                                      long(run.remainingBytes / kKilobyte),
                                      long(DivideOrZero(run.remainingBytes, source.avgBytesPerSec)));
-    TextOutA(dc, Col(kStatusColumn), Row(kFreeLineRow), g.textBuffer, length);
+    TextOutA(dc, Col(kFreeLineColumn), Row(kFreeLineRow), g.textBuffer, std::max(length, 0));
     DrawChannelLabels(dc);
     SelectObject(dc, font);
     ReleaseDC(app.mainWindow, dc);
-}
-
-// The recorded count: everything analysed so far in this run.
-void DrawRecordedPosition(HDC dc)
-{
-    const int length = std::snprintf(g.textBuffer, sizeof g.textBuffer, "Pos:  %7ld kb %6ld sec",
-                                     long(run.remainingBytes / kKilobyte),
-                                     long(DivideOrZero(run.remainingBytes, source.avgBytesPerSec)));
-    TextOutA(dc, Col(kStatusColumn), Row(kPositionRow), g.textBuffer, length);
 }
 
 void SetInputHeader(int slot, uint32_t length)
@@ -85,7 +66,8 @@ void SetInputHeader(int slot, uint32_t length)
 
 // Queues header `slot` over its whole block buffer at Start. A failed preparation (or a buffer
 // the device will not take, which would never come back) ends the start through
-// ReportHeaderFailure, which releases the run and closes the device.
+// ReportHeaderFailure, which takes back the headers already queued, releases the run and closes
+// the device.
 bool QueueStartHeader(int slot, RunRecord* record, HGLOBAL recordHandle)
 {
     SetInputHeader(slot, run.blockSize);
@@ -96,16 +78,8 @@ bool QueueStartHeader(int slot, RunRecord* record, HGLOBAL recordHandle)
         waveInUnprepareHeader(app.waveIn, app.header[slot], kWaveHeaderSize);
         queued = false;
     }
-    if (queued) return true;
-    if (slot == 1) {
-        // Header 0 is on the device: take it back before its buffer is freed, and make sure
-        // the message its return posts is ignored.
-        state.stopRequest = kStopFinalBufferBack;
-        waveInReset(app.waveIn);
-        waveInUnprepareHeader(app.waveIn, app.header[0], kWaveHeaderSize);
-    }
-    ReportHeaderFailure(recordHandle, slot);
-    return false;
+    if (!queued) ReportHeaderFailure(recordHandle, slot);
+    return queued;
 }
 
 void RequeueBuffer(int slot, uint32_t recorded)
@@ -127,7 +101,7 @@ void RequeueBuffer(int slot, uint32_t recorded)
 void FinishRun(WAVEHDR* header)
 {
     EndRun(header);
-    CloseInputDevice();
+    CloseInputDevice(0);   // every header is back and unprepared by now
 }
 
 }  // namespace
@@ -189,13 +163,14 @@ int OpenMonitor()
 void StartMonitor()
 {
     // A window whose headers could not be allocated has reported it at creation; without
-    // headers there is nothing to record into.
-    if (!app.header[0] || !app.header[1]) return;
+    // headers there is nothing to record into. A second start over a running one would orphan
+    // its memory.
+    if (!app.header[0] || !app.header[1] || state.running) return;
     if (!app.waveIn && !OpenMonitor()) return;
     HGLOBAL recordHandle = nullptr;
     RunRecord* record = nullptr;
     if (!AllocBlockBuffers() || !AllocRunRecord(&recordHandle, &record)) {
-        CloseInputDevice();
+        CloseInputDevice(0);
         return;
     }
     DisableSourceControls();
@@ -242,7 +217,7 @@ void OnInputData(WAVEHDR* header)
         SetBkMode(dc, OPAQUE);
     }
     run.remainingBytes += recorded;
-    DrawRecordedPosition(dc);
+    DrawPositionLine(dc, run.remainingBytes);   // the recorded count
 
     switch (DecideMonitorBlockStep(state.bufferingMode, state.paused, state.stopRequest, run.blockSize,
                                    recorded)) {

@@ -58,17 +58,7 @@ void DrawWindowNotice(const char* text)
     ReleaseDC(app.mainWindow, dc);
 }
 
-// "Pos:" line for `bytes` of data: kilobytes and seconds at the source's byte rate.
-void DrawPosition(HDC dc, uint32_t bytes)
-{
-    const int length = std::snprintf(g.textBuffer, kTextBufferSize, kPositionFormat,
-                                      static_cast<unsigned long>(bytes / kBytesPerKilobyte),
-                                      static_cast<unsigned long>(DivideOrZero(bytes, source.avgBytesPerSec)));
-    TextOutA(dc, Col(kPositionColumn), Row(kPositionRow), g.textBuffer, std::max(length, 0));
-}
-
-// Takes every header back from the output device and closes it. Under Wine a device closed with
-// buffers still queued reports success and silently keeps them, so it is always reset first.
+// Takes every header back from the output device and closes it (reset first, as for input).
 void CloseOutputDevice(int preparedHeaders)
 {
     if (!app.waveOut) return;
@@ -77,16 +67,6 @@ void CloseOutputDevice(int preparedHeaders)
         waveOutUnprepareHeader(app.waveOut, app.header[slot], kWaveHeaderSize);
     waveOutClose(app.waveOut);
     app.waveOut = nullptr;
-}
-
-void CloseInputDevice(int preparedHeaders)
-{
-    if (!app.waveIn) return;
-    waveInReset(app.waveIn);
-    for (int slot = 0; slot < preparedHeaders; ++slot)
-        waveInUnprepareHeader(app.waveIn, app.header[slot], kWaveHeaderSize);
-    waveInClose(app.waveIn);
-    app.waveIn = nullptr;
 }
 
 // The record is locked once for the whole run; locking again yields the same address.
@@ -230,6 +210,26 @@ void FinishRun(WAVEHDR* header)
 
 }  // namespace
 
+void DrawPositionLine(HDC dc, uint32_t bytes)
+{
+    const int length = std::snprintf(g.textBuffer, kTextBufferSize, kPositionFormat,
+                                      static_cast<unsigned long>(bytes / kBytesPerKilobyte),
+                                      static_cast<unsigned long>(DivideOrZero(bytes, source.avgBytesPerSec)));
+    TextOutA(dc, Col(kPositionColumn), Row(kPositionRow), g.textBuffer, std::max(length, 0));
+}
+
+// Under Wine a device closed with buffers still queued reports success and silently keeps them,
+// so it is always reset first.
+void CloseInputDevice(int preparedHeaders)
+{
+    if (!app.waveIn) return;
+    waveInReset(app.waveIn);
+    for (int slot = 0; slot < preparedHeaders; ++slot)
+        waveInUnprepareHeader(app.waveIn, app.header[slot], kWaveHeaderSize);
+    waveInClose(app.waveIn);
+    app.waveIn = nullptr;
+}
+
 void DrawOnMemoryPlaybackNotice()
 {
     const bool stereo = (source.sampleFormat & kSampleFormatStereoFlag) != 0;
@@ -285,7 +285,7 @@ void OnOutputDone(WAVEHDR* header)
     waveOutUnprepareHeader(app.waveOut, app.header[slot], kWaveHeaderSize);
     run.remainingBytes -= length;
     // Streaming: what has been read so far, queued blocks included; on-memory: the loaded data.
-    DrawPosition(dc, OnMemory() ? run.blockSize : run.totalDataBytes - run.remainingBytes);
+    DrawPositionLine(dc, OnMemory() ? run.blockSize : run.totalDataBytes - run.remainingBytes);
     if (OnMemory()) {
         ClearLevelPanel(dc);
         AnalyseBlock(dc, slot, static_cast<int32_t>(run.blockSize));
