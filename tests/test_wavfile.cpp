@@ -1,7 +1,8 @@
 // The WAV reader against generated files in the real main window: good files end open at their
 // first sample byte with the right mode and block size, every refusal shows its exact warning and
-// leaves nothing open, the run memory is named in the run record and freed through it; and the
-// header decisions on plain inputs.
+// leaves nothing open, an impossible block buffer is refused; and the header decisions on plain
+// inputs. Freeing a run's memory, and Start of a file with no streaming block, are proved by the
+// playback tests, which run them for real.
 #include <gtest/gtest.h>
 
 #include "audio/audio.h"
