@@ -67,7 +67,7 @@ bool RunCase(const Case& c, const std::string& path)
     BeginBoxCapture();
     bool ok = SelectFileSource() == 1;
     const double blockMs = 1000.0 * run.blockSize / source.avgBytesPerSec;
-    BeginDoneLog(false);
+    BeginWaveLog();
     const double start = NowMs();
     if (ok) StartPlayback();
     const double startMs = NowMs() - start;
@@ -81,12 +81,12 @@ bool RunCase(const Case& c, const std::string& path)
     }
     double total = 0.0, longest = 0.0;
     int late = 0;
-    for (const DoneRecord& done : DoneLog()) {
+    for (const WaveMessage& done : WaveLog()) {
         total += done.handlingMs;
         longest = std::max(longest, done.handlingMs);
         late += done.handlingMs > blockMs;
     }
-    const size_t blocks = DoneLog().size();
+    const size_t blocks = WaveLog().size();
     std::printf("%-52s  wall %6.2f s for %d s (x%.3f)  block %5.1f ms  Start %5.1f ms  per block mean %5.1f"
                 " max %5.1f ms  over a block: %d of %u\n",
                 c.name, wallMs / 1000.0, kSeconds, wallMs / (1000.0 * kSeconds), blockMs, startMs,

@@ -36,13 +36,24 @@ parec_pid=$!
 # The sink renders only once a client is attached and running: wait until the recording flows.
 wait_for_recording 0 100 || echo "the sink's monitor delivers nothing yet"
 
-driver="$build/tests/playback_driver.exe"
+# Eight whole blocks (8192 samples at deltatime 2048) of bin 93 at 44100 Hz and FFT length 4096
+# (1001.29 Hz: no leakage), amplitude 32000.
+sox -D -r 44100 -n -b 16 -c 1 "$work/tone.wav" synth 65536s sine 1001.2939453125 vol 0.97659 || exit 1
 shot="$build/tests/e2e_playback.bmp"
 status=0
-trilvo_wine_run "$driver" e2e "$(windows_path "$build/TRILVO.EXE")" "$(windows_path "$shot")" || status=1
+trilvo_wine_run "$build/tests/playback_driver.exe" "$(windows_path "$build/TRILVO.EXE")" \
+  "$(windows_path "$shot")" "$(windows_path "$work/tone.wav")" tone || status=1
 # What was played last may still be in the sound server: take one more second (176400 bytes).
 wait_for_recording $(( $(size_of "$work/sink.raw") + 176400 )) 100
 kill "$parec_pid"; wait "$parec_pid" 2>/dev/null; parec_pid=
-trilvo_wine_run "$driver" tone "$(windows_path "$work/sink.raw")" 1001.3 || status=1
+
+# The recording with its silences cut must be the tone: loud enough, and its zero crossings
+# giving its frequency.
+read -r rms hz < <(sox -t raw -r 44100 -e signed -b 16 -c 2 "$work/sink.raw" -n remix 1 \
+  silence 1 0.01 1% -1 0.01 1% stat 2>&1 | awk '/^RMS +amplitude/ {r = $3} /^Rough +frequency/ {f = $3}
+  END {print r + 0, f + 0}')
+echo "recording: rms $rms of full scale, rough frequency $hz Hz (tone 1001.3 Hz)"
+awk -v r="$rms" -v f="$hz" 'BEGIN {exit !(r > 0.03 && f > 989 && f < 1014)}' \
+  || { echo "FAIL: the sink did not get the tone"; status=1; }
 echo "picture of the window: $shot"
 exit $status

@@ -1,327 +1,242 @@
-// The Monitor dialog's decisions for every kind of input format mask (as plain functions and in
-// the real dialog), the way out when the device refuses everything, the decision that follows
-// each returned buffer, and opening the monitor (block sizes, "Free:" line, refusals).
+// Monitoring: the Monitor dialog's decisions for each kind of input format mask, as a plain
+// function and in the real dialog; then, in loopback, as a user does it: a tone plays into the
+// sound output, whose monitor is the default input, and the main window records it through the
+// Monitor, Start, Pause and Stop commands. Every wait is for a message or a state, bounded.
 #include <gtest/gtest.h>
-#include <cstdio>
-#include <cstring>
-#include <string>
-#include <vector>
 
+#include "analysis/analysis.h"
 #include "audio/audio.h"
 #include "shell/globals.h"
 #include "tests/support/main_window.h"
 #include "tests/support/monitor_support.h"
-#include "tests/support/support.h"
+#include "tests/support/playback_support.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <tuple>
 
 namespace {
 
-// Masks of each kind (WAVE_FORMAT_ capability bits: 1M08 1S08 1M16 1S16 at 11, 22, 44 kHz).
-constexpr DWORD kAllFormats = 0xFFF;
-constexpr DWORD kNo16Bit = 0x333;          // 8-bit only, every rate
-constexpr DWORD kOnly11kHz = 0x00F;        // every width, 11.025 kHz only
-constexpr DWORD k22Not44 = 0x0FF;          // 11.025 and 22.05 kHz
-constexpr DWORD kOnlyMono8At11 = 0x001;
+auto Tie(const MonitorDialogPlan& p)
+{
+    return std::make_tuple(p.rate, p.bits, p.rateButton, p.widthButton, p.rateGroupEnabled, p.rate44Enabled,
+                           p.widthGroupEnabled);
+}
 
-const char kCannotRecord[] = "サウンドドライバは、この形式を録音できません。";
-
-// ---- plain decisions ----
-
-// One row per kind of mask and remembered format: the format after the dialog's adjustment,
-// the checked buttons and the usable groups (rate group, 44 kHz button, width group).
-struct PlanCase {
-    DWORD mask;
-    uint32_t rate;
-    uint16_t bits;
-    MonitorDialogPlan expected;
-};
-const PlanCase kPlanCases[] = {
-    {kAllFormats, 44100, 16, {44100, 16, 106, 113, true, true, true}},
-    {kAllFormats, 22050, 8, {22050, 8, 107, 114, true, true, true}},
-    {kNo16Bit, 44100, 16, {44100, 8, 106, 114, true, true, false}},          // rate untouched
-    {kOnly11kHz, 44100, 16, {11025, 16, 108, 113, false, false, true}},
-    {kOnly11kHz, 22050, 8, {11025, 8, 108, 114, false, false, true}},
-    {kOnlyMono8At11, 44100, 16, {11025, 8, 108, 114, false, false, false}},
-    {0, 44100, 16, {11025, 8, 108, 114, false, false, false}},               // no device
-    {k22Not44, 44100, 16, {22050, 16, 107, 113, true, false, true}},
-    {k22Not44, 11025, 8, {11025, 8, 108, 114, true, false, true}},
-    {0x010, 22050, 8, {22050, 8, 107, 114, true, false, false}},             // one 22 kHz bit
-};
-
+// Masks of each kind (capability bits 1M08 1S08 1M16 1S16 at 11, 22 and 44 kHz) with the
+// remembered format, and what the dialog makes of them: the format, the checked rate and width
+// buttons, and whether the rate group, the 44 kHz button and the width group can be used.
 TEST(MonitorDialogPlan, FollowsEachKindOfInputMask)
 {
-    for (const PlanCase& c : kPlanCases) {
-        SCOPED_TRACE(testing::Message() << "mask 0x" << std::hex << c.mask << std::dec << ", " << c.rate << " Hz "
-                                        << c.bits << " bit");
-        const MonitorDialogPlan plan = PlanMonitorDialog(c.mask, c.rate, c.bits);
-        EXPECT_EQ(c.expected.rate, plan.rate);
-        EXPECT_EQ(c.expected.bits, plan.bits);
-        EXPECT_EQ(c.expected.rateButton, plan.rateButton);
-        EXPECT_EQ(c.expected.widthButton, plan.widthButton);
-        EXPECT_EQ(c.expected.rateGroupEnabled, plan.rateGroupEnabled);
-        EXPECT_EQ(c.expected.rate44Enabled, plan.rate44Enabled);
-        EXPECT_EQ(c.expected.widthGroupEnabled, plan.widthGroupEnabled);
-    }
-}
-
-std::vector<std::pair<uint32_t, int>> Offered(DWORD mask)
-{
-    MonitorFormat formats[kMaxOfferedMonitorFormats];
-    const int count = OfferedMonitorFormats(mask, formats, kMaxOfferedMonitorFormats);
-    std::vector<std::pair<uint32_t, int>> list;
-    for (int i = 0; i < count; ++i) list.push_back({formats[i].rate, formats[i].bits});
-    return list;
-}
-
-TEST(MonitorDialogWayOut, OfferedFormatsFollowTheEnabledButtons)
-{
-    using List = std::vector<std::pair<uint32_t, int>>;
-    EXPECT_EQ((List{{44100, 16}, {44100, 8}, {22050, 16}, {22050, 8}, {11025, 16}, {11025, 8}}), Offered(kAllFormats));
-    EXPECT_EQ((List{{44100, 8}, {22050, 8}, {11025, 8}}), Offered(kNo16Bit));
-    EXPECT_EQ((List{{22050, 16}, {22050, 8}, {11025, 16}, {11025, 8}}), Offered(k22Not44));
-    EXPECT_EQ((List{{11025, 16}, {11025, 8}}), Offered(kOnly11kHz));
-    EXPECT_EQ((List{{11025, 8}}), Offered(0));
-    // A short list is cut, never overrun.
-    MonitorFormat two[2];
-    EXPECT_EQ(2, OfferedMonitorFormats(kAllFormats, two, 2));
-}
-
-std::vector<std::pair<uint32_t, int>> asked;
-UINT RefuseAll(uint32_t rate, uint16_t bits)
-{
-    asked.push_back({rate, bits});
-    return WAVERR_BADFORMAT;
-}
-UINT AcceptOnly11kHz8Bit(uint32_t rate, uint16_t bits)
-{
-    asked.push_back({rate, bits});
-    return rate == 11025 && bits == 8 ? MMSYSERR_NOERROR : WAVERR_BADFORMAT;
-}
-
-TEST(MonitorDialogWayOut, LeavesOnlyWhenEveryOfferedFormatIsRefused)
-{
-    asked.clear();
-    EXPECT_FALSE(AnyOfferedFormatAccepted(k22Not44, RefuseAll));
-    // Only what the dialog offers is asked about: never 44.1 kHz here.
-    EXPECT_EQ(Offered(k22Not44), asked);
-
-    asked.clear();
-    EXPECT_TRUE(AnyOfferedFormatAccepted(kAllFormats, AcceptOnly11kHz8Bit));
-    EXPECT_EQ(asked.back(), (std::pair<uint32_t, int>{11025, 8}));
-    // A device that offers 16 bits only at 11 kHz, and takes nothing: the way out is taken.
-    EXPECT_FALSE(AnyOfferedFormatAccepted(kOnly11kHz & kAnyInput16Bit, RefuseAll));
-}
-
-TEST(MonitorBlockStep, OnMemoryEndsUnlessPausedAndStreamingGoesOnUntilStop)
-{
-    using Step = MonitorBlockStep;
-    // On-memory, recording: the buffer came back full, or Stop handed it back.
-    EXPECT_EQ(Step::kEndRecording, DecideMonitorBlockStep(kOnMemoryMode, 0, kStopNone, 22050, 22050));
-    EXPECT_EQ(Step::kEndRecording, DecideMonitorBlockStep(kOnMemoryMode, 0, kStopFinalBufferBack, 22050, 300));
-    // On-memory, paused: a piece; the rest of the buffer is queued.
-    EXPECT_EQ(Step::kRequeue, DecideMonitorBlockStep(kOnMemoryMode, 1, kStopNone, 22050, 5000));
-    EXPECT_EQ(Step::kEndAfterStop, DecideMonitorBlockStep(kOnMemoryMode, 1, kStopFinalBufferBack, 22050, 0));
-    // A piece that filled the buffer as Pause came leaves nothing to queue: the run ends.
-    EXPECT_EQ(Step::kEndRecording, DecideMonitorBlockStep(kOnMemoryMode, 1, kStopNone, 22050, 22050));
-    // Streaming: paused or not, it goes on until Stop.
-    EXPECT_EQ(Step::kRequeue, DecideMonitorBlockStep(kStreamingMode, 0, kStopNone, 16384, 16384));
-    EXPECT_EQ(Step::kRequeue, DecideMonitorBlockStep(kStreamingMode, 1, kStopNone, 16384, 700));
-    EXPECT_EQ(Step::kEndAfterStop, DecideMonitorBlockStep(kStreamingMode, 0, kStopFinalBufferBack, 16384, 700));
-    EXPECT_EQ(Step::kEndAfterStop, DecideMonitorBlockStep(kStreamingMode, 1, kStopFinalBufferBack, 16384, 0));
-}
-
-TEST(MonitorQueryMessages, UnlistedAnswersGetANumberedTextWithinTheBuffer)
-{
-    char buffer[kTextBufferSize];
-    EXPECT_STREQ(kCannotRecord, MonitorQueryMessage(WAVERR_BADFORMAT, buffer, sizeof buffer));
-    const std::string other = MonitorQueryMessage(11, buffer, sizeof buffer);
-    EXPECT_NE(std::string::npos, other.find("11")) << other;
-    EXPECT_EQ(buffer, other);
-    char tiny[8];
-    std::memset(tiny, 'x', sizeof tiny);
-    MonitorQueryMessage(1234, tiny, 6);
-    EXPECT_EQ('\0', tiny[5]);
-    EXPECT_EQ('x', tiny[6]);
-}
-
-// ---- the real dialog ----
-
-struct DialogRun {
-    MonitorDialogView view;
-    INT_PTR result = 0;
-};
-
-void ReadThenEscape(HWND dialog, void* context)
-{
-    static_cast<DialogRun*>(context)->view = ReadMonitorDialog(dialog);
-    SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);   // what the dialog manager sends for Esc
-}
-
-DialogRun RunDialog(MonitorDialogScript script)
-{
-    DialogRun dialogRun;
-    ArmMonitorDialogScript(script, &dialogRun);
-    dialogRun.result = DialogBoxParamA(app.instance, "RecOpen", app.mainWindow, NEWFILE, 0);
-    const MonitorDialogOutcome outcome = DisarmMonitorDialogScript();
-    EXPECT_TRUE(outcome.scriptRan);
-    EXPECT_FALSE(outcome.forcedClosed);
-    return dialogRun;
-}
-
-class MonitorDialog : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(OpenMainWindow()); }
-    void TearDown() override
-    {
-        EndBoxCapture();
-        CloseMainWindow();
-    }
-};
-
-void ExpectDialogMatchesPlan(DWORD mask, uint32_t rate, uint16_t bits)
-{
-    SCOPED_TRACE(testing::Message() << "mask 0x" << std::hex << mask << std::dec << " rate " << rate << " bits " << bits);
-    g.inputFormats = mask;
-    state.monitorRate = rate;
-    state.monitorBits = bits;
-    state.monitorChannels = 2;
-    const MonitorDialogPlan plan = PlanMonitorDialog(mask, rate, bits);
-    const DialogRun shown = RunDialog(ReadThenEscape);
-
-    EXPECT_EQ(1, shown.result);                          // Esc acts as OK
-    EXPECT_EQ(plan.rateButton, shown.view.rateButton);
-    EXPECT_EQ(plan.widthButton, shown.view.widthButton);
-    EXPECT_EQ(111, shown.view.channelButton);            // always mono
-    for (int id : {109, 110, 111}) EXPECT_FALSE(shown.view.enabled[id]) << id;
-    for (int id : {105, 107, 108}) EXPECT_EQ(plan.rateGroupEnabled, shown.view.enabled[id]) << id;
-    EXPECT_EQ(plan.rate44Enabled, shown.view.enabled[106]);
-    for (int id : {112, 113, 114}) EXPECT_EQ(plan.widthGroupEnabled, shown.view.enabled[id]) << id;
-    EXPECT_EQ(plan.rate, state.monitorRate);
-    EXPECT_EQ(plan.bits, state.monitorBits);
-    EXPECT_EQ(1, state.monitorChannels);
-}
-
-TEST_F(MonitorDialog, ShowsWhatTheDeviceMaskAndEachKindOfMaskAllow)
-{
-    const DWORD deviceMask = g.inputFormats;
-    ASSERT_NE(0u, deviceMask) << "the test needs an input device";
-    ExpectDialogMatchesPlan(deviceMask, 44100, 16);
-    ExpectDialogMatchesPlan(kAllFormats, 22050, 8);
-    ExpectDialogMatchesPlan(kNo16Bit, 44100, 16);
-    ExpectDialogMatchesPlan(kOnly11kHz, 44100, 16);
-    ExpectDialogMatchesPlan(k22Not44, 44100, 16);
-    ExpectDialogMatchesPlan(k22Not44, 11025, 8);
-}
-
-// The device refuses a width of 0 bits: both OK and Esc keep the dialog open with a warning
-// owned by the dialog; choosing a width then lets Esc through.
-struct RefusalRun {
-    DialogRun dialog;
-    size_t boxesAfterOk = 0, boxesAfterEsc = 0;
-    bool openAfterOk = false, openAfterEsc = false;
-    HWND window = nullptr;
-};
-
-void RefusedThenChosen(HWND dialog, void* context)
-{
-    RefusalRun* refusal = static_cast<RefusalRun*>(context);
-    refusal->window = dialog;
-    refusal->dialog.view = ReadMonitorDialog(dialog);
-    ClickDialogButton(dialog, IDOK);
-    refusal->boxesAfterOk = CapturedBoxes().size();
-    refusal->openAfterOk = IsWindow(dialog) && IsWindowVisible(dialog);
-    SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    refusal->boxesAfterEsc = CapturedBoxes().size();
-    refusal->openAfterEsc = IsWindow(dialog) && IsWindowVisible(dialog);
-    ClickDialogButton(dialog, 113);
-    // The real Esc key, through the dialog manager (the template has no Cancel button).
-    PostMessageA(GetDlgItem(dialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
-}
-
-TEST_F(MonitorDialog, RefusedFormatKeepsTheDialogOpenForOkAndEsc)
-{
-    g.inputFormats = kAllFormats;
-    state.monitorBits = 0;
-    BeginBoxCapture();
-    RefusalRun refusal;
-    ArmMonitorDialogScript(RefusedThenChosen, &refusal);
-    const INT_PTR result = DialogBoxParamA(app.instance, "RecOpen", app.mainWindow, NEWFILE, 0);
-    const MonitorDialogOutcome outcome = DisarmMonitorDialogScript();
-    const std::vector<CapturedBox> boxes = EndBoxCapture();
-
-    ASSERT_TRUE(outcome.scriptRan);
-    EXPECT_FALSE(outcome.forcedClosed);
-    EXPECT_EQ(0, refusal.dialog.view.widthButton);       // no button for a width of 0
-    EXPECT_EQ(1u, refusal.boxesAfterOk);
-    EXPECT_TRUE(refusal.openAfterOk);
-    EXPECT_EQ(2u, refusal.boxesAfterEsc);
-    EXPECT_TRUE(refusal.openAfterEsc);
-    EXPECT_EQ(1, result);
-    EXPECT_EQ(16, state.monitorBits);
-    ASSERT_EQ(2u, boxes.size());
-    for (const CapturedBox& box : boxes) {
-        EXPECT_EQ(kCannotRecord, box.text);
-        EXPECT_EQ(refusal.window, box.owner);
-        EXPECT_TRUE(box.warningIcon);
-    }
-}
-
-// ---- the Monitor command and OpenMonitor ----
-
-class MonitorSource : public MonitorDialog {};
-
-TEST_F(MonitorSource, ChoosingTheMonitorOpensTheDeviceWithTheBlockSizeOfEachFormat)
-{
-    struct Case {
+    const struct {
+        DWORD mask;
         uint32_t rate;
         uint16_t bits;
-        uint32_t block;
+        MonitorDialogPlan expected;
+    } cases[] = {
+        {0xFFF, 22050, 8, {22050, 8, 107, 114, true, true, true}},
+        {0x333, 44100, 16, {44100, 8, 106, 114, true, true, false}},     // no 16-bit format
+        {0x00F, 22050, 8, {11025, 8, 108, 114, false, false, true}},     // 11 kHz only
+        {0x000, 44100, 16, {11025, 8, 108, 114, false, false, false}},   // nothing at all
+        {0x0FF, 44100, 16, {22050, 16, 107, 113, true, false, true}},    // 22 but not 44 kHz
+        {0x0FF, 11025, 8, {11025, 8, 108, 114, true, false, true}},
     };
-    const Case cases[] = {{44100, 16, 16384}, {44100, 8, 8192}, {22050, 16, 8192},
-                          {22050, 8, 4096},   {11025, 16, 4096}, {11025, 8, 2048}};
-    MonitorFormat offered[kMaxOfferedMonitorFormats];
-    const int count = OfferedMonitorFormats(g.inputFormats, offered, kMaxOfferedMonitorFormats);
-    int tried = 0;
-    for (const Case& c : cases) {
-        bool isOffered = false;
-        for (int i = 0; i < count; ++i) isOffered |= offered[i].rate == c.rate && offered[i].bits == c.bits;
-        if (!isOffered) continue;
-        SCOPED_TRACE(testing::Message() << c.rate << " Hz " << c.bits << " bit");
-        std::strcpy(g.fileName, "C:\\some\\earlier.wav");
-        const MonitorDialogOutcome outcome = ChooseMonitorFormat(c.rate, c.bits);
-        ASSERT_TRUE(outcome.scriptRan);
-        EXPECT_EQ(kSourceMonitor, state.sourceKind);
-        EXPECT_STREQ("", g.fileName);
-        EXPECT_NE(nullptr, app.waveIn);
-        EXPECT_EQ(kStreamingMode, state.bufferingMode);
-        EXPECT_EQ(c.block, run.blockSize);
-        EXPECT_EQ(0u, run.remainingBytes);               // the recorded count starts
-        EXPECT_EQ(2147483603u, run.totalDataBytes);
-        EXPECT_EQ(c.rate * c.bits / 8, source.avgBytesPerSec);
-        char freeLine[64];
-        std::snprintf(freeLine, sizeof freeLine, "Free: %7ld kb %6ld sec", 2097151L,
-                      long(2147483647u / (c.rate * c.bits / 8)));
-        std::string why;
-        EXPECT_TRUE(WindowShowsText(Col(9), Row(10), freeLine, &why)) << freeLine << ": " << why;
-        ++tried;
-    }
-    EXPECT_GT(tried, 0);
+    for (const auto& c : cases)
+        EXPECT_EQ(Tie(c.expected), Tie(PlanMonitorDialog(c.mask, c.rate, c.bits))) << std::hex << c.mask;
 }
 
-TEST_F(MonitorSource, RefusedFormatIsReportedAndLeavesNothingOpen)
+class MonitorTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(OpenMainWindow()); }
+    void TearDown() override { CloseMainWindow(); }
+    void Command(int id) { SendMessageA(app.mainWindow, WM_COMMAND, id, 0); }
+};
+
+// The real dialog shows the plan of the device's mask and of each kind of mask, always mono;
+// Esc ends it, as OK does, with the format the dialog settled on.
+TEST_F(MonitorTest, RealDialogShowsThePlanOfEachMaskAndEscActsAsOk)
 {
-    state.sourceKind = kSourceMonitor;
-    state.monitorChannels = 1;
-    state.monitorBits = 16;
-    state.monitorRate = 0;                            // a rate no device records
-    BeginBoxCapture();
-    EXPECT_EQ(0, OpenMonitor());
-    const std::vector<CapturedBox> boxes = EndBoxCapture();
+    ASSERT_NE(0u, g.inputFormats) << "the test needs an input device";
+    for (DWORD mask : {g.inputFormats, DWORD(0x333), DWORD(0x00F), DWORD(0x0FF)}) {
+        SCOPED_TRACE(testing::Message() << std::hex << mask);
+        g.inputFormats = mask;
+        state.monitorChannels = 2;
+        const MonitorDialogPlan plan = PlanMonitorDialog(mask, state.monitorRate, state.monitorBits);
+        HWND dialog = CreateDialogParamA(app.instance, "RecOpen", app.mainWindow, NEWFILE, 0);
+        ShowWindow(dialog, SW_SHOW);
+        const auto on = [dialog](int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; };
+        const auto enabled = [dialog](int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; };
+        EXPECT_TRUE(on(plan.rateButton) && on(plan.widthButton) && on(111));
+        for (int id : {105, 107, 108}) EXPECT_EQ(plan.rateGroupEnabled, enabled(id)) << id;
+        EXPECT_EQ(plan.rate44Enabled, enabled(106));
+        for (int id : {112, 113, 114}) EXPECT_EQ(plan.widthGroupEnabled, enabled(id)) << id;
+        for (int id : {109, 110, 111}) EXPECT_FALSE(enabled(id)) << id;
+        SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);   // what the dialog manager sends for Esc
+        EXPECT_FALSE(IsWindowVisible(dialog));
+        EXPECT_EQ(std::make_tuple(plan.rate, plan.bits, uint16_t(1)),
+                  std::make_tuple(state.monitorRate, state.monitorBits, state.monitorChannels));
+        DestroyWindow(dialog);
+    }
+}
+
+// ---- live loopback ----
+
+constexpr double kToneHz = 1000.0;
+constexpr double kToneAmplitude = 0.4;   // of full scale, at either width: lights 7 segments
+constexpr DWORD kBound = 10000;
+
+uint32_t RecordedInLog()
+{
+    uint32_t sum = 0;
+    for (const WaveMessage& message : WaveLog()) sum += message.bytesRecorded;
+    return sum;
+}
+
+bool RecordingBufferHasData() { return state.running && app.header[run.nextHeader]->dwBytesRecorded > 0; }
+
+// The main window shows the "Free:" or "Pos:" line for `bytes` at `bytesPerSecond`.
+bool ShowsLine(const char* label, int row, uint32_t bytes, uint32_t bytesPerSecond)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%-5s %7lu kb %6lu sec", label, (unsigned long)(bytes / 1024),
+                  (unsigned long)(bytes / bytesPerSecond));
+    return ShowsText(app.mainWindow, Col(9), Row(row), text);
+}
+
+class LiveMonitor : public MonitorTest {
+protected:
+    void SetUp() override
+    {
+        MonitorTest::SetUp();
+        WAVEFORMATEX format = {};
+        FillMonitorFormat(&format, 44100, 1, 16);
+        header.lpData = reinterpret_cast<LPSTR>(tone.data());
+        header.dwBufferLength = DWORD(tone.size());
+        ASSERT_TRUE(waveOutOpen(&toneDevice, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) == MMSYSERR_NOERROR &&
+                    waveOutPrepareHeader(toneDevice, &header, sizeof header) == MMSYSERR_NOERROR &&
+                    waveOutWrite(toneDevice, &header, sizeof header) == MMSYSERR_NOERROR);
+        BeginWaveLog();
+        peakFrequency = 0.0;
+    }
+    void TearDown() override
+    {
+        if (state.running) Command(kCmdStop);
+        PumpUntilRunEnds(kBound);
+        waveOutReset(toneDevice);
+        waveOutUnprepareHeader(toneDevice, &header, sizeof header);
+        waveOutClose(toneDevice);
+        MonitorTest::TearDown();
+    }
+    // Chooses the monitor through the dialog, in the linear spectrum view, and starts it.
+    void Start(uint32_t rate, uint16_t bits, uint32_t onMemoryBytes = 0)
+    {
+        state.onMemoryOption = onMemoryBytes ? 1 : 0;
+        ASSERT_TRUE(ChooseMonitorFormat(rate, bits).scriptRan);
+        ASSERT_NE(nullptr, app.waveIn);
+        Command(kCmdViewLinearSpectrum);
+        if (onMemoryBytes) run.blockSize = onMemoryBytes;   // seconds instead of megabytes
+        Command(kCmdStart);
+        ASSERT_EQ(1, state.running);
+    }
+    // The tone's frequency found within one bin (FFT length 4096); the level bar lit as its level
+    // asks (7 segments, one either way for the ends of the recording).
+    void ExpectTone(uint32_t rate)
+    {
+        EXPECT_NEAR(kToneHz, peakFrequency, rate / 4096.0);
+        EXPECT_NEAR(7, LitSegments(app.mainWindow), 1);
+    }
+    std::vector<uint8_t> tone = Samples16(Sine(kToneAmplitude * 32767, kToneHz, 44100, 30 * 44100));
+    WAVEHDR header = {};
+    HWAVEOUT toneDevice = nullptr;
+};
+
+struct LiveCase {
+    uint32_t rate;
+    uint16_t bits;
+    uint32_t blockSize;   // at the initial time resolution 2048
+};
+
+class LiveFormat : public LiveMonitor, public ::testing::WithParamInterface<LiveCase> {};
+
+// Streaming at each offered format: the buffers come back full and are all counted, the tone is
+// found. Stop then hands back the buffer being filled, partly, and the other one, empty: the
+// first is analysed and counted, the second changes nothing.
+TEST_P(LiveFormat, StreamingFindsTheToneCountsEveryBufferAndStopCountsThePartialOne)
+{
+    const LiveCase c = GetParam();
+    MonitorFormat offered[kMaxOfferedMonitorFormats];
+    const int count = OfferedMonitorFormats(g.inputFormats, offered, kMaxOfferedMonitorFormats);
+    if (std::none_of(offered, offered + count, [&](MonitorFormat f) { return f.rate == c.rate && f.bits == c.bits; }))
+        GTEST_SKIP() << "the input device does not offer this format";
+    Start(c.rate, c.bits);
+    EXPECT_EQ(c.blockSize, run.blockSize);
+    ASSERT_TRUE(PumpUntilWaveMessages(6, kBound));   // the newest recorded while the tone played
+    for (const WaveMessage& message : WaveLog()) EXPECT_EQ(c.blockSize, message.bytesRecorded);
+    ExpectTone(c.rate);
+
+    ASSERT_TRUE(PumpWaveMessages(RecordingBufferHasData, kBound));
+    const size_t logged = WaveLog().size();
+    const int recordingSlot = run.nextHeader;
+    Command(kCmdStop);
+    ASSERT_TRUE(PumpUntilWaveMessages(logged + 2, kBound));
+    const WaveMessage& partial = WaveLog()[logged];
+    EXPECT_EQ(std::make_tuple(recordingSlot, 1 - recordingSlot), std::make_tuple(partial.slot, WaveLog()[logged + 1].slot));
+    EXPECT_TRUE(partial.bytesRecorded > 0 && partial.bytesRecorded < c.blockSize) << partial.bytesRecorded;
+    EXPECT_EQ(RecordedInLog(), run.remainingBytes);
     EXPECT_EQ(nullptr, app.waveIn);
-    ASSERT_EQ(1u, boxes.size());
-    EXPECT_TRUE(boxes[0].warningIcon);
-    EXPECT_EQ(app.mainWindow, boxes[0].owner);
-    EXPECT_FALSE(boxes[0].text.empty());
-    EXPECT_EQ(0, source.avgBytesPerSec);             // the format was not taken as the source's
+    ExpectTone(c.rate);   // the empty buffer was not analysed over the partial one
+    EXPECT_TRUE(ShowsLine("Pos:", 7, run.remainingBytes, c.rate * c.bits / 8));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachRateAndWidth, LiveFormat,
+                         ::testing::Values(LiveCase{44100, 16, 16384}, LiveCase{44100, 8, 8192},
+                                           LiveCase{22050, 16, 8192}, LiveCase{22050, 8, 4096},
+                                           LiveCase{11025, 16, 4096}, LiveCase{11025, 8, 2048}),
+                         [](const ::testing::TestParamInfo<LiveCase>& info) {
+                             return std::to_string(info.param.rate) + "Hz" + std::to_string(info.param.bits) + "bit";
+                         });
+
+// On-memory with room for two seconds, paused twice: each piece is analysed at the pause and the
+// rest of the buffer queued from its start; the third piece fills it and the run ends by itself.
+// The device is then closed: the next Start opens it again and redraws the format and "Free:"
+// lines, and Stop ends that recording with what the buffer holds analysed and counted.
+TEST_F(LiveMonitor, OnMemoryRecordsInPiecesWithinTheBufferAndTheNextStartReopensTheDevice)
+{
+    const uint32_t capacity = 22050;
+    Start(11025, 8, capacity);
+    for (size_t piece = 1; piece <= 2; ++piece) {
+        ASSERT_TRUE(PumpWaveMessages(RecordingBufferHasData, kBound));
+        Command(kCmdPause);
+        ASSERT_TRUE(PumpUntilWaveMessages(piece, kBound));
+        EXPECT_EQ(std::make_tuple(1, RecordedInLog()), std::make_tuple(state.running, run.remainingBytes));
+        EXPECT_EQ(capacity - RecordedInLog(), app.header[0]->dwBufferLength);
+        EXPECT_EQ(reinterpret_cast<LPSTR>(app.block[0]), app.header[0]->lpData);
+        Command(kCmdPause);
+    }
+    ASSERT_TRUE(PumpUntilRunEnds(kBound));
+    EXPECT_EQ(3u, WaveLog().size());
+    EXPECT_EQ(std::make_tuple(capacity, capacity), std::make_tuple(RecordedInLog(), run.remainingBytes));
+    EXPECT_EQ(nullptr, app.waveIn);
+    ExpectTone(11025);
+    EXPECT_TRUE(ShowsLine("Pos:", 7, capacity, 11025));
+
+    HDC dc = GetDC(app.mainWindow);
+    PatBlt(dc, Col(1), Row(7), Col(35), Row(6), WHITENESS);
+    ReleaseDC(app.mainWindow, dc);
+    state.memorySizeMB = 1;
+    Command(kCmdStart);
+    ASSERT_EQ(1, state.running);
+    EXPECT_EQ(kMegabyte, run.blockSize);
+    EXPECT_TRUE(ShowsText(app.mainWindow, Col(1), Row(7), "11 kHz  ") && ShowsText(app.mainWindow, Col(1), Row(10), " 8 bit  "));
+    EXPECT_TRUE(ShowsLine("Free:", 10, 2147483647u, 11025));
+    ASSERT_TRUE(PumpWaveMessages(RecordingBufferHasData, kBound));
+    Command(kCmdStop);
+    ASSERT_TRUE(PumpUntilRunEnds(kBound));
+    ASSERT_EQ(4u, WaveLog().size());
+    EXPECT_TRUE(WaveLog()[3].bytesRecorded > 0 && WaveLog()[3].bytesRecorded < kMegabyte);
+    EXPECT_EQ(WaveLog()[3].bytesRecorded, run.remainingBytes);
+    EXPECT_EQ(nullptr, app.waveIn);
 }
 
 }  // namespace

@@ -1,38 +1,35 @@
-// Test support for playback: a message pump that logs every MM_WOM_DONE the main window gets
-// (which header came back, whether and with what it was queued again, how long the handling
-// took), and pixels of a window's client area read back (this process or another).
+// Test support for the audio engines: a message pump that logs the wave messages the main window
+// gets (which header came back, what it held, what was queued again, how long the handling took),
+// and what a window's client area shows: status texts and the level bar.
 #pragma once
 
 #include <windows.h>
 #include <mmsystem.h>
 #include <cstdint>
-#include <string>
+#include <functional>
 #include <vector>
 
 #include "tests/support/support.h"
 
-struct DoneRecord {
+struct WaveMessage {
     int slot = -1;                    // 0 or 1: which of the window's headers came back
-    bool requeued = false;            // the header was on the device again after the handling
-    std::vector<uint8_t> queued;      // the bytes queued with it (when requeued)
-    double handlingMs = 0.0;          // time spent in the window procedure for this message
+    DWORD bytesRecorded = 0;          // as the header came back (MM_WIM_DATA)
+    std::vector<uint8_t> queued;      // MM_WOM_DONE: the bytes queued again with it (none: not requeued)
+    double handlingMs = 0.0;          // time spent in the window procedure
 };
-
-// Starts a new log; `keepBytes` copies every requeued buffer into its record.
-void BeginDoneLog(bool keepBytes);
-const std::vector<DoneRecord>& DoneLog();
-// The bytes of each header on the device now (after Start), in header order.
+void BeginWaveLog();
+const std::vector<WaveMessage>& WaveLog();
+// Pumps this thread's messages, logging MM_WOM_DONE and MM_WIM_DATA of the main window, until
+// `goal()` holds or `timeoutMs` passes; returns whether it held.
+bool PumpWaveMessages(const std::function<bool()>& goal, DWORD timeoutMs);
+bool PumpUntilWaveMessages(size_t count, DWORD timeoutMs);
+bool PumpUntilRunEnds(DWORD timeoutMs);
+// The bytes of header `slot` while it is on the device (else none).
 std::vector<uint8_t> QueuedBytes(int slot);
 
-// Pumps this thread's messages, logging done messages, until `count` records are logged or the
-// run has ended (state.running == 0), or `timeoutMs` passes. Returns whether the goal was met.
-bool PumpUntilDoneCount(size_t count, DWORD timeoutMs);
-bool PumpUntilRunEnds(DWORD timeoutMs);
-
-// The client area of `window` copied into a new canvas (destroy it after use).
+// The client area of `window` (this process or another) copied into a new canvas.
 bool CaptureClient(HWND window, MemoryCanvas& canvas);
-// True when `canvas` (a client capture) shows `text` at (x, y) exactly as the OEM fixed font
-// draws it black on opaque white; `why` tells the first difference.
-bool CanvasShowsText(const MemoryCanvas& canvas, int x, int y, const char* text, std::string* why = nullptr);
-// Writes a canvas as a 32-bit BMP file.
-bool SaveCanvasBmp(const MemoryCanvas& canvas, const char* path);
+// True when `window` shows `text` at (x, y) as the OEM fixed font draws it, black on white.
+bool ShowsText(HWND window, int x, int y, const char* text);
+// How many segments of the first level bar `window` shows lit.
+int LitSegments(HWND window);
