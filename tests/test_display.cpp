@@ -1,0 +1,235 @@
+// The display: scale labels of every view, the frame, the level bars, the palette and the five
+// renderers, drawn into a memory DC. The batched spectra are compared pixel for pixel with the
+// straightforward drawing that makes one call per bin.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "display/display.h"
+#include "shell/globals.h"
+#include "tests/support/support.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+constexpr uint32_t kUntouched = 0x123456, kBlack = 0x000000, kWhite = 0xFFFFFF;
+constexpr int kLeft = 6, kTop = 65;             // graph area at character width 6, line height 5
+
+// The spectra drawn the straightforward way: the cleared area, the yellow grid, then one LineTo
+// per bin (linear) or one fill per bin from bin 1 on (logarithmic, grid in octaves from `top`).
+void Reference(HDC dc, const Bytes& v, bool log, double top, double nyquist)
+{
+    const int m = static_cast<int>(v.size()), a = std::max(m / 512, 1), b = std::max(512 / m, 1);
+    const auto at = [m](double bin) { return static_cast<int>(kLeft + 512.0 * std::log(bin) / std::log(double(m))); };
+    std::vector<int> grid = log ? std::vector<int>() : std::vector<int>{kLeft + 464, kLeft + 348, kLeft + 232, kLeft + 116};
+    for (double f = top, bin = 3.0; log && bin > 2.0; f /= 2.0) grid.push_back(at(bin = m * f / nyquist));
+    PatBlt(dc, kLeft, kTop, 512, 256, WHITENESS);
+    HGDIOBJ pen = SelectObject(dc, CreatePen(PS_SOLID, 0, RGB(255, 255, 0)));
+    for (int x : grid) MoveToEx(dc, x, kTop + 256, nullptr), LineTo(dc, x, kTop);
+    DeleteObject(SelectObject(dc, pen));
+    MoveToEx(dc, kLeft, kTop + v[0], nullptr);
+    for (int i = 1; i < m; ++i) {
+        if (log) PatBlt(dc, at(i), kTop + v[i], 1, 256 - v[i], BLACKNESS);
+        else LineTo(dc, kLeft + (i * b) / a, kTop + v[i]);
+    }
+}
+
+class Display : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetGlobals();
+        g.charWidth = 6;
+        g.lineHeight = 5;
+        ASSERT_TRUE(CreateCanvas(canvas, 88 * 6, kTop + 280, kUntouched));
+    }
+    void TearDown() override { DestroyCanvas(canvas); }
+
+    int Count(int x0, int y0, int x1, int y1, uint32_t rgb) const
+    {
+        GdiFlush();
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) n += (canvas.bits[y * canvas.width + x] & 0xFFFFFF) == rgb;
+        return n;
+    }
+
+    MemoryCanvas canvas;
+};
+
+}  // namespace
+
+// ---- Frame -----------------------------------------------------------------------------------
+
+// Texts and left edges (none given: not checked). Tabled labels stand one column left of their
+// graph position; logarithmic ones are centred on theirs, every second one left out for a font
+// wider than 8 pixels above exponent 12; the chart names the frequency at its right edge.
+TEST(ScaleLabels, TextsAndPositionsOfEveryView)
+{
+    using S = std::vector<std::string>;
+    struct Case { int view, exponent, rateCode; uint32_t rate; int charWidth; S texts; std::vector<int> xs; };
+    const Case cases[] = {
+        {kCmdViewWaveform, 12, 44, 44100, 6, {}, {}},
+        {kCmdViewLevelMeter, 12, 44, 44100, 6, {" 30 ", " 60 ", "120 ", "240 ", "490 ", " 1k ", " 2k ", " 4k ", " 8k ", "16k "},
+         {24, 74, 124, 174, 224, 274, 324, 374, 424, 474}},
+        {kCmdViewLevelMeter, 12, 0, 0, 9, {"  8 ", " 15 ", " 30 ", " 60 ", "120 ", "240 ", "490 ", " 1k ", " 2k ", " 4k "}, {21, 71}},
+        {kCmdViewLinearSpectrum, 12, 44, 44100, 6, {"0", " 5k ", "10k ", "15k ", "20k "}, {6, 110, 226, 342, 458}},
+        {kCmdViewLogSpectrum, 12, 44, 44100, 6, {"20k", "10k", "5000", "2500", "1250", "625", "312", "156", "78", "39", "20"},
+         {502, 455, 406, 359, 313, 269, 223, 176, 133, 86, 39}},
+        {kCmdViewLogSpectrum, 13, 44, 44100, 9, {"20k", "5000", "1250", "312", "78", "20"}, {501, 411, 326, 245, 164, 79}},
+        {kCmdViewLogSpectrum, 13, 44, 44100, 8, {"20k", "10k", "5000", "2500", "1250", "625", "312", "156", "78", "39", "20", "10"}, {}},
+        {kCmdViewChart, 8, 44, 44100, 6, {"22050 Hz", "0"}, {471, 6}},   {kCmdViewChart, 9, 22, 22050, 6, {"11025 Hz", "0"}, {}},
+        {kCmdViewChart, 10, 11, 11025, 6, {"5512 Hz", "0"}, {}},         {kCmdViewChart, 16, 44, 44000, 6, {"344 Hz", "0"}, {}},
+        {kCmdViewChart, 12, 48, 48000, 6, {"6000 Hz", "0"}, {}},         {kCmdViewChart, 12, 0, 0, 6, {"1378 Hz", "0"}, {}},
+    };
+    for (const Case& c : cases) {
+        ScaleLabel labels[kMaxScaleLabels];
+        const int n = ComputeScaleLabels({c.view, c.exponent, (1 << c.exponent) / 2, c.rateCode, c.rate, c.charWidth}, labels, kMaxScaleLabels);
+        S texts;
+        std::vector<int> xs;
+        for (int i = 0; i < n; ++i) texts.push_back(labels[i].text), xs.push_back(labels[i].x);
+        ASSERT_EQ(c.texts, texts) << "view " << c.view << " exponent " << c.exponent << " rate code " << c.rateCode;
+        EXPECT_TRUE(std::equal(c.xs.begin(), c.xs.end(), xs.begin())) << "view " << c.view << " exponent " << c.exponent;
+    }
+}
+
+// The linear view's frame for a stereo source against the same frame drawn by hand: the scale
+// line grey from column 1 on with the labels in black (third column before any source), the gap
+// above it left alone, the graph area white, the notice in black on white in the caller's font,
+// which the frame leaves selected.
+TEST_F(Display, FrameDrawsScaleLineGraphAreaAndStereoNotice)
+{
+    state.viewMode = kCmdViewLinearSpectrum;
+    source.sampleFormat = kStereo8;
+    SelectObject(canvas.dc, GetStockObject(ANSI_VAR_FONT));
+    SetBkMode(canvas.dc, TRANSPARENT);
+    DrawDisplayFrame(canvas.dc);
+    EXPECT_EQ(GetStockObject(ANSI_VAR_FONT), GetCurrentObject(canvas.dc, OBJ_FONT));
+    MemoryCanvas want;
+    ASSERT_TRUE(CreateCanvas(want, canvas.width, canvas.height, kUntouched));
+    SelectObject(want.dc, GetStockObject(OEM_FIXED_FONT));
+    SetBkColor(want.dc, RGB(192, 192, 192));
+    TextOutA(want.dc, 6, kTop + 260, std::string(86, ' ').c_str(), 86);
+    const std::pair<int, const char*> labels[] = {{6, "0"}, {110, "1250"}, {226, "2500"}, {342, "3750"}, {458, "5000"}};
+    for (const auto& label : labels) TextOutA(want.dc, label.first, kTop + 260, label.second, int(std::strlen(label.second)));
+    PatBlt(want.dc, kLeft, kTop, 512, 256, WHITENESS);
+    SelectObject(want.dc, GetStockObject(ANSI_VAR_FONT));
+    SetBkColor(want.dc, kWhite);
+    const std::pair<int, const char*> notice[] = {{70, "ごめんなさい。"}, {85, "ステレオのデータには対応しておりません。"}};
+    for (const auto& line : notice) TextOutA(want.dc, 12, line.first, line.second, int(std::strlen(line.second)));
+    GdiFlush();
+    EXPECT_TRUE(std::equal(canvas.bits, canvas.bits + canvas.width * canvas.height, want.bits));
+    DestroyCanvas(want);
+}
+
+// Segment s lights when s * u (16 u - 2 for the last) is below the level: green, yellow, red,
+// 1 column wide on a pitch of 1.5 columns from column 38; the dim colours at half intensity.
+TEST_F(Display, LevelBarSegmentsLightAtTheUnitThresholds)
+{
+    for (uint32_t u : {8u, 2048u}) {
+        for (auto c : {std::pair<uint32_t, int>{1, 1}, {15 * u, 15}, {16 * u - 2, 16}, {16 * u - 1, 17}, {0, 0}, {~0u, 17}}) {
+            DrawLevelBar(canvas.dc, c.first, 10, 5, u);
+            for (int s = 0; s < kLevelBarSegments; ++s) {
+                const int left = 37 * 6 + (2 + 3 * s) * 3, on = s < c.second ? 255 : 128;
+                const uint32_t colour = s < 8 ? Rgb(0, on, 0) : s < 12 ? Rgb(on, on, 0) : Rgb(on, 0, 0);
+                // The 6 x 5 segment and none of the pixels around it.
+                EXPECT_EQ(6 * 5, Count(left - 1, 9, left + 7, 16, colour)) << "segment " << s << " level " << c.first;
+            }
+        }
+    }
+}
+
+// ---- Renderers -------------------------------------------------------------------------------
+
+// Noise and noise over a falling slope, both ending on a repeated extreme (the very last end
+// point of a polyline is left out), on the linear axis and every rate's logarithmic one.
+TEST_F(Display, SpectraEqualCallByCallDrawing)
+{
+    MemoryCanvas batched;
+    ASSERT_TRUE(CreateCanvas(batched, canvas.width, canvas.height, kUntouched));
+    // Rate code, top and Nyquist frequency of the logarithmic axes; the last row is the linear view.
+    const double axes[4][3] = {{44, 20000.0, 22050.0}, {22, 10000.0, 11025.0}, {0, 5000.0, 5512.5}, {44, 0, 0}};
+    for (int m : {128, 256, 2048, 32768}) {
+        for (int sloped : {0, 1}) {
+            std::mt19937 random(m + sloped);
+            Bytes v(m);
+            for (int i = 0; i < m; ++i) v[i] = static_cast<uint8_t>(sloped ? 20 + 200 * i / m + random() % 30 : random() % 256);
+            v[m - 3] = v[m - 1] = 240;
+            for (int axis = 0; axis < 4; ++axis) {
+                source.rateCode = static_cast<int>(axes[axis][0]);
+                (axis < 3 ? DrawLogSpectrum : DrawLinearSpectrum)(batched.dc, v.data(), m);
+                Reference(canvas.dc, v, axis < 3, axes[axis][1], axes[axis][2]);
+                EXPECT_GT(Count(kLeft, kTop, kLeft + 512, kTop + 256, kBlack), 100);     // not an empty picture
+                EXPECT_TRUE(std::equal(canvas.bits, canvas.bits + canvas.width * canvas.height, batched.bits))
+                    << "m " << m << " sloped " << sloped << " axis " << axis;
+            }
+        }
+    }
+    // All bins at the floor: the axis at 44.1 kHz and m = 2048 has 11 grid lines.
+    const Bytes floor(2048, 255);
+    DrawLogSpectrum(canvas.dc, floor.data(), 2048);
+    EXPECT_EQ(11, Count(kLeft, kTop + 1, kLeft + 512, kTop + 2, 0xFFFF00));
+    DestroyCanvas(batched);
+}
+
+// One pixel per sample from the left edge, the first 512 samples only (the line ends before the
+// last point).
+TEST_F(Display, WaveformDrawsUpTo512Samples)
+{
+    Bytes v(1000, 0);
+    std::fill(v.begin(), v.begin() + 512, 200);
+    DrawWaveform(canvas.dc, v.data(), 1000);
+    EXPECT_EQ(511, Count(kLeft, kTop + 200, kLeft + 512, kTop + 201, kBlack));
+    EXPECT_EQ(0, Count(kLeft, kTop, kLeft + 512, kTop + 200, kBlack));
+}
+
+// Bar heights of bands 1 to 10 (0: not drawn) with a few bins lit, all others at the floor; each
+// bar 40 pixels wide.
+TEST_F(Display, BandBarsCoverOctavesOfTheBins)
+{
+    struct Case { int exponent; std::vector<std::pair<int, uint8_t>> bins; int heights[10]; };
+    const Case cases[] = {
+        {8, {{0, 0}, {1, 10}, {63, 50}, {64, 20}}, {0, 0, 256, 246, 1, 1, 1, 1, 206, 236}},   // band 3: DC alone
+        {10, {{0, 0}, {1, 100}}, {0, 156, 1, 1, 1, 1, 1, 1, 1, 1}},  {11, {{0, 0}, {1, 100}}, {156, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+        {12, {{1, 0}, {3, 30}, {4, 5}, {7, 61}, {1024, 200}, {2047, 0}}, {226, 251, 1, 1, 1, 1, 1, 1, 1, 256}},
+    };
+    for (const Case& c : cases) {
+        state.fftExponent = c.exponent;
+        Bytes v(1 << (c.exponent - 1), 255);
+        for (const auto& bin : c.bins) v[bin.first] = bin.second;
+        DrawBandLevels(canvas.dc, v.data(), static_cast<int32_t>(v.size()));
+        for (int k = 0; k < 10; ++k)
+            EXPECT_EQ(40 * c.heights[k], Count(19 + 50 * k, kTop, 61 + 50 * k, kTop + 256, kBlack)) << "exponent " << c.exponent << " band " << k + 1;
+    }
+}
+
+// The eight-colour ramp at depth 4; a palette-relative grey, strongest white, at other depths,
+// through the 256-entry grey display palette. Each row moves the chart up one pixel;
+// m = 256 draws each bin two pixels wide, m = 4096 its 512 lowest bins one pixel each.
+TEST_F(Display, ChartColoursScrollAndBinWidths)
+{
+    const std::pair<uint8_t, COLORREF> ramp[] = {
+        {31, RGB(255, 255, 255)}, {32, RGB(255, 255, 0)}, {64, RGB(0, 255, 255)}, {127, RGB(0, 255, 0)},
+        {128, RGB(255, 0, 255)}, {191, RGB(255, 0, 0)}, {223, RGB(0, 0, 255)}, {224, RGB(0, 0, 0)}};
+    for (const auto& r : ramp) EXPECT_EQ(r.second, ChartColour(r.first, 4)) << int(r.first);
+    EXPECT_TRUE(ChartColour(0, 24) == PALETTERGB(255, 255, 255) && ChartColour(255, 8) == PALETTERGB(0, 0, 0));
+    HPALETTE palette = CreateDisplayPalette();
+    PALETTEENTRY mid = {};
+    EXPECT_TRUE(GetPaletteEntries(palette, 128, 1, &mid) == 1 && mid.peRed == 128 && mid.peGreen == 128 && mid.peBlue == 128);
+    DeleteObject(palette);
+
+    SetPixelV(canvas.dc, kLeft + 3, kTop + 1, RGB(255, 0, 0));
+    Bytes stripes(4096, 0);
+    for (int i = 0; i < 256; ++i) stripes[i] = (i % 2) ? 255 : 0;
+    DrawChartRow(canvas.dc, stripes.data(), 256);
+    EXPECT_EQ(Rgb(255, 0, 0), PixelAt(canvas, kLeft + 3, kTop));
+    for (int x : {0, 1, 4, 5, 508, 509, 2, 3, 6, 7, 510, 511})
+        EXPECT_EQ(x % 4 < 2 ? kWhite : kBlack, PixelAt(canvas, kLeft + x, kTop + 255)) << x;
+    DrawChartRow(canvas.dc, stripes.data(), 4096);
+    EXPECT_EQ(256, Count(kLeft, kTop + 254, kLeft + 512, kTop + 255, kBlack));
+    EXPECT_EQ(128, Count(kLeft, kTop + 255, kLeft + 512, kTop + 256, kBlack));
+    EXPECT_EQ(kUntouched, PixelAt(canvas, kLeft + 512, kTop + 255));
+}
