@@ -6,34 +6,27 @@
 #include <initializer_list>
 
 namespace {
-constexpr int kOverdueTicks = 250;    // of 20 ms
-uint32_t chosenRate = 0;
-uint16_t chosenBits = 0;
-int ticksAfterClicks = -1;           // -1: not clicked yet
+int clicks[3] = {};                   // the rate and width buttons, then OK
+bool clicked = false;
 
 void CALLBACK ClickFormatAndOk(HWND, UINT, UINT_PTR, DWORD)
 {
     HWND dialog = FindWindowA("#32770", "録音ポートをモニタする");
-    if (!dialog || GetWindowThreadProcessId(dialog, nullptr) != GetCurrentThreadId()) return;
-    if (ticksAfterClicks >= 0) {
-        if (++ticksAfterClicks > kOverdueTicks) EndDialog(dialog, -2);
-        return;
-    }
-    ticksAfterClicks = 0;
-    const int rateButton = chosenRate == 44100 ? 106 : chosenRate == 22050 ? 107 : 108;
-    for (int id : {rateButton, chosenBits == 16 ? 113 : 114, IDOK}) SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+    for (int id : clicks) SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+    clicked = clicked || dialog;
 }
 }  // namespace
 
 MonitorDialogOutcome ChooseMonitorFormat(uint32_t rate, uint16_t bits)
 {
-    chosenRate = rate;
-    chosenBits = bits;
-    ticksAfterClicks = -1;
+    clicks[0] = rate == 44100 ? 106 : rate == 22050 ? 107 : 108;
+    clicks[1] = bits == 16 ? 113 : 114;
+    clicks[2] = IDOK;
+    clicked = false;
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, ClickFormatAndOk);
     SendMessageA(app.mainWindow, WM_COMMAND, kCmdMonitor, 0);
     KillTimer(nullptr, timer);
     MonitorDialogOutcome outcome;
-    outcome.scriptRan = ticksAfterClicks >= 0;
+    outcome.scriptRan = clicked;
     return outcome;
 }

@@ -6,6 +6,5 @@
 struct MonitorDialogOutcome {
     bool scriptRan = false;           // the dialog was shown and its buttons clicked
 };
-// Sends the Monitor command; when the dialog shows, clicks the buttons of `rate` and `bits` and
-// OK (a dialog still open 5 s later is ended with -2).
+// Sends the Monitor command; when the dialog shows, clicks the buttons of `rate` and `bits`, then OK.
 MonitorDialogOutcome ChooseMonitorFormat(uint32_t rate, uint16_t bits);
