@@ -1,8 +1,10 @@
-// Path and text utilities of the status panel: the last separator in Shift-JIS text, splitting
-// a path into the directory and name lines, and blank padding to a fixed field.
+// Shell decisions on plain inputs: the Shift-JIS aware split of a path into the directory and
+// name lines, both lines padded and cut at 35 bytes, the help file path, the command line, and
+// the monitor format taken from the input device's formats.
 #include <gtest/gtest.h>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "shell/globals.h"
 #include "shell/shell.h"
@@ -10,118 +12,80 @@
 
 namespace {
 
-struct Split {
-    std::string directory;
-    std::string name;
-};
-
-Split SplitOf(const char* path)
+TEST(SplitPath, CutsAtTheLastSingleByteSeparator)
 {
-    char directory[kPathBufferSize];
-    char name[kPathBufferSize];
-    std::memset(directory, 'x', sizeof directory);
-    std::memset(name, 'x', sizeof name);
-    SplitPath(path, directory, name);
-    return {directory, name};
-}
-
-TEST(FindLastSeparator, FindsTheLastOfAnySeparator)
-{
-    const char path[] = "C:\\wave/sub\\take.wav";
-    EXPECT_EQ(path + 11, FindLastSeparator(path, "\\/:"));
-    const char drive[] = "D:take.wav";
-    EXPECT_EQ(drive + 1, FindLastSeparator(drive, "\\/:"));
-    EXPECT_EQ(nullptr, FindLastSeparator("take.wav", "\\/:"));
-    EXPECT_EQ(nullptr, FindLastSeparator("", "\\/:"));
-    EXPECT_EQ(nullptr, FindLastSeparator(nullptr, "\\/:"));
-    EXPECT_EQ(nullptr, FindLastSeparator(path, ""));
-    EXPECT_EQ(nullptr, FindLastSeparator(path, nullptr));
-}
-
-TEST(FindLastSeparator, NeverTakesTheTrailByteOfADoubleByteCharacter)
-{
-    // "ソ" is 83 5C and "表" is 95 5C in Shift-JIS: both end in the backslash byte.
-    const char path[] = "C:\\\x83\x5C\x95\x5C";
-    EXPECT_EQ(path + 2, FindLastSeparator(path, "\\"));
-    // Classification runs from the start: 81 5C 5C is one character then a true backslash.
-    const char tricky[] = "\x81\x5C\x5Cname";
-    EXPECT_EQ(tricky + 2, FindLastSeparator(tricky, "\\"));
-    // Half-width katakana (A1..DF) are single-byte characters.
-    const char kana[] = "\xB1\\\xB2";
-    EXPECT_EQ(kana + 1, FindLastSeparator(kana, "\\"));
-}
-
-TEST(SplitPath, SeparatesDirectoryAndName)
-{
-    struct Case {
-        const char* path;
-        const char* directory;
-        const char* name;
-    };
-    const Case cases[] = {
-        {"C:\\take.wav", "C:\\", "take.wav"},                       // root of a drive
-        {"take.wav", "", "take.wav"},                                // no separator
-        {"Z:\\tmp/sounds\\a b.wav", "Z:\\tmp/sounds\\", "a b.wav"},
-        {"C:\\dir\\", "C:\\dir\\", ""},
+    const struct { const char *path, *directory, *name; } cases[] = {
+        {"C:\\take.wav", "C:\\", "take.wav"},                         // root of a drive
+        {"take.wav", "", "take.wav"},                                  // no separator
+        {"D:take.wav", "D:", "take.wav"},
+        {"Z:\\tmp\\sounds/a b.wav", "Z:\\tmp\\sounds/", "a b.wav"},
         {"", "", ""},
-        {"C:\\\x95\x5C\x8E\xA6\x83\x5C\\x.wav", "C:\\\x95\x5C\x8E\xA6\x83\x5C\\", "x.wav"},   // 表示ソ
-        {"\x83\x5C.wav", "", "\x83\x5C.wav"},                        // ソ.wav: no separator
+        // 表 (95 5C) and ソ (83 5C) end in the backslash byte: never a separator.
+        {"C:\\\x95\x5C\x83\x5C", "C:\\", "\x95\x5C\x83\x5C"},
+        // Classified from the start: 81 81 is one character, so the 5C after it is a separator.
+        {"\x81\x81\x5Cname", "\x81\x81\x5C", "name"},
     };
-    for (const Case& c : cases) {
-        const Split split = SplitOf(c.path);
-        EXPECT_EQ(c.directory, split.directory) << c.path;
-        EXPECT_EQ(c.name, split.name) << c.path;
+    for (const auto& c : cases) {
+        char directory[kPathBufferSize] = "stale", name[kPathBufferSize] = "stale";
+        SplitPath(c.path, directory, name);
+        EXPECT_STREQ(c.directory, directory) << c.path;
+        EXPECT_STREQ(c.name, name) << c.path;
     }
 }
 
-TEST(PadToWidth, FillsWithBlanksToOneByteShortOfTheField)
+// Both lines are padded with blanks and show exactly 35 bytes, even when byte 35 is the lead byte
+// of a character.
+TEST(DrawFileName, DrawsThirtyFiveBytesOfEachLine)
 {
-    char text[40] = "abc";
-    EXPECT_EQ(text, PadToWidth(text, 36));
-    EXPECT_EQ(std::string("abc") + std::string(32, ' '), text);
-    char empty[8] = "";
-    PadToWidth(empty, 8);
-    EXPECT_STREQ("       ", empty);
-    char untouched[8] = "abc";
-    EXPECT_EQ(untouched, PadToWidth(untouched, 0));
-    EXPECT_STREQ("abc", untouched);
-    EXPECT_EQ(nullptr, PadToWidth(nullptr, 10));
+    ResetGlobals();
+    std::tie(g.charWidth, g.lineHeight) = std::make_tuple(6, 5);
+    const std::string name = std::string(34, 'n') + "表示.wav";
+    std::strcpy(g.fileName, ("C:\\" + name).c_str());
+    MemoryCanvas drawn, expected;
+    ASSERT_TRUE(CreateCanvas(drawn, 400, 40) && CreateCanvas(expected, 400, 40));
+    DrawFileName(drawn.dc);
+    SelectObject(expected.dc, GetStockObject(OEM_FIXED_FONT));
+    TextOutA(expected.dc, Col(1), Row(1), ("C:\\" + std::string(32, ' ')).c_str(), 35);
+    TextOutA(expected.dc, Col(1), Row(4), name.c_str(), 35);
+    GdiFlush();
+    EXPECT_EQ(0, std::memcmp(drawn.bits, expected.bits, 400 * 40 * 4));
+    DestroyCanvas(drawn);
+    DestroyCanvas(expected);
 }
 
-TEST(PadToWidth, WarnsAndCutsATextThatFillsItsField)
-{
-    app.mainWindow = nullptr;
-    char exact[16] = "abcdefgh";
-    BeginBoxCapture();
-    PadToWidth(exact, 8);                   // 8 bytes of text in an 8-byte field
-    std::vector<CapturedBox> boxes = EndBoxCapture();
-    ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ("bugbug!!", boxes[0].text);
-    EXPECT_TRUE(boxes[0].warningIcon);
-    EXPECT_STREQ("abcdefg", exact);
-
-    // One byte shorter than the field fits without a warning.
-    char fits[16] = "abcdefg";
-    BeginBoxCapture();
-    PadToWidth(fits, 8);
-    EXPECT_TRUE(EndBoxCapture().empty());
-    EXPECT_STREQ("abcdefg", fits);
-}
-
-TEST(HelpPath, UsesTheModulePathOnlyOnVersionFourZero)
+TEST(HelpPath, TheFirstUpperCaseExeOfTheModulePathBecomesHlpOnVersionFourZero)
 {
     char path[kPathBufferSize];
-    BuildHelpPath(0x0400, "C:\\APPS\\TRILVO.EXE", path, sizeof path);
-    EXPECT_STREQ("C:\\APPS\\TRILVO.HLP", path);
-    // The first ".EXE" wins, even inside a directory name; the path ends after it.
-    BuildHelpPath(0x0400, "C:\\OLD.EXE\\TRILVO.EXE", path, sizeof path);
-    EXPECT_STREQ("C:\\OLD.HLP", path);
-    // The search is case-sensitive: a lower-case extension gives the bare name.
-    BuildHelpPath(0x0400, "C:\\apps\\trilvo.exe", path, sizeof path);
-    EXPECT_STREQ("TRILVO.HLP", path);
-    for (uint16_t version : {0x030A, 0x0333, 0x040A, 0x0601}) {
-        BuildHelpPath(version, "C:\\APPS\\TRILVO.EXE", path, sizeof path);
-        EXPECT_STREQ("trilvo.hlp", path) << std::hex << version;
+    for (auto [version, module, help] : {std::tuple{0x0400, "C:\\OLD.EXE\\TRILVO.EXE", "C:\\OLD.HLP"},
+                                         {0x0400, "C:\\apps\\trilvo.exe", "TRILVO.HLP"},
+                                         {0x040A, "C:\\APPS\\TRILVO.EXE", "trilvo.hlp"}}) {
+        BuildHelpPath(uint16_t(version), module, path, sizeof path);
+        EXPECT_STREQ(help, path) << module;
+    }
+}
+
+TEST(CommandLine, AnOverlongFileIsRefusedWholeAndOnlySlashPStartsPlaying)
+{
+    const std::string fits = "C:\\" + std::string(252, 'b') + ".wav";     // 259 bytes and the zero
+    EXPECT_TRUE(ApplyFileArgument(fits.c_str()) && fits == g.fileName);
+    EXPECT_TRUE(!ApplyFileArgument((fits + "x").c_str()) && !g.fileName[0]);       // nothing of it kept
+    for (const char* on : {"/p", "/P", "/Play"}) EXPECT_TRUE(IsAutoplaySwitch(on)) << on;
+    for (const char* off : {"/", "/x", "-p", "p"}) EXPECT_FALSE(IsAutoplaySwitch(off)) << off;
+}
+
+TEST(MonitorFormat, FollowsTheInputFormatMask)
+{
+    const struct { DWORD mask; uint32_t initialRate; int channels, bits; uint32_t rate; } cases[] = {
+        {0xFFF, 44100, 2, 16, 44100}, {0, 44100, 1, 8, 11025},          // 0: no input device
+        {WAVE_FORMAT_1M08, 44100, 1, 8, 11025}, {WAVE_FORMAT_4M16, 44100, 1, 16, 44100},
+        {WAVE_FORMAT_4S08, 44100, 2, 8, 44100}, {WAVE_FORMAT_2S16, 44100, 2, 16, 22050},
+        {WAVE_FORMAT_2S16, 11025, 2, 16, 11025},                         // only 44100 becomes 22050
+    };
+    for (const auto& c : cases) {
+        std::tie(state.monitorChannels, state.monitorBits, state.monitorRate) = std::make_tuple(2, 16, c.initialRate);
+        AdjustMonitorFormat(c.mask);
+        EXPECT_EQ(std::make_tuple(c.channels, c.bits, c.rate),
+                  std::make_tuple(int(state.monitorChannels), int(state.monitorBits), state.monitorRate)) << c.mask;
     }
 }
 

@@ -1,178 +1,171 @@
-// The shell's platform-version branches, run for real: each test starts a copy of this program
-// that Wine runs under another Windows version (per-program AppDefaults setting), and the copy
-// runs the same test in its child role against the version it was given.
+// The shell as separate programs. Platform versions: a copy of this test program runs under
+// another Windows version (Wine's per-program setting) and checks the branches that depend on
+// the version word, F1 included. Settings: the real program, run three times, keeps only what a
+// normal exit stored in TRILVO.INI, and reads unusable values as the defaults.
 #include <gtest/gtest.h>
-#include <windows.h>
-#include <cstdio>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "shell/globals.h"
 #include "shell/shell.h"
 #include "tests/support/main_window.h"
-#include "tests/support/shell_support.h"
+#include "tests/support/support.h"
 
 namespace {
 
-const char kChildVariable[] = "TRILVO_SHELL_VERSION_CHILD";
+const char kMarkVariable[] = "TRILVO_VERSION_MARK";      // in a child: the file that marks success
 
-bool IsChild()
+std::string SelfDirectory()
 {
-    char value[8] = {};
-    return GetEnvironmentVariableA(kChildVariable, value, sizeof value) > 0;
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    return std::string(path, std::strrchr(path, '\\') + 1);
 }
 
-std::string ReadText(const std::string& path)
+// Runs a command line; `during` acts on the running process. Returns the exit code, or -1
+// when it could not start or did not end within a minute.
+int RunProgram(std::string commandLine, void (*during)() = nullptr)
 {
-    std::string text;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return text;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-    std::fclose(file);
-    return text;
-}
-
-bool SetVersionMode(const std::string& exeName, const char* mode)
-{
-    const std::string key = "Software\\Wine\\AppDefaults\\" + exeName;
-    HKEY handle;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    const LONG result = RegSetValueExA(handle, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(mode),
-                                       static_cast<DWORD>(std::strlen(mode) + 1));
-    RegCloseKey(handle);
-    return result == ERROR_SUCCESS;
-}
-
-void ClearVersionMode(const std::string& exeName)
-{
-    RegDeleteKeyA(HKEY_CURRENT_USER, ("Software\\Wine\\AppDefaults\\" + exeName).c_str());
-}
-
-// Runs `testName` in a copy named `exeName` under Wine's version `mode`; returns its exit code
-// (-1 when it could not run or did not end in time) and its output.
-int RunChild(const std::string& exeName, const char* mode, const char* testName, std::string& output)
-{
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, sizeof self);
-    const std::string copy = TempDirectory() + exeName;
-    const std::string log = TempDirectory() + exeName + ".log";
-    if (!CopyFileA(self, copy.c_str(), FALSE) || !SetVersionMode(exeName, mode)) return -1;
-
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE logFile = CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = logFile;
-    startup.hStdError = logFile;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    std::string commandLine = "\"" + copy + "\" --gtest_filter=" + testName;
-    PROCESS_INFORMATION process = {};
-    SetEnvironmentVariableA(kChildVariable, "1");
-    const BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, &process);
-    SetEnvironmentVariableA(kChildVariable, nullptr);
-    CloseHandle(logFile);
-    DWORD exitCode = static_cast<DWORD>(-1);
-    if (started) {
-        if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
-            GetExitCodeProcess(process.hProcess, &exitCode);
-        else
-            TerminateProcess(process.hProcess, 99);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    ClearVersionMode(exeName);
-    output = ReadText(log);
-    DeleteFileA(copy.c_str());
-    DeleteFileA(log.c_str());
-    return static_cast<int>(exitCode);
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return -1;
+    if (during) during();
+    DWORD code = DWORD(-1);
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+    else TerminateProcess(process.hProcess, code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return int(code);
 }
 
-void ExpectChildPasses(const std::string& exeName, const char* mode, const char* testName)
+// This test in a copy named `exeName` run as Wine's version `mode`: the version word the copy
+// marked when every check passed, or 0.
+UINT RunAsVersion(const char* exeName, const char* mode)
 {
-    std::string output;
-    const int exitCode = RunChild(exeName, mode, testName, output);
-    EXPECT_EQ(0, exitCode) << output;
-    EXPECT_NE(std::string::npos, output.find("[  PASSED  ] 1 test")) << output;
+    const std::string copy = TempDirectory() + exeName, mark = copy + ".mark";
+    const std::string key = std::string("\"HKCU\\Software\\Wine\\AppDefaults\\") + exeName + "\" /v Version /f";
+    DeleteFileA(mark.c_str());
+    CopyFileA((SelfDirectory() + "test_shell_versions.exe").c_str(), copy.c_str(), FALSE);
+    RunProgram("reg add " + key + " /d " + mode);
+    SetEnvironmentVariableA(kMarkVariable, mark.c_str());
+    RunProgram("\"" + copy + "\" --gtest_filter=ShellVersions.*");
+    SetEnvironmentVariableA(kMarkVariable, nullptr);
+    RunProgram("reg delete " + key);
+    return GetPrivateProfileIntA("mark", "version", 0, mark.c_str());
 }
 
-// ---- What the child checks ------------------------------------------------------------------
-
-std::string HelpFileAskedFor()
+// A stand-in help viewer: the help call sends it the command (byte 2) and file (offset at 12).
+std::string helpFile;
+LRESULT CALLBACK HelpViewer(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (!OpenFakeHelpViewer()) return "<no viewer>";
-    SendMessageA(app.mainWindow, WM_KEYDOWN, VK_F1, 0);
-    const HelpRequests requests = CloseFakeHelpViewer();
-    return requests.count == 1 ? requests.file : "<no help call>";
+    if (message != WM_COPYDATA) return DefWindowProcA(window, message, wParam, lParam);
+    const BYTE* block = static_cast<const BYTE*>(reinterpret_cast<COPYDATASTRUCT*>(lParam)->lpData);
+    if (*reinterpret_cast<const WORD*>(block + 2) == HELP_CONTENTS)
+        helpFile += reinterpret_cast<const char*>(block + *reinterpret_cast<const WORD*>(block + 12));
+    return TRUE;
 }
 
-// The stereo labels give the same pixels as a plain rendering of the given height and lift.
-bool LabelsMatch(int fontHeight, int lift)
+// The stereo labels give the pixels of a bold Shift-JIS font of `height`, `lift` pixels up.
+bool StereoLabelsMatch(int height, int lift)
 {
-    MemoryCanvas drawn, reference;
-    CreateCanvas(drawn, Col(74), Row(6), 0);
-    CreateCanvas(reference, Col(74), Row(6), 0);
-    state.sourceKind = kSourceFile;
-    source.sampleFormat = kStereo16;
+    MemoryCanvas drawn, expected;
+    if (!CreateCanvas(drawn, Col(74), Row(6), 0) || !CreateCanvas(expected, Col(74), Row(6), 0)) return false;
+    std::tie(state.sourceKind, source.sampleFormat) = std::make_tuple(kSourceFile, kStereo16);
     DrawChannelLabels(drawn.dc);
-    LOGFONTA spec = {};
-    spec.lfHeight = fontHeight;
-    spec.lfWeight = 700;
-    spec.lfCharSet = 128;
-    HFONT font = CreateFontIndirectA(&spec);
-    HGDIOBJ old = SelectObject(reference.dc, font);
-    SetTextColor(reference.dc, RGB(255, 255, 0));
-    SetBkMode(reference.dc, TRANSPARENT);
-    TextOutA(reference.dc, Col(64), Row(2) - lift, "ＬＥＦＴ", 8);
-    TextOutA(reference.dc, Col(64), Row(4) - lift, "ＲＩＧＨＴ", 10);
-    SelectObject(reference.dc, old);
-    DeleteObject(font);
-    const bool same = SameCanvas(drawn, reference);
+    LOGFONTA logFont = {height, 0, 0, 0, FW_BOLD, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0, ""};
+    HGDIOBJ font = SelectObject(expected.dc, CreateFontIndirectA(&logFont));
+    SetTextColor(expected.dc, RGB(255, 255, 0));
+    SetBkMode(expected.dc, TRANSPARENT);
+    TextOutA(expected.dc, Col(64), Row(2) - lift, "ＬＥＦＴ", 8);
+    TextOutA(expected.dc, Col(64), Row(4) - lift, "ＲＩＧＨＴ", 10);
+    GdiFlush();
+    const bool same = std::memcmp(drawn.bits, expected.bits, size_t(drawn.width) * drawn.height * 4) == 0;
+    DeleteObject(SelectObject(expected.dc, font));
     DestroyCanvas(drawn);
-    DestroyCanvas(reference);
+    DestroyCanvas(expected);
     return same;
 }
 
-std::string ModuleHelpPath()
+TEST(ShellVersions, HelpPathDiskRootLabelsAndMemoryBoundFollowTheVersion)
 {
-    char module[MAX_PATH];
-    GetModuleFileNameA(nullptr, module, sizeof module);
-    std::string path = module;
-    const size_t extension = path.find(".EXE");
-    return extension == std::string::npos ? "<no .EXE in " + path + ">" : path.substr(0, extension) + ".HLP";
-}
-
-TEST(ShellVersions, Win95UsesTheModuleHelpPathTheDriveRootAndLargeLabels)
-{
-    if (!IsChild()) return ExpectChildPasses("SHELLV95.EXE", "win95", "ShellVersions.Win95*");
+    char mark[MAX_PATH] = {};
+    if (!GetEnvironmentVariableA(kMarkVariable, mark, sizeof mark)) {
+        EXPECT_EQ(0x0400u, RunAsVersion("SHELLV95.EXE", "win95"));
+        EXPECT_EQ(0x030Au, RunAsVersion("SHELLV31.EXE", "win31"));
+        return;
+    }
     ASSERT_TRUE(OpenMainWindow());
-    ASSERT_EQ(0x0400, g.platformVersion);
-    EXPECT_EQ(ModuleHelpPath(), HelpFileAskedFor());
-    EXPECT_GT(MeasureDisk("C:\\windows\\take.wav"), 0u);
-    EXPECT_STREQ("C:\\", g.textBuffer);
-    EXPECT_GT(g.diskCapacity, 0u);
-    EXPECT_TRUE(LabelsMatch(-(3 * g.lineHeight) / 2, 1));
-    CloseMainWindow();
-}
-
-TEST(ShellVersions, Nt351PassesThePathAndDrawsSmallLabels)
-{
-    if (!IsChild()) return ExpectChildPasses("SHELLV351.EXE", "nt351", "ShellVersions.Nt351*");
-    ASSERT_TRUE(OpenMainWindow());
-    ASSERT_EQ(0x0333, g.platformVersion);
-    EXPECT_EQ("trilvo.hlp", HelpFileAskedFor());
-    // The path goes to the disk query as it is: the text buffer is not used for a root.
+    const bool win95 = g.platformVersion == 0x0400;
+    WNDCLASSA viewer = {0, HelpViewer, 0, 0, GetModuleHandleA(nullptr), 0, 0, 0, 0, "MS_WINHELP"};
+    RegisterClassA(&viewer);
+    HWND window = CreateWindowExA(0, "MS_WINHELP", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, viewer.hInstance, nullptr);
+    SendMessageA(app.mainWindow, WM_KEYDOWN, VK_F2, 0);
+    SendMessageA(app.mainWindow, WM_KEYDOWN, VK_F1, 0);
+    DestroyWindow(window);
+    EXPECT_EQ(win95 ? TempDirectory() + "SHELLV95.HLP" : "trilvo.hlp", helpFile);      // beside the program
     std::strcpy(g.textBuffer, "untouched");
     EXPECT_GT(MeasureDisk("C:\\"), 0u);
-    EXPECT_STREQ("untouched", g.textBuffer);
-    EXPECT_TRUE(LabelsMatch(-g.lineHeight, 0));
+    EXPECT_STREQ(win95 ? "C:\\" : "untouched", g.textBuffer);          // below 4.0 the path as given
+    EXPECT_TRUE(StereoLabelsMatch(win95 ? -(3 * g.lineHeight) / 2 : -g.lineHeight, win95 ? 1 : 0));
+    state.memorySizeMB = 999;
+    ClampMemorySize();
+    EXPECT_EQ(win95 ? 255 : 15, state.memorySizeMB);
     CloseMainWindow();
+    if (!::testing::Test::HasFailure())
+        WritePrivateProfileStringA("mark", "version", std::to_string(g.platformVersion).c_str(), mark);
+}
+
+// ---- Settings across runs of the real program --------------------------------------------------
+
+// A window of the other program once it is shown (a dialog shows after its initialisation).
+HWND WaitForWindow(const char* className, const char* title)
+{
+    HWND window = nullptr;
+    for (DWORD start = GetTickCount(); !IsWindowVisible(window) && GetTickCount() - start < 15000; Sleep(20))
+        window = FindWindowA(className, title);
+    return window;
+}
+
+// What the Options dialog shows: memory size, list selections, pink, doubled, on-memory.
+std::string shown;
+void ShowOptionsAndExit(bool change)
+{
+    HWND main = WaitForWindow("Trilvo", nullptr);
+    PostMessageA(main, WM_COMMAND, kCmdOptions, 0);
+    HWND dialog = WaitForWindow("#32770", "オプション設定");
+    char memory[8] = {};
+    GetDlgItemTextA(dialog, kOptMemorySize, memory, sizeof memory);
+    shown = memory;
+    for (int id : {101, 104, 109}) shown += " " + std::to_string(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
+    for (int id : {107, 112, 114}) shown += " " + std::to_string(IsDlgButtonChecked(dialog, id));
+    if (change) {                    // "1/11秒", "32768", "三角", pink, doubled, on-memory, 40 MB
+        for (int id : {101, 104, 109}) SendDlgItemMessageA(dialog, id, CB_SETCURSEL, id == 104 ? 7 : 3, 0);
+        for (int id : {107, 112, 114}) SendDlgItemMessageA(dialog, id, BM_CLICK, 0, 0);
+        SetDlgItemTextA(dialog, kOptMemorySize, "40");
+    }
+    PostMessageA(dialog, WM_COMMAND, change ? IDOK : IDCANCEL, 0);
+    PostMessageA(main, WM_COMMAND, kCmdExit, 0);
+}
+
+TEST(ShellSettings, OnlyTimeResolutionAndFftLengthOutliveTheProgram)
+{
+    const std::string program = "\"" + SelfDirectory() + "..\\TRILVO.EXE\"";
+    char ini[MAX_PATH];
+    std::strcpy(ini + GetWindowsDirectoryA(ini, sizeof ini), "\\TRILVO.INI");
+    DeleteFileA(ini);
+    EXPECT_EQ(0, RunProgram(program, [] { ShowOptionsAndExit(true); }));
+    EXPECT_EQ("15 2 4 0 0 0 0", shown);                                  // no file: the defaults
+    EXPECT_EQ(1024u, GetPrivateProfileIntA("Trilvo", "deltatime", 0, ini));
+    EXPECT_EQ(15u, GetPrivateProfileIntA("Trilvo", "fftparam", 0, ini));
+    EXPECT_EQ(0, RunProgram(program, [] { ShowOptionsAndExit(false); }));
+    EXPECT_EQ("15 3 7 0 0 0 0", shown);                                  // the two stored only
+    WritePrivateProfileSectionA("Trilvo", "deltatime=abc\0fftparam=17\0", ini);   // non-numeric, out of range
+    EXPECT_EQ(0, RunProgram(program, [] { ShowOptionsAndExit(false); }));
+    EXPECT_EQ("15 2 4 0 0 0 0", shown);
+    DeleteFileA(ini);
 }
 
 }  // namespace

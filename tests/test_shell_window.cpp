@@ -1,46 +1,80 @@
-// The real main window in this process: size from the font, menu and buttons at startup, the
-// view check mark, the controls through each state transition, and the commands.
+// The real main window in this process: its size from the font, the view check mark, the
+// controls through each change of state, a drop, a cancelled Open, the header check, and the
+// Options dialog run by the Options command, down to the next Start.
 #include <gtest/gtest.h>
-#include <windows.h>
 #include <shlobj.h>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
-#include <string>
+#include <tuple>
 
+#include "analysis/analysis.h"
 #include "shell/globals.h"
 #include "shell/shell.h"
 #include "tests/support/main_window.h"
 #include "tests/support/monitor_support.h"
-#include "tests/support/shell_support.h"
+#include "tests/support/playback_support.h"
 
 namespace {
 
-bool MenuFlag(int id, UINT flag)
-{
-    const UINT flags = GetMenuState(g.menu, id, MF_BYCOMMAND);
-    return flags != 0xFFFFFFFF && (flags & flag);
-}
-bool Grayed(int id) { return MenuFlag(id, MF_GRAYED); }
-bool Checked(int id) { return MenuFlag(id, MF_CHECKED); }
-std::string Label(HWND window)
-{
-    char text[64] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-bool AcceptsDrops() { return (GetWindowLongA(app.mainWindow, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0; }
 void Command(int id) { SendMessageA(app.mainWindow, WM_COMMAND, id, 0); }
-std::string WavFile(const char* name, uint16_t channels = 2, uint16_t bits = 16, uint32_t rate = 44100)
-{
-    std::vector<uint8_t> data(size_t(4410) * channels * (bits / 8), bits == 8 ? 128 : 0);
-    return WriteTempFile(name, PcmFile(channels, rate, bits, data));
-}
-void SelectQuietly(const std::string& file)
+bool MenuFlag(int id, UINT flag) { return (GetMenuState(g.menu, id, MF_BYCOMMAND) & flag) != 0; }
+
+const std::vector<uint8_t> kSilence8(8820, 128);
+void Select(const std::string& file)
 {
     std::strcpy(g.fileName, file.c_str());
     BeginBoxCapture();
     SelectFileSource();
     EndBoxCapture();
+}
+
+// "label buttons menu drops focus": play, stop, pause buttons 1 enabled / 0 disabled; menu items
+// Monitor, Open, Info, Options, Start, Stop, Pause + enabled / - grayed; the play button's focus.
+std::string Controls()
+{
+    char label[16] = {};
+    GetWindowTextA(app.playButton, label, sizeof label);
+    std::string text = std::string(label) + " ";
+    for (HWND button : {app.playButton, app.stopButton, app.pauseButton}) text += IsWindowEnabled(button) ? '1' : '0';
+    text += ' ';
+    for (int id : {kCmdMonitor, kCmdOpen, kCmdInfo, kCmdOptions, kCmdStart, kCmdStop, kCmdPause})
+        text += MenuFlag(id, MF_GRAYED) ? '-' : '+';
+    text += (GetWindowLongA(app.mainWindow, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) ? " drops" : " -";
+    return text + (GetFocus() == app.playButton ? " focus" : "");
+}
+
+// A command that shows a modal dialog, with `act` run once on the dialog from the dialog's own
+// loop; a dialog still open 10 s later is ended with -2 and the run fails.
+using DialogAction = void (*)(HWND dialog, const void* context);
+struct { DialogAction act; const void* context; HWND dialog; int ticksAfter; } script;
+constexpr int kTickMs = 20, kTicksBound = 500;
+
+void CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (script.dialog && ++script.ticksAfter == kTicksBound) EndDialog(script.dialog, -2);
+    if (script.dialog) return;
+    HWND dialog = FindWindowA("#32770", nullptr);
+    if (!dialog || GetWindowThreadProcessId(dialog, nullptr) != GetCurrentThreadId() || !IsWindowVisible(dialog)) return;
+    script.dialog = dialog;
+    script.act(dialog, script.context);
+}
+
+bool WithDialog(int command, DialogAction act, const void* context = nullptr)
+{
+    script = {act, context, nullptr, 0};
+    const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, ScriptTick);
+    Command(command);
+    KillTimer(nullptr, timer);
+    return script.dialog && script.ticksAfter < kTicksBound;
+}
+
+int Selection(HWND dialog, int id) { return int(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0)); }
+void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+void Choose(HWND dialog, int id, const char* text)           // the entry reading exactly `text`
+{
+    if (text) SendDlgItemMessageA(dialog, id, CB_SETCURSEL,
+                                  SendDlgItemMessageA(dialog, id, CB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(text)), 0);
 }
 
 class MainWindow : public ::testing::Test {
@@ -49,378 +83,158 @@ protected:
     void TearDown() override { CloseMainWindow(); }
 };
 
-TEST_F(MainWindow, SizeFollowsTheOemFontMetrics)
+TEST_F(MainWindow, IsSizedFromTheOemFontAndChecksTheChosenView)
 {
     HDC dc = GetDC(app.mainWindow);
-    HGDIOBJ old = SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
-    TEXTMETRICA metrics = {};
-    GetTextMetricsA(dc, &metrics);
-    SelectObject(dc, old);
+    SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
+    TEXTMETRICA font = {};
+    GetTextMetricsA(dc, &font);
     ReleaseDC(app.mainWindow, dc);
-    EXPECT_EQ(metrics.tmAveCharWidth, g.charWidth);
-    EXPECT_EQ(metrics.tmAscent / 2, g.lineHeight);
     RECT window, client;
     GetWindowRect(app.mainWindow, &window);
     GetClientRect(app.mainWindow, &client);
-    EXPECT_EQ(std::max(74 * g.charWidth, 2 * g.charWidth + 512), window.right - window.left);
-    EXPECT_EQ(16 * g.lineHeight + 256, client.bottom);
-    const LONG style = GetWindowLongA(app.mainWindow, GWL_STYLE);
-    EXPECT_EQ(0, style & (WS_THICKFRAME | WS_MAXIMIZEBOX));
-}
-
-TEST_F(MainWindow, StartsIdleWithTheMenuResourceStates)
-{
-    for (HWND button : {app.playButton, app.stopButton, app.pauseButton}) EXPECT_FALSE(IsWindowEnabled(button));
-    EXPECT_EQ("再生", Label(app.playButton));
-    EXPECT_EQ("停止", Label(app.stopButton));
-    EXPECT_EQ("Pause", Label(app.pauseButton));
-    EXPECT_EQ(kCmdPause, GetDlgCtrlID(app.pauseButton));
-    for (int id : {kCmdInfo, kCmdStart, kCmdStop, kCmdPause}) EXPECT_TRUE(Grayed(id)) << id;
-    for (int id : {kCmdOpen, kCmdExit, kCmdOptions, kCmdHelp, kCmdAbout}) EXPECT_FALSE(Grayed(id)) << id;
-    EXPECT_EQ(app.inputDeviceCount == 0, Grayed(kCmdMonitor));
-    EXPECT_TRUE(AcceptsDrops());
-    EXPECT_TRUE(app.header[0] && app.header[1]);
-    ICONINFO icon = {};                         // the class icon: one 32 x 32 image
-    ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(GetClassLongPtrA(app.mainWindow, GCLP_HICON)), &icon));
-    BITMAP colour = {};
-    GetObjectA(icon.hbmColor, sizeof colour, &colour);
-    EXPECT_EQ(32, colour.bmWidth);
-    EXPECT_EQ(32, colour.bmHeight);
-    DeleteObject(icon.hbmColor);
-    DeleteObject(icon.hbmMask);
-
-    // Labels carry their mnemonics as control characters (a wrong resource encoding shows here).
-    char text[128];
+    EXPECT_EQ(std::max(74 * font.tmAveCharWidth, 2 * font.tmAveCharWidth + 512), window.right - window.left);
+    EXPECT_EQ(16 * (font.tmAscent / 2) + 256, client.bottom);
+    char text[64];                                           // the mnemonics are control characters
     GetMenuStringA(g.menu, 0, text, sizeof text, MF_BYPOSITION);
     EXPECT_STREQ("ファイル(\x1E" "F\x1F" "ﾌ)", text);
-    GetMenuStringA(g.menu, kCmdOptions, text, sizeof text, MF_BYCOMMAND);
-    EXPECT_STREQ("ｵﾌﾟｼｮﾝ(\x1EO\x1F" "ｵ)...", text);
-    GetMenuStringA(g.menu, kCmdHelp, text, sizeof text, MF_BYCOMMAND);
-    EXPECT_STREQ("ヘルプの表示(\x1EH\x1F" "ﾍ)...\tF1", text);
-}
-
-TEST_F(MainWindow, ViewCheckMarkFollowsTheChosenView)
-{
-    EXPECT_TRUE(Checked(kCmdViewWaveform));
-    for (int chosen : {kCmdViewChart, kCmdViewLinearSpectrum, kCmdViewLinearSpectrum, kCmdViewWaveform,
-                       kCmdViewLogSpectrum, kCmdViewLevelMeter}) {
+    for (int chosen : {kCmdViewWaveform, kCmdViewChart, kCmdViewLinearSpectrum, kCmdViewLinearSpectrum}) {
         Command(chosen);
-        EXPECT_EQ(chosen, state.viewMode);
         for (int view = kCmdViewWaveform; view <= kCmdViewChart; ++view)
-            EXPECT_EQ(view == chosen, Checked(view)) << chosen << " " << view;
+            EXPECT_EQ(view == chosen, MenuFlag(view, MF_CHECKED)) << chosen << " " << view;
     }
 }
 
 TEST_F(MainWindow, ControlsFollowEachStateTransition)
 {
-    std::strcpy(g.fileName, WavFile("controls.wav").c_str());
-    BeginBoxCapture();
-    EXPECT_EQ(1, SelectFileSource());
-    EXPECT_TRUE(EndBoxCapture().empty());
-    EXPECT_EQ(kSourceFile, state.sourceKind);
-    EXPECT_TRUE(IsWindowEnabled(app.playButton));
-    EXPECT_EQ(app.playButton, GetFocus());
-    EXPECT_FALSE(Grayed(kCmdStart) || Grayed(kCmdInfo));
-
-    DisableSourceControls();
-    EXPECT_FALSE(IsWindowEnabled(app.playButton));
-    for (int id : {kCmdStart, kCmdMonitor, kCmdOpen, kCmdOptions, kCmdInfo}) EXPECT_TRUE(Grayed(id)) << id;
-    EXPECT_FALSE(AcceptsDrops());
-    EnableRunControls();
-    EXPECT_TRUE(IsWindowEnabled(app.stopButton) && IsWindowEnabled(app.pauseButton));
-    EXPECT_FALSE(Grayed(kCmdStop) || Grayed(kCmdPause));
-    EXPECT_TRUE(Grayed(kCmdStart));
-    DisableRunControls();
-    EXPECT_FALSE(IsWindowEnabled(app.stopButton) || IsWindowEnabled(app.pauseButton));
-    EXPECT_TRUE(Grayed(kCmdStop) && Grayed(kCmdPause));
-
-    // A run that ends with no input device: Monitor stays gray, the rest comes back.
-    app.inputDeviceCount = 0;
-    SetWindowTextA(app.playButton, "xx");
-    EnableIdleControls();
-    EXPECT_EQ("再生", Label(app.playButton));
-    EXPECT_TRUE(IsWindowEnabled(app.playButton));
-    for (int id : {kCmdStart, kCmdOptions, kCmdOpen, kCmdInfo}) EXPECT_FALSE(Grayed(id)) << id;
-    EXPECT_TRUE(Grayed(kCmdMonitor));
-    EXPECT_TRUE(AcceptsDrops());
-
-    // A file that fails to open stays the source, its controls enabled for a retry.
-    DisableSourceControls();
-    std::strcpy(g.fileName, (TempDirectory() + "missing-file.wav").c_str());
-    BeginBoxCapture();
-    EXPECT_EQ(0, SelectFileSource());
-    EXPECT_FALSE(EndBoxCapture().empty());      // the reader says why
-    EXPECT_TRUE(IsWindowEnabled(app.playButton));
-    EXPECT_FALSE(Grayed(kCmdStart) || Grayed(kCmdInfo));
-}
-
-TEST_F(MainWindow, MonitorChoiceSetsTheAnalyseControlsAndACancelledOpenKeepsItsEmptyName)
-{
-    SelectQuietly(WavFile("before-monitor.wav"));
-    ASSERT_GT(app.inputDeviceCount, 0u);
-    ASSERT_TRUE(ChooseMonitorFormat(11025, 8).scriptRan);
-    EXPECT_EQ(kSourceMonitor, state.sourceKind);
-    EXPECT_EQ("解析", Label(app.playButton));
-    EXPECT_TRUE(IsWindowEnabled(app.playButton));
-    EXPECT_EQ(app.playButton, GetFocus());
-    EXPECT_FALSE(Grayed(kCmdStart));
-    EXPECT_TRUE(Grayed(kCmdInfo));
-    EXPECT_STREQ("", g.fileName);
-    EXPECT_EQ(nullptr, state.file);              // the file source was closed first
-    DisableSourceControls();
-    EnableIdleControls();                       // the end of a monitor run keeps its label
-    EXPECT_EQ("解析", Label(app.playButton));
-    EXPECT_TRUE(Grayed(kCmdInfo));
-
-    struct Seen { bool dialog = false; std::string title; };
-    static Seen seen;
-    seen = Seen();
-    // Cancels the Open dialog from its own modal loop once it shows.
-    struct Canceller {
-        static BOOL CALLBACK Find(HWND window, LPARAM)
-        {
-            char cls[32] = {};
-            GetClassNameA(window, cls, sizeof cls);
-            if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
-            char title[128] = {};
-            GetWindowTextA(window, title, sizeof title);
-            seen.dialog = true;
-            seen.title = title;
-            PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-            return FALSE;
-        }
-        static void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD)
-        {
-            EnumThreadWindows(GetCurrentThreadId(), Find, 0);
-            if (seen.dialog) KillTimer(nullptr, timer);
-        }
+    const struct { void (*step)(); const char* controls; } steps[] = {
+        {[] {}, "再生 000 ++-+--- drops"},                 // with an input device: Monitor enabled
+        // A file that cannot be opened stays the source with its controls, so Start retries.
+        {[] { Select(TempDirectory() + "missing.wav"); }, "再生 100 +++++-- drops"},
+        {DisableSourceControls, "再生 000 ------- -"},
+        {EnableRunControls, "再生 011 -----++ -"},
+        {DisableRunControls, "再生 000 ------- -"},
+        {[] { app.inputDeviceCount = 0; EnableIdleControls(); app.inputDeviceCount = 1; }, "再生 100 -++++-- drops"},
+        {[] { ChooseMonitorFormat(11025, 8); }, "解析 100 -+-++-- drops focus"},
+        {[] { DisableSourceControls(); EnableIdleControls(); }, "解析 100 ++-++-- drops"},
     };
-    SetTimer(nullptr, 0, 100, Canceller::Tick);
-    Command(kCmdOpen);
-    EXPECT_TRUE(seen.dialog);
-    EXPECT_EQ("再生用にファイルを開く", seen.title);
-    EXPECT_STREQ("", g.fileName);
-    EXPECT_EQ(nullptr, app.waveIn);              // Open closed the monitor source
-
-    // Cancelled with a file chosen before: that name comes back and is drawn again.
-    const std::string file = WavFile("kept-name.wav");
-    SelectQuietly(file);
-    seen = Seen();
-    SetTimer(nullptr, 0, 100, Canceller::Tick);
-    Command(kCmdOpen);
-    EXPECT_TRUE(seen.dialog);
-    EXPECT_EQ(file, g.fileName);
-    EXPECT_STREQ("kept-name.wav", g.fileTitle);
-    EXPECT_EQ(kSourceFile, state.sourceKind);
-    EXPECT_EQ(nullptr, state.file);
+    for (const auto& s : steps) {
+        s.step();
+        EXPECT_EQ(s.controls, Controls());
+    }
 }
 
-TEST_F(MainWindow, AboutAndExit)
+char openTitle[64];
+
+TEST_F(MainWindow, ADropOpensTheFirstOfThreeFilesAndACancelledOpenKeepsIt)
 {
-    BeginBoxCapture();
-    Command(kCmdAbout);
-    std::vector<CapturedBox> boxes = EndBoxCapture();
-    ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ("About TRILVO", boxes[0].caption);
-    EXPECT_NE(std::string::npos, boxes[0].text.find("1.0"));
-    EXPECT_EQ(app.mainWindow, boxes[0].owner);
-    EXPECT_FALSE(boxes[0].anyIcon);
-
-    HWND window = app.mainWindow;
-    Command(kCmdExit);
-    EXPECT_FALSE(IsWindow(window));
-    EXPECT_TRUE(app.header[0] == nullptr && app.header[1] == nullptr);
-    MSG message;
-    ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_EQ(0u, message.wParam);
-}
-
-TEST_F(MainWindow, RunCommandsNeedASourceARunAndBothHeaders)
-{
-    BeginBoxCapture();
-    Command(kCmdStart);                         // no source yet
-    Command(kCmdPause);                         // no run
-    EXPECT_TRUE(EndBoxCapture().empty());
-    EXPECT_EQ(0, state.running);
-    EXPECT_EQ(0, state.paused);
-    EXPECT_EQ("Pause", Label(app.pauseButton));
-
-    // A window that could not get its headers refuses the run with the header message.
-    state.sourceKind = kSourceFile;
-    WAVEHDR* kept = app.header[1];
-    app.header[1] = nullptr;
-    BeginBoxCapture();
-    Command(kCmdStart);
-    std::vector<CapturedBox> boxes = EndBoxCapture();
-    app.header[1] = kept;
-    ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ("ヘッダー確保失敗", boxes[0].text);
-    EXPECT_TRUE(boxes[0].warningIcon);
-    EXPECT_EQ(0, state.running);
-}
-
-// An on-memory monitor run without a device: the pause command's own bookkeeping.
-TEST_F(MainWindow, PauseAndContinueOfAnOnMemoryRunDiscountThePausedTime)
-{
-    state.running = 1;
-    state.sourceKind = kSourceMonitor;
-    state.bufferingMode = kOnMemoryMode;
-    run.startTick = GetTickCount() - 10000;
-    const DWORD start = run.startTick;
-    SetTimer(app.mainWindow, kElapsedTimerId, kElapsedTimerPeriodMs, nullptr);
-    Command(kCmdPause);
-    EXPECT_EQ(1, state.paused);
-    EXPECT_EQ("Cont", Label(app.pauseButton));
-    EXPECT_FALSE(KillTimer(app.mainWindow, kElapsedTimerId));     // already killed
-
-    run.pauseTick -= 5000;                      // as if paused five seconds ago
-    Command(kCmdPause);
-    EXPECT_EQ(0, state.paused);
-    EXPECT_EQ("Pause", Label(app.pauseButton));
-    EXPECT_GE(run.startTick - start, 5000u);
-    EXPECT_LT(run.startTick - start, 6000u);
-    EXPECT_TRUE(KillTimer(app.mainWindow, kElapsedTimerId));      // running again
-    MemoryCanvas shot;
-    ASSERT_TRUE(CaptureMainWindow(shot));
-    const RECT panel = {Col(37), Row(1), Col(72), Row(6)};
-    EXPECT_GT(CountColour(shot, panel, Rgb(255, 255, 0)), 20);    // the on-memory notice
-    DestroyCanvas(shot);
-
-    // Streaming: neither the timer nor the level panel is touched.
-    state.bufferingMode = kStreamingMode;
-    HDC dc = GetDC(app.mainWindow);
-    ClearLevelPanel(dc);
-    ReleaseDC(app.mainWindow, dc);
-    run.startTick = 1234;
-    Command(kCmdPause);
-    Command(kCmdPause);
-    EXPECT_EQ(1234u, run.startTick);
-    EXPECT_FALSE(KillTimer(app.mainWindow, kElapsedTimerId));
-    ASSERT_TRUE(CaptureMainWindow(shot));
-    EXPECT_EQ(Col(35) * Row(5), CountColour(shot, panel, 0));      // still plain black
-    DestroyCanvas(shot);
-    state.running = 0;
-}
-
-TEST_F(MainWindow, F1ReachesTheHelpCommand)
-{
-    ASSERT_TRUE(OpenFakeHelpViewer());
-    SendMessageA(app.mainWindow, WM_KEYDOWN, VK_F2, 0);
-    const int afterF2 = CloseFakeHelpViewer().count;
-    ASSERT_TRUE(OpenFakeHelpViewer());
-    SendMessageA(app.mainWindow, WM_KEYDOWN, VK_F1, 0);
-    const HelpRequests requests = CloseFakeHelpViewer();
-    EXPECT_EQ(0, afterF2);
-    ASSERT_EQ(1, requests.count);
-    EXPECT_EQ(HELP_CONTENTS, requests.command);
-    EXPECT_EQ("trilvo.hlp", requests.file);     // this process runs under the default version
-}
-
-TEST_F(MainWindow, ADropOfThreeFilesOpensOnlyTheFirst)
-{
-    const std::vector<std::string> files = {WavFile("drop-one.wav", 1, 8, 22050),
-                                            WavFile("drop-two.wav"), WavFile("drop-three.wav")};
-    size_t size = sizeof(DROPFILES) + 1;
-    for (const std::string& file : files) size += file.size() + 1;
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-    BYTE* bytes = static_cast<BYTE*>(GlobalLock(memory));
+    const std::string files[] = {WriteTempFile("drop.wav", PcmFile(1, 22050, 8, kSilence8)), TempDirectory() + "2.wav",
+                                 TempDirectory() + "3.wav"};
+    HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + 3 * kPathBufferSize);
+    BYTE* bytes = static_cast<BYTE*>(GlobalLock(drop));
     reinterpret_cast<DROPFILES*>(bytes)->pFiles = sizeof(DROPFILES);
     char* names = reinterpret_cast<char*>(bytes + sizeof(DROPFILES));
     for (const std::string& file : files) names = std::strcpy(names, file.c_str()) + file.size() + 1;
-    GlobalUnlock(memory);
-
+    GlobalUnlock(drop);
     BeginBoxCapture();
-    SendMessageA(app.mainWindow, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
-    EXPECT_TRUE(EndBoxCapture().empty());
-    EXPECT_EQ(files[0], g.fileName);
-    EXPECT_STREQ("drop-one.wav", g.fileTitle);
-    EXPECT_EQ(kSourceFile, state.sourceKind);
-    EXPECT_EQ(22, source.rateCode);              // the first file's format was read
-    EXPECT_EQ(kMono8, source.sampleFormat);
-    EXPECT_TRUE(IsWindowEnabled(app.playButton));
+    SendMessageA(app.mainWindow, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+    EXPECT_TRUE(EndBoxCapture().empty());                                 // the others do not exist
+    EXPECT_TRUE(files[0] == g.fileName && state.file && source.rateCode == 22 && source.sampleFormat == kMono8);
+    EXPECT_TRUE(WithDialog(kCmdOpen, [](HWND dialog, const void*) {
+        GetWindowTextA(dialog, openTitle, sizeof openTitle);
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    }));
+    EXPECT_STREQ("再生用にファイルを開く", openTitle);
+    EXPECT_TRUE(files[0] == g.fileName && state.sourceKind == kSourceFile && state.file == nullptr);  // closed
 }
 
-// ---- The command line -----------------------------------------------------------------------
-
-TEST(MainWindowCommandLine, AFileArgumentShowsItsLines)
+TEST_F(MainWindow, StartWithoutWaveHeadersIsRefused)
 {
-    const std::string file = WavFile("cmdline.wav", 2, 16, 22050);
+    std::tie(state.sourceKind, app.header[1]) = std::make_tuple(kSourceFile, nullptr);   // as if not locked
     BeginBoxCapture();
-    ASSERT_TRUE(OpenMainWindow(file.c_str()));
-    EXPECT_TRUE(EndBoxCapture().empty());
-    MemoryCanvas shot;
-    ASSERT_TRUE(CaptureMainWindow(shot));
-    HGDIOBJ oem = GetStockObject(OEM_FIXED_FONT);
-    std::string directory = file.substr(0, file.rfind('\\') + 1);
-    directory.resize(35, ' ');
-    std::string name = "cmdline.wav";
-    name.resize(35, ' ');
-    EXPECT_EQ(0, TextMismatch(shot, Col(1), Row(1), directory.c_str(), oem));
-    EXPECT_EQ(0, TextMismatch(shot, Col(1), Row(4), name.c_str(), oem));
-    EXPECT_EQ(0, TextMismatch(shot, Col(1), Row(7), "22 kHz  ", oem));
-    EXPECT_EQ(0, TextMismatch(shot, Col(1), Row(10), "16 bit  ", oem));
-    // 4410 frames of 4 bytes: 17640 bytes, 17 kb, 0 s at 88200 bytes/s.
-    EXPECT_EQ(0, TextMismatch(shot, Col(9), Row(10), "Total:     17 kb      0 sec", oem));
-    EXPECT_GT(CountColour(shot, RECT{Col(37), Row(1), Col(72), Row(6)}, Rgb(255, 255, 0)), 20);
-    DestroyCanvas(shot);
-    EXPECT_TRUE(IsWindowEnabled(app.playButton));
-    EXPECT_EQ(0, state.running);
-    CloseMainWindow();
+    Command(kCmdStart);
+    const std::vector<CapturedBox> boxes = EndBoxCapture();
+    EXPECT_TRUE(boxes.size() == 1 && boxes[0].text == "ヘッダー確保失敗" && boxes[0].warningIcon && !state.running);
 }
 
-TEST(MainWindowCommandLine, OverlongNamesAreRefusedAndTheSwitchAloneIsAName)
+// ---- The Options dialog ------------------------------------------------------------------------
+
+TEST_F(MainWindow, OptionsShowTheStateAndCancelKeepsOnlyTheRadioClicks)
 {
-    const std::string overlong = "C:\\" + std::string(300, 'a') + ".wav";
-    BeginBoxCapture();
-    ASSERT_TRUE(OpenMainWindow(overlong.c_str(), "/P"));
-    std::vector<CapturedBox> boxes = EndBoxCapture();
-    ASSERT_EQ(1u, boxes.size());
-    EXPECT_TRUE(boxes[0].warningIcon);
-    EXPECT_EQ(app.mainWindow, boxes[0].owner);
-    EXPECT_STREQ("", g.fileName);
-    EXPECT_EQ(kSourceNone, state.sourceKind);
-    EXPECT_EQ(0, state.running);
-    CloseMainWindow();
-
-    const std::string longest = "C:\\" + std::string(252, 'b') + ".wav";      // 259 bytes fit
-    BeginBoxCapture();
-    ASSERT_TRUE(OpenMainWindow(longest.c_str()));
-    EndBoxCapture();
-    EXPECT_EQ(longest, g.fileName);
-    EXPECT_EQ(kSourceFile, state.sourceKind);
-    CloseMainWindow();
-
-    BeginBoxCapture();
-    ASSERT_TRUE(OpenMainWindow("/P"));
-    EndBoxCapture();
-    EXPECT_STREQ("/P", g.fileName);
-    EXPECT_EQ(0, state.running);
-    CloseMainWindow();
+    Select(WriteTempFile("options.wav", PcmFile(2, 44100, 8, kSilence8)));
+    std::tie(state.timeResolution, state.fftExponent, state.windowType) = std::make_tuple(3000, 16, kWindowRectangle);
+    std::tie(state.amplitudeScale, state.onMemoryOption, state.memorySizeMB) = std::make_tuple(kScaleDoubled, 1, 200);
+    EXPECT_TRUE(WithDialog(kCmdOptions, [](HWND dialog, const void*) {
+        EXPECT_EQ(std::make_tuple(CB_ERR, 8, 4), std::make_tuple(Selection(dialog, 101), Selection(dialog, 104),
+                                                                 Selection(dialog, 109)));    // 3000 is not offered
+        for (int id : {106, 112, 114}) EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dialog, id)) << id;
+        EXPECT_EQ(GetDlgItem(dialog, 115), GetFocus());
+        Click(dialog, 107);
+        EXPECT_EQ(kSlopePink, state.slopeReference);                                  // at the click
+        for (BOOL enabled : {FALSE, TRUE}) {
+            Click(dialog, 114);
+            for (int id : {115, 116, 117}) EXPECT_EQ(enabled, IsWindowEnabled(GetDlgItem(dialog, id))) << id;
+        }
+        Choose(dialog, 104, "  256");
+        SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    }));
+    // Pink kept, the lists not written, the source still open.
+    EXPECT_EQ(std::make_tuple(1, 16, true), std::make_tuple(state.slopeReference, state.fftExponent, state.file != nullptr));
 }
 
-bool Running(void*) { return state.running != 0; }
+struct OptionsCase {
+    const char *time, *length, *window, *memory;                             // typed into the dialog
+    uint16_t version;
+    int32_t timeResolution, fftExponent, windowType, memorySizeMB;         // stored on OK
+};
 
-TEST(MainWindowCommandLine, AutoplaySwitchStartsThePlaybackAndDestroyEndsIt)
+TEST_F(MainWindow, OptionsOkStoresTheChoicesBoundsTheMemorySizeAndClosesTheSource)
 {
-    const std::string file = WriteTempFile("autoplay.wav", PcmFile(2, 44100, 16, std::vector<uint8_t>(352800, 0)));
-    for (const char* autoplay : {"/p", "/Play"}) {
-        BeginBoxCapture();
-        ASSERT_TRUE(OpenMainWindow(file.c_str(), autoplay));
-        EXPECT_TRUE(PumpUntil(Running, nullptr, 5000)) << autoplay;
-        EXPECT_TRUE(EndBoxCapture().empty());
-        EXPECT_TRUE(IsWindowEnabled(app.stopButton));
-        CloseMainWindow();                      // WM_DESTROY during the run releases everything
-        EXPECT_EQ(nullptr, app.waveOut);
+    Select(WriteTempFile("options.wav", PcmFile(2, 44100, 8, kSilence8)));
+    const OptionsCase cases[] = {
+        {"1/22秒", "65536", "方形", "1", 0x0601, 512, 16, kWindowRectangle, 2},
+        {"１秒", "  256", "ハミング", "999", 0x0601, 8192, 8, kWindowHamming, 255},
+        {nullptr, " 1024", nullptr, "", 0x0601, 3000, 10, kWindowHanning, 2},       // 3000 is kept
+        {nullptr, nullptr, nullptr, "-5", 0x030B, 3000, 12, kWindowHanning, 2},
+        {nullptr, nullptr, nullptr, "999", 0x030B, 3000, 12, kWindowHanning, 15},
+        {nullptr, nullptr, nullptr, "16", 0x030C, 3000, 12, kWindowHanning, 16},
+    };
+    for (const OptionsCase& c : cases) {
+        std::tie(state.timeResolution, state.fftExponent, state.windowType, state.onMemoryOption) =
+            std::make_tuple(3000, 12, kWindowHanning, 0);
+        g.platformVersion = c.version;
+        EXPECT_TRUE(WithDialog(kCmdOptions, [](HWND dialog, const void* context) {
+            const OptionsCase& c = *static_cast<const OptionsCase*>(context);
+            for (auto [id, text] : {std::pair{101, c.time}, {104, c.length}, {109, c.window}}) Choose(dialog, id, text);
+            Click(dialog, 114);
+            SetDlgItemTextA(dialog, 115, c.memory);
+            Click(dialog, IDOK);
+        }, &c));
+        EXPECT_EQ(std::make_tuple(c.timeResolution, c.fftExponent, c.windowType, c.memorySizeMB, 1),
+                  std::make_tuple(state.timeResolution, state.fftExponent, state.windowType, state.memorySizeMB,
+                                  state.onMemoryOption)) << c.memory;
         EXPECT_EQ(nullptr, state.file);
-        EXPECT_EQ(nullptr, run.headerHandle[0]);
     }
-    for (const char* other : {"/x", "-p"}) {
-        BeginBoxCapture();
-        ASSERT_TRUE(OpenMainWindow(file.c_str(), other));
-        EndBoxCapture();
-        EXPECT_EQ(0, state.running) << other;
-        EXPECT_EQ(kSourceFile, state.sourceKind);
-        CloseMainWindow();
+}
+
+// The FFT length shows in the peak frequency of a tone that lies on the 65536-point grid only.
+TEST_F(MainWindow, TheNextStartRunsWithTheNewBlockSizeAndFftLength)
+{
+    const double tone = 1487 * 44100.0 / 65536;
+    Command(kCmdViewChart);
+    Select(WriteTempFile("next.wav", PcmFile(1, 44100, 16, Samples16(Sine(8000, tone, 44100, 88200)))));
+    for (int fftLength : {4096, 65536}) {
+        EXPECT_TRUE(fftLength == 4096 || WithDialog(kCmdOptions, [](HWND dialog, const void*) {
+            Choose(dialog, 101, "1/22秒");
+            Choose(dialog, 104, "65536");
+            Click(dialog, IDOK);
+        }));
+        peakFrequency = 0;
+        Command(kCmdStart);
+        EXPECT_EQ(fftLength == 4096 ? 8u * 2048 : 8u * 512, run.blockSize);     // 88200 / 11025 = 8 bytes
+        Command(kCmdStop);
+        EXPECT_TRUE(PumpUntilRunEnds(15000));
+        EXPECT_NEAR(std::round(tone * fftLength / 44100) * 44100 / fftLength, peakFrequency, 1e-6);
     }
 }
 
