@@ -6,27 +6,24 @@
 #include <initializer_list>
 
 namespace {
-int clicks[3] = {};                   // the rate and width buttons, then OK
+int rateButton = 0, widthButton = 0;
 bool clicked = false;
 
 void CALLBACK ClickFormatAndOk(HWND, UINT, UINT_PTR, DWORD)
 {
     HWND dialog = FindWindowA("#32770", "録音ポートをモニタする");
-    for (int id : clicks) SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+    for (int id : {rateButton, widthButton, IDOK}) SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
     clicked = clicked || dialog;
 }
 }  // namespace
 
 MonitorDialogOutcome ChooseMonitorFormat(uint32_t rate, uint16_t bits)
 {
-    clicks[0] = rate == 44100 ? 106 : rate == 22050 ? 107 : 108;
-    clicks[1] = bits == 16 ? 113 : 114;
-    clicks[2] = IDOK;
+    rateButton = rate == 44100 ? 106 : rate == 22050 ? 107 : 108;
+    widthButton = bits == 16 ? 113 : 114;
     clicked = false;
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, ClickFormatAndOk);
     SendMessageA(app.mainWindow, WM_COMMAND, kCmdMonitor, 0);
     KillTimer(nullptr, timer);
-    MonitorDialogOutcome outcome;
-    outcome.scriptRan = clicked;
-    return outcome;
+    return MonitorDialogOutcome{clicked};
 }

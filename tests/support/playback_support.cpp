@@ -24,11 +24,11 @@ bool PumpWaveMessages(const std::function<bool()>& goal, DWORD timeoutMs)
             continue;
         }
         const WAVEHDR* header = reinterpret_cast<const WAVEHDR*>(message.lParam);
-        const bool logged = (message.message == MM_WOM_DONE || message.message == MM_WIM_DATA) &&
-                            message.hwnd == app.mainWindow;
+        const bool done = message.message == MM_WOM_DONE;
+        const bool logged = (done || message.message == MM_WIM_DATA) && message.hwnd == app.mainWindow;
         const DWORD recorded = logged ? header->dwBytesRecorded : 0;
         DispatchMessageA(&message);
-        if (logged) waveLog.push_back({recorded, message.message == MM_WOM_DONE ? QueuedBytes(header) : std::vector<uint8_t>()});
+        if (logged) waveLog.push_back({recorded, done ? QueuedBytes(header) : std::vector<uint8_t>()});
     }
     return true;
 }
@@ -58,11 +58,8 @@ bool CaptureClient(HWND window, MemoryCanvas& canvas)
 // Segments are sampled one pixel into their left edge, on the first bar's top row.
 bool SegmentLit(HWND window, int s)
 {
-    MemoryCanvas shot;
-    const COLORREF lit = LevelSegmentColour(s, true);
-    const bool captured = CaptureClient(window, shot);
-    const bool same = captured && PixelAt(shot, LevelSegmentLeft(s, g.charWidth) + 1, Row(2) + 1) ==
-                                      Rgb(GetRValue(lit), GetGValue(lit), GetBValue(lit));
-    DestroyCanvas(shot);
-    return same;
+    HDC dc = GetDC(window);
+    const COLORREF colour = GetPixel(dc, LevelSegmentLeft(s, g.charWidth) + 1, Row(2) + 1);
+    ReleaseDC(window, dc);
+    return colour == LevelSegmentColour(s, true);
 }

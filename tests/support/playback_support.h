@@ -5,9 +5,7 @@
 
 #include <windows.h>
 #include <mmsystem.h>
-#include <cstdint>
 #include <functional>
-#include <vector>
 
 #include "tests/support/support.h"
 

@@ -30,34 +30,23 @@ void Check(bool ok, const char* what)
     failures += ok ? 0 : 1;
 }
 
-// Another process's windows offer nothing to wait on: poll, within a bound.
-template <typename Done>
-bool PollUntil(Done done, DWORD boundMs)
-{
-    for (const DWORD start = GetTickCount(); !done(); Sleep(20))
-        if (GetTickCount() - start >= boundMs) return false;
-    return true;
-}
-
 bool Enabled(int id) { return IsWindowEnabled(GetDlgItem(window, id)) != FALSE; }
 
-// Answers message boxes (showing their text) until the controls have been idle, with no box, for
-// a second. The program is the only one on its Wine server.
-void AwaitRunEnd()
+// The run has ended when the controls have been idle, with no message box, for a second. Each box
+// (the program is the only one on its Wine server) has its text shown and is answered.
+HWND answered = nullptr;
+DWORD quietSince = 0;
+bool RunOver(void*)
 {
-    HWND answered = nullptr;
-    DWORD quietSince = GetTickCount();
-    PollUntil([&] {
-        HWND box = FindWindowA("#32770", nullptr);
-        char text[512] = {};
-        if (box && box != answered && GetDlgItemTextA(box, 0xFFFF, text, sizeof text)) {
-            std::printf("the program says: %s\n", text);
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-            answered = box;
-        }
-        if (box || !Enabled(kPlayId) || Enabled(kStopId)) quietSince = GetTickCount();
-        return GetTickCount() - quietSince > 1000;
-    }, 3600 * 1000);
+    HWND box = FindWindowA("#32770", nullptr);
+    char text[512] = {};
+    if (box && box != answered && GetDlgItemTextA(box, 0xFFFF, text, sizeof text)) {
+        std::printf("the program says: %s\n", text);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        answered = box;
+    }
+    if (box || !Enabled(kPlayId) || Enabled(kStopId)) quietSince = GetTickCount();
+    return GetTickCount() - quietSince > 1000;
 }
 
 bool SaveBmp(MemoryCanvas& shot, const char* path)
@@ -69,8 +58,8 @@ bool SaveBmp(MemoryCanvas& shot, const char* path)
     const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof info;
     const BITMAPFILEHEADER file = {0x4D42, offset + 4 * pixels, 0, 0, offset};   // "BM"
     FILE* out = std::fopen(path, "wb");
-    const bool ok = out && std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&info, sizeof info, 1, out) == 1 &&
-                    std::fwrite(shot.bits, 4 * pixels, 1, out) == 1;
+    const bool ok = out && std::fwrite(&file, sizeof file, 1, out) && std::fwrite(&info, sizeof info, 1, out) &&
+                    std::fwrite(shot.bits, 4 * pixels, 1, out);
     return out && std::fclose(out) == 0 && ok;
 }
 
@@ -108,7 +97,7 @@ int main(int argc, char** argv)
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process) ||
-        !PollUntil([] { return (window = FindWindowA("Trilvo", nullptr)) != nullptr; }, kBound))
+        !PumpUntil([](void*) { return (window = FindWindowA("Trilvo", nullptr)) != nullptr; }, nullptr, kBound))
         return 1;
     // The layout units as the program measures them.
     TEXTMETRICA metrics = {};
@@ -120,10 +109,11 @@ int main(int argc, char** argv)
     g.lineHeight = metrics.tmAscent / 2;
 
     if (tone) {
-        Check(PollUntil([] { return Enabled(kStopId); }, kBound), "autoplay started a run");
+        Check(PumpUntil([](void*) { return Enabled(kStopId); }, nullptr, kBound), "autoplay started a run");
         SendMessageTimeoutA(window, WM_COMMAND, kViewLinearSpectrum, 0, SMTO_NORMAL, kBound, nullptr);
     }
-    AwaitRunEnd();
+    quietSince = GetTickCount();
+    PumpUntil(RunOver, nullptr, 3600 * 1000);   // another process's windows are polled
     MemoryCanvas shot;
     Check(CaptureClient(window, shot), "window captured");
     if (tone) CheckTone(shot);
