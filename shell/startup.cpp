@@ -41,14 +41,14 @@ constexpr DWORD k16BitFormats = 0xCCC;
 constexpr DWORD k22Or44kFormats = 0xFF0;
 constexpr DWORD k44kFormats = 0xF00;
 
-struct ButtonSpec {
+struct ButtonLayout {
     int id;
     const char* label;
     int column;
     HWND AppRecord::*handle;
 };
 constexpr int kButtonRow = 8, kButtonColumns = 11, kButtonRows = 4;
-const ButtonSpec kButtons[] = {
+const ButtonLayout kButtons[] = {
     {kCmdStart, "再生", 37, &AppRecord::playButton},
     {kCmdStop, "停止", 49, &AppRecord::stopButton},
     {kCmdPause, "Pause", 61, &AppRecord::pauseButton},
@@ -95,7 +95,7 @@ void LayOutWindow(HWND window)
 
 bool CreateButtons(HWND window, HINSTANCE instance)
 {
-    for (const ButtonSpec& button : kButtons) {
+    for (const ButtonLayout& button : kButtons) {
         HWND handle = CreateWindowExA(0, "BUTTON", button.label, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
                                       Col(button.column), Row(kButtonRow), Col(kButtonColumns),
                                       Row(kButtonRows), window,
