@@ -67,7 +67,7 @@ bool RunCase(const Case& c, const std::string& path)
     BeginBoxCapture();
     bool ok = SelectFileSource() == 1;
     const double blockMs = 1000.0 * run.blockSize / source.avgBytesPerSec;
-    BeginWaveLog();
+    waveLog.clear();
     const double start = NowMs();
     if (ok) StartPlayback();
     const double startMs = NowMs() - start;
@@ -77,7 +77,7 @@ bool RunCase(const Case& c, const std::string& path)
     double lastAsk = NowMs();
     ok = ok && state.running && PumpWaveMessages([&] {
         const double now = NowMs();
-        if (WaveLog().size() > handlingMs.size()) handlingMs.push_back(now - lastAsk);
+        if (waveLog.size() > handlingMs.size()) handlingMs.push_back(now - lastAsk);
         lastAsk = now;
         return state.running == 0;
     }, kRunBound);

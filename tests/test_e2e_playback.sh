@@ -36,9 +36,11 @@ parec_pid=$!
 # The sink renders only once a client is attached and running: wait until the recording flows.
 wait_for_recording 0 100 || echo "the sink's monitor delivers nothing yet"
 
-# Eight whole blocks (8192 samples at deltatime 2048) of bin 93 at 44100 Hz and FFT length 4096
-# (1001.29 Hz: no leakage), amplitude 32000.
-sox -D -r 44100 -n -b 16 -c 1 "$work/tone.wav" synth 65536s sine 1001.2939453125 vol 0.97659 || exit 1
+# Eight whole blocks (8192 samples at deltatime 2048): two of silence, whose analysis at Start
+# shows nothing, then six of bin 93 at 44100 Hz and FFT length 4096 (1001.29 Hz: no leakage),
+# amplitude 32000, which only the analysis of the blocks read while playing can show.
+sox -D -r 44100 -n -b 16 -c 1 "$work/tone.wav" synth 49152s sine 1001.2939453125 vol 0.97659 pad 16384s \
+  || exit 1
 # The block and FFT lengths the driver's checks assume.
 printf '[Trilvo]\r\ndeltatime=2048\r\nfftparam=12\r\n' >"$WINEPREFIX/drive_c/windows/TRILVO.INI"
 shot="$build/tests/e2e_playback.bmp"

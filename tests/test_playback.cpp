@@ -70,12 +70,12 @@ protected:
     // Starts, plays to the end and returns every byte queued, in queue order.
     std::vector<uint8_t> PlayToEnd()
     {
-        BeginWaveLog();
+        waveLog.clear();
         StartPlayback();
         std::vector<uint8_t> queued = QueuedBytes(app.header[0]), second = QueuedBytes(app.header[1]);
         queued.insert(queued.end(), second.begin(), second.end());
         EXPECT_TRUE(PumpUntilRunEnds(kBound)) << "the run did not end";
-        for (const WaveMessage& done : WaveLog()) queued.insert(queued.end(), done.queued.begin(), done.queued.end());
+        for (const WaveMessage& done : waveLog) queued.insert(queued.end(), done.queued.begin(), done.queued.end());
         return queued;
     }
 };
@@ -96,7 +96,7 @@ TEST_F(PlaybackTest, EachRunEndsAtTheDoneMessageAfterItsLastBlockAndStartPlaysIt
         for (int pass = 0; pass < 2; ++pass) {
             SCOPED_TRACE(testing::Message() << c.held << " bytes of " << c.claimed << ", pass " << pass);
             EXPECT_EQ(DataOf(file), PlayToEnd());
-            EXPECT_EQ(c.doneMessages, WaveLog().size());
+            EXPECT_EQ(c.doneMessages, waveLog.size());
             ExpectIdle();
         }
     }
@@ -113,12 +113,12 @@ TEST_F(PlaybackTest, StopReleasesEverythingAndOnMemoryAnalysesAllTheLoadedData)
     for (bool onMemory : {false, true}) {
         SCOPED_TRACE(onMemory ? "on-memory" : "streaming");
         ASSERT_TRUE(Choose(PcmFile(1, kRate, 8, Samples8(samples)), onMemory));
-        BeginWaveLog();
+        waveLog.clear();
         Command(kCmdStart);
         char label[16] = {};
         GetWindowTextA(app.pauseButton, label, sizeof label);
         EXPECT_TRUE(state.paused == 0 && std::string(label) == "Pause") << state.paused << label;
-        ASSERT_TRUE(PumpWaveMessages([&] { return WaveLog().size() >= (onMemory ? 0u : 2u); }, kBound))
+        ASSERT_TRUE(PumpWaveMessages([&] { return waveLog.size() >= (onMemory ? 0u : 2u); }, kBound))
             << "a device left paused hands nothing back";
         const HGLOBAL memory[] = {reinterpret_cast<RunRecord*>(app.header[0]->dwUser)->self, state.blockHandle[0]};
         Command(kCmdPause);
@@ -126,11 +126,9 @@ TEST_F(PlaybackTest, StopReleasesEverythingAndOnMemoryAnalysesAllTheLoadedData)
         ExpectIdle();
         for (HGLOBAL freed : memory) EXPECT_EQ(UINT(GMEM_INVALID_HANDLE), GlobalFlags(freed));
         EXPECT_EQ(onMemory, SegmentLit(app.mainWindow, 16));   // lit at full scale only
-        const size_t logged = WaveLog().size();
-        const uint32_t remaining = run.remainingBytes;
-        EXPECT_TRUE(PumpWaveMessages([&] { return WaveLog().size() >= logged + (onMemory ? 1 : 2); }, kBound));
-        for (size_t i = logged; i < WaveLog().size(); ++i) EXPECT_TRUE(WaveLog()[i].queued.empty()) << i;
-        EXPECT_EQ(remaining, run.remainingBytes);
+        const size_t logged = waveLog.size();
+        EXPECT_TRUE(PumpWaveMessages([&] { return waveLog.size() >= logged + (onMemory ? 1 : 2); }, kBound));
+        for (size_t i = logged; i < waveLog.size(); ++i) EXPECT_TRUE(waveLog[i].queued.empty()) << i;
     }
 }
 
@@ -145,7 +143,7 @@ TEST_F(PlaybackTest, EightKilohertzFileIsRefusedStreamingAndPlaysOnMemory)
     BeginBoxCapture();
     state.onMemoryOption = 1;   // Start reopens the closed file under the new option
     EXPECT_EQ(DataOf(file), PlayToEnd());
-    EXPECT_EQ(1u, WaveLog().size());
+    EXPECT_EQ(1u, waveLog.size());
     ExpectIdle();
 }
 
@@ -182,7 +180,7 @@ TEST(MonitorDialogPlan, FollowsEachKindOfInputMask)
 uint32_t RecordedInLog()
 {
     uint32_t sum = 0;
-    for (const WaveMessage& message : WaveLog()) sum += message.bytesRecorded;
+    for (const WaveMessage& message : waveLog) sum += message.bytesRecorded;
     return sum;
 }
 
@@ -210,7 +208,7 @@ protected:
         ASSERT_EQ(rate * bits / 8, source.avgBytesPerSec) << "the dialog's choice is the source's format";
         Command(kCmdViewLinearSpectrum);
         if (onMemoryBytes) run.blockSize = onMemoryBytes;   // seconds instead of megabytes
-        BeginWaveLog();
+        waveLog.clear();
         Command(kCmdStart);
         ASSERT_EQ(1, state.running);
     }
@@ -236,16 +234,16 @@ TEST_F(LiveMonitor, StreamingAtEachOfferedFormatFindsTheToneAndStopCountsThePart
         SCOPED_TRACE(testing::Message() << f.rate << " Hz " << f.bits << " bit");
         Start(f.rate, f.bits);
         // A few buffers, so that the newest was recorded while the tone played.
-        ASSERT_TRUE(PumpWaveMessages([] { return WaveLog().size() >= 6; }, kBound));
-        for (const WaveMessage& message : WaveLog()) EXPECT_EQ(run.blockSize, message.bytesRecorded);
+        ASSERT_TRUE(PumpWaveMessages([] { return waveLog.size() >= 6; }, kBound));
+        for (const WaveMessage& message : waveLog) EXPECT_EQ(run.blockSize, message.bytesRecorded);
         ExpectTone(f.rate);
 
         ASSERT_TRUE(PumpWaveMessages(RecordingBufferHasData, kBound));
-        const size_t logged = WaveLog().size();
+        const size_t logged = waveLog.size();
         Command(kCmdStop);
-        ASSERT_TRUE(PumpWaveMessages([&] { return WaveLog().size() >= logged + 2; }, kBound));
-        const DWORD partial = WaveLog()[logged].bytesRecorded;
-        EXPECT_TRUE(partial > 0 && partial < run.blockSize && WaveLog()[logged + 1].bytesRecorded == 0) << partial;
+        ASSERT_TRUE(PumpWaveMessages([&] { return waveLog.size() >= logged + 2; }, kBound));
+        const DWORD partial = waveLog[logged].bytesRecorded;
+        EXPECT_TRUE(partial > 0 && partial < run.blockSize && waveLog[logged + 1].bytesRecorded == 0) << partial;
         EXPECT_EQ(RecordedInLog(), run.remainingBytes);
         EXPECT_EQ(nullptr, app.waveIn);
         ExpectTone(f.rate);   // the empty buffer was not analysed over the partial one
@@ -262,14 +260,14 @@ TEST_F(LiveMonitor, OnMemoryRecordsInPiecesWithinTheBufferAndTheNextStartReopens
     for (size_t piece = 1; piece <= 2; ++piece) {
         ASSERT_TRUE(PumpWaveMessages(RecordingBufferHasData, kBound));
         Command(kCmdPause);
-        ASSERT_TRUE(PumpWaveMessages([&] { return WaveLog().size() >= piece; }, kBound));
+        ASSERT_TRUE(PumpWaveMessages([&] { return waveLog.size() >= piece; }, kBound));
         EXPECT_EQ(std::make_tuple(1, RecordedInLog()), std::make_tuple(state.running, run.remainingBytes));
         EXPECT_EQ(capacity - RecordedInLog(), app.header[0]->dwBufferLength);
         EXPECT_EQ(reinterpret_cast<LPSTR>(app.block[0]), app.header[0]->lpData);
         Command(kCmdPause);
     }
     ASSERT_TRUE(PumpUntilRunEnds(kBound));
-    EXPECT_EQ(3u, WaveLog().size());
+    EXPECT_EQ(3u, waveLog.size());
     EXPECT_EQ(std::make_tuple(capacity, capacity), std::make_tuple(RecordedInLog(), run.remainingBytes));
     EXPECT_EQ(nullptr, app.waveIn);
     ExpectTone(11025);

@@ -5,12 +5,7 @@
 #include "shell/globals.h"
 
 
-namespace {
 std::vector<WaveMessage> waveLog;
-}  // namespace
-
-void BeginWaveLog() { waveLog.clear(); }
-const std::vector<WaveMessage>& WaveLog() { return waveLog; }
 
 // What a header held is read before the handler runs, what it queued again after.
 bool PumpWaveMessages(const std::function<bool()>& goal, DWORD timeoutMs)

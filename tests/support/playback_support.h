@@ -13,8 +13,7 @@ struct WaveMessage {
     DWORD bytesRecorded = 0;          // as the header came back (MM_WIM_DATA)
     std::vector<uint8_t> queued;      // MM_WOM_DONE: the bytes queued again with it (none: not requeued)
 };
-void BeginWaveLog();
-const std::vector<WaveMessage>& WaveLog();
+extern std::vector<WaveMessage> waveLog;   // tests clear it before a run
 // Pumps this thread's messages, logging MM_WOM_DONE and MM_WIM_DATA of the main window, until
 // `goal()` holds or `timeoutMs` passes; returns whether it held.
 bool PumpWaveMessages(const std::function<bool()>& goal, DWORD timeoutMs);

@@ -7,10 +7,10 @@
 // FFT length 4096) it switches to the linear spectrum view as soon as the run is under way and
 // checks what the window shows at the end.
 // Exit status 0 when every check passed.
+#include "analysis/analysis.h"
 #include "shell/globals.h"
 #include "tests/support/playback_support.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +19,7 @@ namespace {
 
 constexpr int kPlayId = 201, kStopId = 202, kViewLinearSpectrum = 108;
 constexpr int kToneColumn = 93 * kGraphWidth / 2048;   // bin 93 of 2048 on 512 columns
+constexpr double kToneHz = 93 * 44100.0 / 4096;
 constexpr DWORD kBound = 30000;
 
 int failures = 0;
@@ -64,8 +65,8 @@ bool SaveBmp(MemoryCanvas& shot, const char* path)
 }
 
 // In the upper half of the graph only the tone's columns are drawn, and they reach the top. The
-// peak panel is drawn (right of the graph, or top right when the window is narrow); the level
-// bar shows the tone's amplitude: every segment but the full-scale one.
+// peak panel names the tone's frequency; the level bar shows the tone's amplitude: every segment
+// but the full-scale one.
 void CheckTone(const MemoryCanvas& shot)
 {
     int top = 0, stray = 0;   // tone pixels in the top rows; pixels elsewhere in the upper half
@@ -77,11 +78,16 @@ void CheckTone(const MemoryCanvas& shot)
         }
     std::printf("      tone column %d: %d pixels at the top, %d stray pixels\n", kToneColumn, top, stray);
     Check(top > 0 && stray == 0, "linear spectrum: only the tone's column rises, to the top");
-    const int x = std::min(Col(2) + kGraphWidth, Col(74)), y = Col(2) + kGraphWidth < Col(74) ? Row(13) : Row(1);
-    int ink = 0;
-    for (int dy = 0; dy < Row(5); ++dy)
-        for (int dx = 0; dx < Col(7); ++dx) ink += PixelAt(shot, x + dx, y + dy) == 0;
-    Check(ink > 0, "peak panel drawn");
+    MemoryCanvas expected;   // the panel for the tone's frequency, compared above its power line
+    CreateCanvas(expected, shot.width, shot.height);
+    SelectObject(expected.dc, GetStockObject(OEM_FIXED_FONT));
+    DrawPeakPanel(expected.dc, kToneHz, 0.0);
+    const POINT at = PeakPanelOrigin(g.charWidth, g.lineHeight);
+    bool same = true;
+    for (int y = at.y; y < at.y + Row(5); ++y)
+        for (int x = at.x; x < at.x + Col(7); ++x) same = same && PixelAt(expected, x, y) == PixelAt(shot, x, y);
+    DestroyCanvas(expected);
+    Check(same, "peak panel: the tone's frequency");
     Check(SegmentLit(window, 15) && !SegmentLit(window, 16), "level bar lit up to segment 15");
 }
 
