@@ -79,13 +79,6 @@ void FreeRunRecordByHandle(HGLOBAL runRecordHandle)
     FreeRunRecord(record);
 }
 
-void CloseFileWithoutAscending()
-{
-    if (!state.file) return;
-    mmioClose(state.file, 0);
-    state.file = nullptr;
-}
-
 // Undoes a start that failed after the run memory was allocated: the first `preparedHeaders`
 // headers may be on the device and are taken back before the memory they point to is freed.
 void AbandonStart(HGLOBAL runRecordHandle, int preparedHeaders)
@@ -95,7 +88,7 @@ void AbandonStart(HGLOBAL runRecordHandle, int preparedHeaders)
     else
         CloseOutputDevice(preparedHeaders);
     FreeRunRecordByHandle(runRecordHandle);
-    CloseFileWithoutAscending();
+    CloseWaveFile();   // without ascending out of its chunks
     startingRunRecord = nullptr;
     EnableIdleControls();
 }
@@ -321,7 +314,7 @@ void StopPlayback()
     waveOutClose(app.waveOut);
     app.waveOut = nullptr;
     EnableIdleControls();
-    CloseFileWithoutAscending();
+    CloseWaveFile();   // without ascending out of its chunks
     FreeRunRecord(reinterpret_cast<RunRecord*>(app.header[0]->dwUser));
     SetFocus(app.playButton);
     state.running = 0;

@@ -207,6 +207,23 @@ TEST_F(Analysis, WorkedToneSilencePinkSlopeAndTexts)
     EXPECT_FALSE(PeakFrequencyFor(300, 4096, 48, &hz) || Text(FormatPeakFrequency, hz) != " 1001Hz");
 }
 
+// Waveform bytes: 8-bit bytes as they stand or doubled around 128 within 64..191; 16-bit values
+// truncated toward zero, doubled with the zero level at 129 and 256 brought down to 255; and a
+// peak search that lets the lowest of equal bins win.
+TEST(WaveformAndPeak, ScalesClampAndTies)
+{
+    const std::pair<int, int> doubled16[] = {{16300, 255}, {16384, 255}, {-16384, 0}, {0, 129}, {-129, 128}, {16383, 255}};
+    for (const auto& c : doubled16) EXPECT_EQ(c.second, WaveformByte16(c.first, kScaleDoubled)) << c.first;
+    EXPECT_EQ(127, WaveformByte16(-511, kScaleStandard));   // -1.99 truncates to -1
+    const std::pair<int, int> doubled8[] = {{64, 0}, {65, 3}, {128, 129}, {191, 255}, {192, 255}};
+    for (const auto& c : doubled8) EXPECT_EQ(c.second, WaveformByte8(uint8_t(c.first), kScaleDoubled)) << c.first;
+    EXPECT_EQ(200, WaveformByte8(200, kScaleStandard));
+    const double re[] = {0, 3, 0, -3}, im[] = {0, 0, 3, 0};
+    EXPECT_EQ(1, FindPeak(re, im, 4).bin);
+    const double zero[] = {0, 0};
+    EXPECT_EQ(0, FindPeak(zero, zero, 2).bin);
+}
+
 // ---- AnalyseBlock end to end -----------------------------------------------------------------
 
 // Half scale in the first frame's left channel, silence elsewhere; most counts end in a partial

@@ -147,6 +147,40 @@ TEST_F(PlaybackTest, EightKilohertzFileIsRefusedStreamingAndPlaysOnMemory)
     ExpectIdle();
 }
 
+// A failed start releases everything: a first block the file cannot fill, and a header 1 that
+// fails after header 0 is on the device, which must come back before its buffer is freed.
+TEST_F(PlaybackTest, FailedStartsTakeQueuedHeadersBackAndReleaseTheRun)
+{
+    ASSERT_TRUE(Choose(MonoFile(300, kRate, 6 * kBlock)));
+    StartPlayback();
+    ASSERT_EQ(1u, CapturedBoxes().size());
+    EXPECT_EQ("データ チャンクを読み取れません。", CapturedBoxes()[0].text);
+    ExpectIdle();
+
+    BeginBoxCapture();
+    ASSERT_TRUE(Choose(MonoFile(20 * kBlock)));
+    HGLOBAL handle = nullptr;
+    RunRecord* record = nullptr;
+    ASSERT_TRUE(AllocBlockBuffers() && AllocRunRecord(&handle, &record));
+    WAVEHDR* header = app.header[0];
+    *header = WAVEHDR{};
+    header->lpData = reinterpret_cast<LPSTR>(app.block[0]);
+    header->dwBufferLength = kBlock;
+    header->dwUser = reinterpret_cast<DWORD_PTR>(record);
+    ASSERT_EQ(MMSYSERR_NOERROR, waveOutPause(app.waveOut));   // keeps the header queued
+    ASSERT_EQ(MMSYSERR_NOERROR, waveOutPrepareHeader(app.waveOut, header, kWaveHeaderSize));
+    ASSERT_EQ(MMSYSERR_NOERROR, waveOutWrite(app.waveOut, header, kWaveHeaderSize));
+    const HGLOBAL block0 = state.blockHandle[0];
+    ReportHeaderFailure(handle, 1);
+    ASSERT_EQ(1u, CapturedBoxes().size());
+    EXPECT_EQ("ウェーブヘッダーの準備ができません", CapturedBoxes()[0].text);
+    EXPECT_FALSE(header->dwFlags & (WHDR_INQUEUE | WHDR_PREPARED));
+    EXPECT_EQ(UINT(GMEM_INVALID_HANDLE), GlobalFlags(block0));
+    EXPECT_EQ(UINT(GMEM_INVALID_HANDLE), GlobalFlags(handle));
+    ExpectIdle();
+    BeginBoxCapture();
+}
+
 // ---- monitoring ----
 
 auto Tie(const MonitorDialogPlan& p)
@@ -175,6 +209,25 @@ TEST(MonitorDialogPlan, FollowsEachKindOfInputMask)
     };
     for (const auto& c : cases)
         EXPECT_EQ(Tie(c.expected), Tie(PlanMonitorDialog(c.mask, c.rate, c.bits))) << std::hex << c.mask;
+}
+
+UINT RefuseAll(uint32_t, uint16_t) { return WAVERR_BADFORMAT; }
+UINT AcceptOnly11k8(uint32_t rate, uint16_t bits) { return rate == 11025 && bits == 8 ? 0 : WAVERR_BADFORMAT; }
+
+// The dialog can be left without a format only when the device refuses every format it offers;
+// an undocumented query answer still gets a warning that names it; a piece that fills the
+// on-memory buffer just as Pause comes ends the recording rather than queuing nothing.
+TEST(MonitorDecisions, WayOutUnlistedAnswersAndAFullPausedPiece)
+{
+    EXPECT_FALSE(AnyOfferedFormatAccepted(0xFFF, RefuseAll));
+    EXPECT_TRUE(AnyOfferedFormatAccepted(0xFFF, AcceptOnly11k8));
+    EXPECT_FALSE(AnyOfferedFormatAccepted(0x333, [](uint32_t, uint16_t bits) -> UINT { return bits == 16 ? 0 : 32; }));
+    char buffer[80];
+    EXPECT_STREQ("ドライバが無い", MonitorQueryMessage(MMSYSERR_NODRIVER, buffer, sizeof buffer));
+    EXPECT_STREQ("サウンドドライバが録音形式を受け付けません。(エラー 11)", MonitorQueryMessage(11, buffer, sizeof buffer));
+    EXPECT_EQ(MonitorBlockStep::kEndRecording, DecideMonitorBlockStep(kOnMemoryMode, 1, kStopNone, 4096, 4096));
+    EXPECT_EQ(MonitorBlockStep::kRequeue, DecideMonitorBlockStep(kOnMemoryMode, 1, kStopNone, 4096, 1000));
+    EXPECT_EQ(MonitorBlockStep::kEndAfterStop, DecideMonitorBlockStep(kStreamingMode, 0, kStopRequested, 4096, 10));
 }
 
 uint32_t RecordedInLog()
