@@ -139,6 +139,68 @@ TEST(Fft, AgreesWithDirectDftWithinTheWorstErrorSeen)
     }
 }
 
+// The transforms written down step by step: bit reversal, stages whose twiddles come from one
+// rotation per butterfly group (sine and cosine once per stage), the split step with its angle
+// added up. The program's faster arrangement must give the very same bits.
+void ReferenceComplexFft(double* re, double* im, int exponent)
+{
+    const int n = 1 << exponent, half = n / 2;
+    for (int i = 0, j = 0; i < n - 1; ++i) {
+        if (j >= i) { std::swap(re[i], re[j]); std::swap(im[i], im[j]); }
+        int k = half;
+        while (j >= k) { j -= k; k /= 2; }
+        j += k;
+    }
+    double theta = kPi;
+    for (int m = 1; m <= half; m *= 2, theta /= 2.0) {
+        const double cs = std::cos(theta), sn = -std::sin(theta);
+        double wr = 1.0, wi = 0.0;
+        for (int j = 0; j < m; ++j) {
+            for (int k = j; k < n; k += 2 * m) {
+                const double tr = re[k + m] * wr - im[k + m] * wi, ti = im[k + m] * wr + re[k + m] * wi;
+                re[k + m] = re[k] - tr; im[k + m] = im[k] - ti; re[k] = re[k] + tr; im[k] = im[k] + ti;
+            }
+            const double w = cs * wr - sn * wi;
+            wi = sn * wr + cs * wi;
+            wr = w;
+        }
+    }
+    for (int i = 0; i < n; ++i) { re[i] /= n; im[i] /= n; }
+}
+
+void ReferenceRealFft(Doubles& re, Doubles& im, int exponent)
+{
+    const int m = (1 << exponent) / 2;
+    for (int i = 0; i < m; ++i) { re[i] = re[2 * i]; im[i] = re[2 * i + 1]; }
+    ReferenceComplexFft(re.data(), im.data(), exponent - 1);
+    re[m] = re[0]; im[m] = im[0];
+    Doubles a(m), b(m);
+    double phi = 0.0;
+    for (int k = 0; k < m; ++k, phi += 2 * kPi / (2 * m)) {
+        const double cs = std::cos(phi), sn = std::sin(phi), x = re[k], y = im[k], x2 = re[m - k], y2 = im[m - k];
+        a[k] = (x + x2 + cs * (y + y2) - sn * (x - x2)) / 2.0;
+        b[k] = ((y - y2) - sn * (y + y2) - cs * (x - x2)) / 2.0;
+    }
+    for (int k = 0; k < m; ++k) { re[k] = a[k] / 2.0; im[k] = b[k] / 2.0; }
+}
+
+TEST(Fft, KeepsTheOperationOrderBitForBit)
+{
+    for (int exponent : {3, 9, 16}) {
+        const int n = 1 << exponent;
+        Doubles re = Noise(n, 5), im = Noise(n, 6), refRe = re, refIm = im;
+        ComplexFft(re.data(), im.data(), exponent, -1);
+        ReferenceComplexFft(refRe.data(), refIm.data(), exponent);
+        EXPECT_TRUE(re == refRe && im == refIm) << "complex, exponent " << exponent;
+        re = refRe = Noise(n, 7);
+        im = refIm = Doubles(n + 1);
+        RealFft(re.data(), im.data(), exponent);
+        ReferenceRealFft(refRe, refIm, exponent);
+        EXPECT_TRUE(std::equal(re.begin(), re.begin() + n / 2, refRe.begin()) &&
+                    std::equal(im.begin(), im.begin() + n / 2, refIm.begin())) << "real, exponent " << exponent;
+    }
+}
+
 // The rectangle touches neither table nor key, so going back to the window before needs no rebuild.
 TEST_F(Analysis, WindowTableIsRebuiltOnlyWhenLengthOrTypeChanges)
 {
