@@ -6,7 +6,6 @@
 #include "shell/messages.h"
 #include "audio/audio.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -184,9 +183,9 @@ void DrawOnMemoryMonitorLabel()
     ReleaseDC(app.mainWindow, dc);
 }
 
-// Capacity is kept in 64 bits so the diskette rule compares the true size; the free bytes are
-// held at the 32-bit maximum instead of wrapping on large disks. A failed query gives 0 and 0.
-uint32_t MeasureDisk(const char* path)
+// Both figures are kept in 64 bits: the diskette rule compares the true capacity and the "Free:"
+// line shows the true space of large disks instead of a wrapped product. A failed query gives 0.
+uint64_t MeasureDisk(const char* path)
 {
     const char* root = path;
     if (g.platformVersion >= kVersionWin95) {
@@ -206,6 +205,6 @@ uint32_t MeasureDisk(const char* path)
     }
     const uint64_t bytesPerCluster = uint64_t(sectorsPerCluster) * bytesPerSector;
     g.diskCapacity = bytesPerCluster * totalClusters;
-    g.diskFree = static_cast<uint32_t>(std::min<uint64_t>(bytesPerCluster * freeClusters, UINT32_MAX));
+    g.diskFree = bytesPerCluster * freeClusters;
     return g.diskFree;
 }

@@ -128,7 +128,7 @@ struct SharedGlobals {
     HPALETTE displayPalette;
     HMENU menu;
     uint64_t diskCapacity;             // bytes; 64 bits so large disks compare truly
-    uint32_t diskFree;                 // bytes, unsigned 32-bit product as shown
+    uint64_t diskFree;                 // bytes; 64 bits so large disks show their true space
     int charWidth;                     // one column: OEM fixed font average width
     int lineHeight;                    // one row: OEM fixed font ascent / 2
     DWORD inputFormats;                // dwFormats of the wave input mapper, 0 without device

@@ -57,7 +57,7 @@ void DrawFileName(HDC dc);
 void ShowSourceFormat(const WAVEFORMATEX* format);   // reads the first 16 bytes only
 void DrawChannelLabels(HDC dc);
 void DrawOnMemoryMonitorLabel();
-uint32_t MeasureDisk(const char* path);
+uint64_t MeasureDisk(const char* path);
 char* PadToWidth(char* text, int width);
 // directory and name each hold kPathBufferSize bytes.
 void SplitPath(const char* path, char* directory, char* name);

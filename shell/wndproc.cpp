@@ -85,12 +85,12 @@ void DrawTotalLine(HDC dc)
         DrawTextAt(dc, Col(9), Row(10), kZeroTotalLine);
         return;
     }
-    // Unsigned throughout: the figures are unsigned 32-bit quotients.
+    // Unsigned throughout; the free space of a large disk needs 64 bits.
     const bool monitor = state.sourceKind == kSourceMonitor;
-    const uint32_t bytes = monitor ? g.diskFree : run.totalDataBytes;
-    std::snprintf(g.textBuffer, kTextBufferSize, monitor ? "Free: %7lu kb %6lu sec" : "Total:%7lu kb %6lu sec",
-                  static_cast<unsigned long>(bytes / kKilobyte),
-                  static_cast<unsigned long>(DivideOrZero(bytes, source.avgBytesPerSec)));
+    const uint64_t bytes = monitor ? g.diskFree : run.totalDataBytes;
+    std::snprintf(g.textBuffer, kTextBufferSize, monitor ? "Free: %7llu kb %6llu sec" : "Total:%7llu kb %6llu sec",
+                  static_cast<unsigned long long>(bytes / kKilobyte),
+                  static_cast<unsigned long long>(bytes / source.avgBytesPerSec));
     DrawTextAt(dc, Col(9), Row(10), g.textBuffer);
 }
 
