@@ -72,6 +72,20 @@ int Refuse(const char* text, HLOCAL record)
     return 0;
 }
 
+// Searches forward from the file's position for chunk `id` (of form type `form` unless 0) inside
+// `parent` (null: the whole file) and leaves the file at its data, as the system's chunk search
+// does. That search adds a chunk's size to its offset in 32 bits, so a size near 4 GB sends it
+// back onto the same chunk for ever; this walk gives up on a chunk whose end is not ahead of it.
+bool FindChunk(MMCKINFO* chunk, const MMCKINFO* parent, FOURCC id, FOURCC form)
+{
+    for (;;) {
+        if (mmioDescend(state.file, chunk, parent, 0) != MMSYSERR_NOERROR) return false;
+        if (chunk->ckid == id && (form == 0 || chunk->fccType == form)) return true;
+        const uint64_t next = uint64_t(chunk->dwDataOffset) + chunk->cksize + (chunk->cksize & 1);
+        if (next > uint64_t(INT32_MAX) || mmioSeek(state.file, LONG(next), SEEK_SET) != LONG(next)) return false;
+    }
+}
+
 // Steps 1 to 4: the file opened and positioned inside its "fmt " chunk.
 int OpenRiffAndFindFormat()
 {
@@ -85,12 +99,10 @@ int OpenRiffAndFindFormat()
         return 0;
     }
     std::memset(&run.riffChunk, 0, sizeof run.riffChunk);
-    run.riffChunk.fccType = mmioFOURCC('W', 'A', 'V', 'E');
-    if (mmioDescend(state.file, &run.riffChunk, nullptr, MMIO_FINDRIFF) != MMSYSERR_NOERROR)
+    if (!FindChunk(&run.riffChunk, nullptr, FOURCC_RIFF, mmioFOURCC('W', 'A', 'V', 'E')))
         return Refuse(kNotWave, nullptr);
     std::memset(&run.subChunk, 0, sizeof run.subChunk);
-    run.subChunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
-    if (mmioDescend(state.file, &run.subChunk, &run.riffChunk, MMIO_FINDCHUNK) != MMSYSERR_NOERROR)
+    if (!FindChunk(&run.subChunk, &run.riffChunk, mmioFOURCC('f', 'm', 't', ' '), 0))
         return Refuse(kBrokenWave, nullptr);
     return 1;
 }
@@ -114,8 +126,7 @@ int ReadFormatRecord(HLOCAL* handle, WAVEFORMATEX** record)
 int FindDataChunk(HLOCAL record)
 {
     mmioAscend(state.file, &run.subChunk, 0);
-    run.subChunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
-    if (mmioDescend(state.file, &run.subChunk, &run.riffChunk, MMIO_FINDCHUNK) != MMSYSERR_NOERROR)
+    if (!FindChunk(&run.subChunk, &run.riffChunk, mmioFOURCC('d', 'a', 't', 'a'), 0))
         return Refuse(kNoDataChunk, record);
     return 1;
 }
@@ -153,9 +164,12 @@ FormatVerdict CheckFormatChunk(const void* bytes, uint32_t declaredSize, uint32_
     std::memcpy(&format, bytes, sizeof format);
     if (format.wf.wFormatTag != WAVE_FORMAT_PCM) return kFormatNotPcm;
     // Some drivers accept any PCM header in their format query: refuse the impossible ones
-    // here, and rates that make the real open abort inside the sound server.
+    // here, and rates that make the real open abort inside the sound server. A frame (one
+    // sample of every channel) larger than the 16-bit block align can hold is impossible too;
+    // a converter that takes it aborts the process at the first write.
+    const uint32_t frameBytes = uint32_t(format.wf.nChannels) * ((format.wBitsPerSample + 7u) / 8u);
     if (format.wf.nChannels == 0 || format.wBitsPerSample == 0 || format.wf.nBlockAlign == 0 ||
-        format.wf.nSamplesPerSec == 0 || format.wf.nSamplesPerSec > kMaxPlayableRate)
+        frameBytes > UINT16_MAX || format.wf.nSamplesPerSec == 0 || format.wf.nSamplesPerSec > kMaxPlayableRate)
         return kFormatUnplayable;
     return kFormatAccepted;
 }

@@ -24,6 +24,13 @@ std::vector<uint8_t> FmtWith(size_t offset, uint32_t value, size_t width = 2)
 
 std::vector<uint8_t> WithData(const std::vector<uint8_t>& fmt) { return RiffFile({{"fmt ", fmt}, {"data", Filler(400)}}); }
 
+// `bytes` with the 32-bit size field at `offset` set to `size`.
+std::vector<uint8_t> WithSize(std::vector<uint8_t> bytes, size_t offset, uint32_t size)
+{
+    for (size_t i = 0; i < 4; ++i) bytes[offset + i] = uint8_t(size >> (8 * i));
+    return bytes;
+}
+
 // OpenWaveFile on `path`; the boxes it showed stay in CapturedBoxes().
 int Open(const std::string& path)
 {
@@ -104,6 +111,13 @@ TEST_F(WavReader, EveryRefusalShowsItsWarningAndLeavesNothingOpen)
         {TempDirectory() + "absent.wav", {}, "ファイルを開けません。"},
         {"AVI form", RiffFile({{"fmt ", FmtBody(1, 2, 44100, 16)}}, -1, "AVI "), "指定したファイルは、WAVEファイルではありません。"},
         {"no fmt", RiffFile({{"LIST", Filler(12)}, {"data", Filler(400)}}), "WAVEファイルが壊れています。"},
+        // Sizes whose end wraps past 4 GB back onto the chunk itself: each search gives up, not loops.
+        {"AVI form, size -8", WithSize(RiffFile({{"fmt ", FmtBody(1, 2, 44100, 16)}}, -1, "AVI "), 4, 0xFFFFFFF8),
+         "指定したファイルは、WAVEファイルではありません。"},
+        {"data first, size -8", WithSize(RiffFile({{"data", Filler(8)}, {"fmt ", FmtBody(1, 2, 44100, 16)}}), 16, 0xFFFFFFF8),
+         "WAVEファイルが壊れています。"},
+        {"fact after fmt, size -8", WithSize(RiffFile({{"fmt ", FmtBody(1, 2, 44100, 16)}, {"fact", Filler(4)}, {"data", Filler(8)}}), 40, 0xFFFFFFF8),
+         "WAVEファイルにデータ チャンクがありません。"},
         {"zero fmt", WithData({}), "メモリのロックに失敗しました。"},
         {"14-byte fmt", WithData({good.begin() + 20, good.begin() + 34}), "形式チャンクを読み取れません。"},
         {"huge fmt", RiffFile({{"fmt ", FmtBody(1, 2, 44100, 16), 70000}}), "形式チャンクを読み取れません。"},
@@ -145,6 +159,9 @@ TEST(WavHeaderRules, FormatChunkLimits)
     EXPECT_EQ(kFormatUnplayable, CheckFormatChunk(FmtBody(1, 1, kMaxPlayableRate + 1, 8).data(), 16, 16));
     EXPECT_EQ(kFormatUnplayable, CheckFormatChunk(FmtWith(2, 0).data(), 16, 16));
     EXPECT_EQ(kFormatUnplayable, CheckFormatChunk(FmtWith(12, 0).data(), 16, 16));
+    // 32768 channels of 16 bits: a frame of 65536 bytes, more than the block align can say.
+    EXPECT_EQ(kFormatUnplayable, CheckFormatChunk(FmtWith(2, 32768).data(), 16, 16));
+    EXPECT_EQ(kFormatAccepted, CheckFormatChunk(FmtBody(1, 32768, 22050, 8).data(), 16, 16));
     EXPECT_EQ(kFormatAccepted, CheckFormatChunkSize(kMaxFormatChunkSize));
     EXPECT_EQ(kFormatUnreadable, CheckFormatChunkSize(kMaxFormatChunkSize + 1));
 }
