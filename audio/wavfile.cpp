@@ -76,6 +76,7 @@ int Refuse(const char* text, HLOCAL record)
 // `parent` (null: the whole file) and leaves the file at its data, as the system's chunk search
 // does. That search adds a chunk's size to its offset in 32 bits, so a size near 4 GB sends it
 // back onto the same chunk for ever; this walk gives up on a chunk whose end is not ahead of it.
+// Descending with a parent refuses a chunk that does not start inside it, which bounds the walk.
 bool FindChunk(MMCKINFO* chunk, const MMCKINFO* parent, FOURCC id, FOURCC form)
 {
     for (;;) {

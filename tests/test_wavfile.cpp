@@ -126,6 +126,8 @@ TEST_F(WavReader, EveryRefusalShowsItsWarningAndLeavesNothingOpen)
         {"no channels", WithData(FmtWith(2, 0)), "サウンドドライバは、この形式を再生できません。"},
         {"data first", RiffFile({{"data", Filler(400)}, {"fmt ", FmtBody(1, 2, 44100, 16)}}),
          "WAVEファイルにデータ チャンクがありません。"},
+        {"data past the RIFF end", RiffFile({{"fmt ", FmtBody(1, 2, 44100, 16)}, {"data", Filler(8)}}, 28),
+         "WAVEファイルにデータ チャンクがありません。"},
         {"empty data", PcmFile(2, 44100, 16, {}), "データ チャンクが空です。"},
     };
     for (const auto& c : cases) {
