@@ -52,8 +52,10 @@ double WorstDftError(const Doubles& xr, const Doubles& xi, const Doubles& re, co
 
 // The analysed spectrum of a block at N = 4096, with the display bytes of its bins from .. to - 1.
 struct Spectrum {
-    SpectrumPeak peak;
     Doubles re = Doubles(4096), im = Doubles(4096);
+    SpectrumPeak peak;   // after the arrays it is computed into
+    Spectrum(const Bytes& block, bool sixteenBit)
+        : peak(ComputeSpectrum(block.data(), int32_t(block.size()), sixteenBit, 12, re.data(), im.data())) {}
     Bytes Display(bool sixteenBit, int slope, int scale, int from, int to) const
     {
         Bytes bytes(2048);
@@ -61,13 +63,6 @@ struct Spectrum {
         return Bytes(bytes.begin() + from, bytes.begin() + to);
     }
 };
-
-Spectrum Analyse(const Bytes& block, bool sixteenBit)
-{
-    Spectrum s;
-    s.peak = ComputeSpectrum(block.data(), static_cast<int32_t>(block.size()), sixteenBit, 12, s.re.data(), s.im.data());
-    return s;
-}
 
 std::string Text(bool (*format)(double, char*, size_t), double value)
 {
@@ -86,10 +81,12 @@ protected:
         source = {kMono16, 88200, 44, 16, 44100, 1};
     }
 
-    // AnalyseBlock into `canvas` from a copy of `bytes` that ends where an inaccessible page
-    // begins: any read past the valid count faults.
-    void Run(const MemoryCanvas& canvas, const Bytes& bytes)
+    // AnalyseBlock, with no window table built, into a new `canvas` from a copy of `bytes` that
+    // ends where an inaccessible page begins: any read past the valid count faults.
+    void Run(MemoryCanvas& canvas, const Bytes& bytes)
     {
+        ASSERT_TRUE(CreateCanvas(canvas, 640, 400, kFill));
+        windowKey = {0, kWindowRectangle};
         const size_t page = 4096, pages = bytes.size() / page + 2;
         auto* base = static_cast<uint8_t*>(VirtualAlloc(nullptr, pages * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
         DWORD old;
@@ -211,7 +208,7 @@ TEST_F(Analysis, WindowTableIsRebuiltOnlyWhenLengthOrTypeChanges)
                           {kWindowHamming, 8200, 2048, kWindowHamming, false}, {kWindowHamming, 1000, 250, kWindowHamming, true}}) {
         state.windowType = s.type;
         windowTable[1] = 42.0;
-        Analyse(Bytes(tone.begin(), tone.begin() + s.bytes), true);
+        Spectrum(Bytes(tone.begin(), tone.begin() + s.bytes), true);
         EXPECT_TRUE(windowKey.halfLength == s.half && windowKey.type == s.keyType && (windowTable[1] != 42.0) == s.rebuilt)
             << "type " << s.type << " bytes " << s.bytes << ": key " << windowKey.halfLength << ", " << windowKey.type;
     }
@@ -228,7 +225,7 @@ TEST_F(Analysis, ShortBlocksAreWindowedOverTwiceTheHalfLength)
     for (int type = kWindowHanning; type <= kWindowRectangle; ++type) {
         std::fill(windowTable, windowTable + 9, -9.0);
         state.windowType = type;
-        const Spectrum got = Analyse(block, false);
+        const Spectrum got(block, false);
         Doubles re(4096, 0.0), im(4096, 0.0);
         for (int i = 0; i < 9; ++i) {
             EXPECT_NEAR(i < 4 ? halves[type][i] : -9.0, windowTable[i], 5e-8) << "type " << type << " entry " << i;
@@ -246,8 +243,8 @@ TEST_F(Analysis, ShortBlocksAreWindowedOverTwiceTheHalfLength)
 // texts at their format thresholds (a rate code other than 44, 22 and 11 keeps the last one).
 TEST_F(Analysis, WorkedToneSilencePinkSlopeAndTexts)
 {
-    const Spectrum s16 = Analyse(Samples16(Sine(32767, 93, 4096, 4096)), true);
-    const Spectrum s8 = Analyse(Samples8(Sine(127, 93, 4096, 4096)), false);
+    const Spectrum s16(Samples16(Sine(32767, 93, 4096, 4096)), true);
+    const Spectrum s8(Samples8(Sine(127, 93, 4096, 4096)), false);
     double hz = 0;
     EXPECT_TRUE(s16.peak.bin == 93 && s8.peak.bin == 93 && PeakFrequencyFor(93, 4096, 44, &hz)) << s16.peak.bin << " " << s8.peak.bin;
     EXPECT_EQ(" 1001Hz", Text(FormatPeakFrequency, hz));
@@ -257,7 +254,7 @@ TEST_F(Analysis, WorkedToneSilencePinkSlopeAndTexts)
     EXPECT_EQ((Bytes{255, 229, 0, 0, 0, 229, 255}), s16.Display(true, kSlopeWhite, kScaleDoubled, 90, 97));
     EXPECT_EQ((Bytes{0}), s8.Display(false, kSlopeWhite, kScaleStandard, 93, 94));   // above the reference
 
-    const Spectrum silent = Analyse(Bytes(8192, 0), true);
+    const Spectrum silent(Bytes(8192, 0), true);
     EXPECT_EQ("0.0e+00", Text(FormatPeakPower, silent.peak.power));
     for (int scale : {kScaleStandard, kScaleDoubled}) EXPECT_EQ(Bytes(2048, 255), silent.Display(true, kSlopeWhite, scale, 0, 2048));
     EXPECT_EQ(255, SpectrumByte(7e13, 0, 4096, true, kSlopePink, kScaleStandard));
@@ -307,16 +304,14 @@ TEST_F(Analysis, BlocksDrawTheirBarsAndOnlyMonoDrawsTheViewAndPanel)
     };
     for (const Case& c : cases) {
         MemoryCanvas canvas;
-        ASSERT_TRUE(CreateCanvas(canvas, 640, 400, kFill));
         source.sampleFormat = c.format;
         source.analysable = c.analysable;
         state.viewMode = c.view;
         state.fftExponent = c.exponent;
-        windowKey = {0, kWindowRectangle};
         const bool sixteenBit = c.format & kSampleFormat16BitFlag;
         Bytes block(c.bytes, sixteenBit ? 0 : 128);
         if (block.size() >= 2) block[sixteenBit ? 1 : 0] = sixteenBit ? 0x40 : 192;
-        Run(canvas, block);
+        ASSERT_NO_FATAL_FAILURE(Run(canvas, block));
         for (int i = 0; i < 4; ++i) EXPECT_EQ(c.rows[i], LitSegments(canvas, Row(2 + i))) << c.bytes << " bytes, row " << 2 + i;
         EXPECT_EQ(c.graph, PixelAt(canvas, kGraph.left, kGraph.bottom - 1) != kFill) << c.bytes;   // every view draws there
         EXPECT_EQ(c.panel, PixelAt(canvas, kPanel.right - 1, kPanel.bottom - 1) != kFill) << c.bytes;

@@ -45,8 +45,9 @@ protected:
         g.charWidth = 6;
         g.lineHeight = 5;
         ASSERT_TRUE(CreateCanvas(canvas, 88 * 6, kTop + 280, kUntouched));
+        ASSERT_TRUE(CreateCanvas(other, canvas.width, canvas.height, kUntouched));
     }
-    void TearDown() override { DestroyCanvas(canvas); }
+    void TearDown() override { DestroyCanvas(canvas); DestroyCanvas(other); }
 
     int Count(int x0, int y0, int x1, int y1, uint32_t rgb) const
     {
@@ -57,7 +58,7 @@ protected:
         return n;
     }
 
-    MemoryCanvas canvas;
+    MemoryCanvas canvas, other;   // the other: a picture to compare with
 };
 
 }  // namespace
@@ -108,21 +109,18 @@ TEST_F(Display, FrameDrawsScaleLineGraphAreaAndStereoNotice)
     SetBkMode(canvas.dc, TRANSPARENT);
     DrawDisplayFrame(canvas.dc);
     EXPECT_EQ(GetStockObject(ANSI_VAR_FONT), GetCurrentObject(canvas.dc, OBJ_FONT));
-    MemoryCanvas want;
-    ASSERT_TRUE(CreateCanvas(want, canvas.width, canvas.height, kUntouched));
-    SelectObject(want.dc, GetStockObject(OEM_FIXED_FONT));
-    SetBkColor(want.dc, RGB(192, 192, 192));
-    TextOutA(want.dc, 6, kTop + 260, std::string(86, ' ').c_str(), 86);
+    SelectObject(other.dc, GetStockObject(OEM_FIXED_FONT));
+    SetBkColor(other.dc, RGB(192, 192, 192));
+    TextOutA(other.dc, 6, kTop + 260, std::string(86, ' ').c_str(), 86);
     const std::pair<int, const char*> labels[] = {{6, "0"}, {110, "1250"}, {226, "2500"}, {342, "3750"}, {458, "5000"}};
-    for (const auto& label : labels) TextOutA(want.dc, label.first, kTop + 260, label.second, int(std::strlen(label.second)));
-    PatBlt(want.dc, kLeft, kTop, 512, 256, WHITENESS);
-    SelectObject(want.dc, GetStockObject(ANSI_VAR_FONT));
-    SetBkColor(want.dc, kWhite);
+    for (const auto& label : labels) TextOutA(other.dc, label.first, kTop + 260, label.second, int(std::strlen(label.second)));
+    PatBlt(other.dc, kLeft, kTop, 512, 256, WHITENESS);
+    SelectObject(other.dc, GetStockObject(ANSI_VAR_FONT));
+    SetBkColor(other.dc, kWhite);
     const std::pair<int, const char*> notice[] = {{70, "ごめんなさい。"}, {85, "ステレオのデータには対応しておりません。"}};
-    for (const auto& line : notice) TextOutA(want.dc, 12, line.first, line.second, int(std::strlen(line.second)));
+    for (const auto& line : notice) TextOutA(other.dc, 12, line.first, line.second, int(std::strlen(line.second)));
     GdiFlush();
-    EXPECT_TRUE(std::equal(canvas.bits, canvas.bits + canvas.width * canvas.height, want.bits));
-    DestroyCanvas(want);
+    EXPECT_TRUE(std::equal(canvas.bits, canvas.bits + canvas.width * canvas.height, other.bits));
 }
 
 // Segment s lights when s * u (16 u - 2 for the last) is below the level: green, yellow, red,
@@ -148,8 +146,6 @@ TEST_F(Display, LevelBarSegmentsLightAtTheUnitThresholds)
 // point of a polyline is left out), on the linear axis and every rate's logarithmic one.
 TEST_F(Display, SpectraEqualCallByCallDrawing)
 {
-    MemoryCanvas batched;
-    ASSERT_TRUE(CreateCanvas(batched, canvas.width, canvas.height, kUntouched));
     // Rate code, top and Nyquist frequency of the logarithmic axes; the last row is the linear view.
     const double axes[4][3] = {{44, 20000.0, 22050.0}, {22, 10000.0, 11025.0}, {0, 5000.0, 5512.5}, {44, 0, 0}};
     for (int m : {128, 256, 2048, 32768}) {
@@ -160,10 +156,10 @@ TEST_F(Display, SpectraEqualCallByCallDrawing)
             v[m - 3] = v[m - 1] = 240;
             for (int axis = 0; axis < 4; ++axis) {
                 source.rateCode = static_cast<int>(axes[axis][0]);
-                (axis < 3 ? DrawLogSpectrum : DrawLinearSpectrum)(batched.dc, v.data(), m);
+                (axis < 3 ? DrawLogSpectrum : DrawLinearSpectrum)(other.dc, v.data(), m);
                 Reference(canvas.dc, v, axis < 3, axes[axis][1], axes[axis][2]);
                 EXPECT_GT(Count(kLeft, kTop, kLeft + 512, kTop + 256, kBlack), 100);     // not an empty picture
-                EXPECT_TRUE(std::equal(canvas.bits, canvas.bits + canvas.width * canvas.height, batched.bits))
+                EXPECT_TRUE(std::equal(canvas.bits, canvas.bits + canvas.width * canvas.height, other.bits))
                     << "m " << m << " sloped " << sloped << " axis " << axis;
             }
         }
@@ -172,7 +168,6 @@ TEST_F(Display, SpectraEqualCallByCallDrawing)
     const Bytes floor(2048, 255);
     DrawLogSpectrum(canvas.dc, floor.data(), 2048);
     EXPECT_EQ(11, Count(kLeft, kTop + 1, kLeft + 512, kTop + 2, 0xFFFF00));
-    DestroyCanvas(batched);
 }
 
 // One pixel per sample from the left edge, the first 512 samples only (the line ends before the

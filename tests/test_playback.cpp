@@ -86,9 +86,7 @@ protected:
 // (never a buffer's stale tail); a read of nothing ends the data.
 TEST_F(PlaybackTest, EachRunEndsAtTheDoneMessageAfterItsLastBlockAndStartPlaysItAgain)
 {
-    const struct {
-        size_t held, claimed, doneMessages;
-    } cases[] = {{300, 0, 1}, {2 * kBlock, 0, 2}, {7 * kBlock + kBlock / 2, 0, 8},
+    const struct { size_t held, claimed, doneMessages; } cases[] = {{300, 0, 1}, {2 * kBlock, 0, 2}, {7 * kBlock + kBlock / 2, 0, 8},
                  {2 * kBlock + kBlock / 2, 6 * kBlock, 3}, {3 * kBlock, 6 * kBlock, 3}};
     for (const auto& c : cases) {
         const std::vector<uint8_t> file = MonoFile(c.held, kRate, c.claimed);
@@ -132,51 +130,42 @@ TEST_F(PlaybackTest, StopReleasesEverythingAndOnMemoryAnalysesAllTheLoadedData)
     }
 }
 
-TEST_F(PlaybackTest, EightKilohertzFileIsRefusedStreamingAndPlaysOnMemory)
+// Refused starts release everything: a first block the file cannot fill; an 8 kHz file streaming,
+// which the next Start reopens under the on-memory option and plays; and a header 1 that fails
+// after header 0 is on the device, which must come back before its buffer is freed.
+TEST_F(PlaybackTest, RefusedStartsTakeQueuedHeadersBackAndReleaseTheRun)
 {
-    const std::vector<uint8_t> file = MonoFile(4000, 8000);
-    ASSERT_TRUE(Choose(file));
-    StartPlayback();
-    ASSERT_EQ(1u, CapturedBoxes().size());
-    EXPECT_EQ("データ チャンクのロックに失敗しました。", CapturedBoxes()[0].text);
-    ExpectIdle();
-    BeginBoxCapture();
-    state.onMemoryOption = 1;   // Start reopens the closed file under the new option
-    EXPECT_EQ(DataOf(file), PlayToEnd());
+    const std::vector<uint8_t> slow = MonoFile(4000, 8000);
+    const std::pair<std::vector<uint8_t>, const char*> refused[] = {
+        {MonoFile(300, kRate, 6 * kBlock), "データ チャンクを読み取れません。"}, {slow, "データ チャンクのロックに失敗しました。"}};
+    for (const auto& r : refused) {
+        ASSERT_TRUE(Choose(r.first));
+        StartPlayback();
+        ASSERT_EQ(1u, CapturedBoxes().size());
+        EXPECT_EQ(r.second, CapturedBoxes()[0].text);
+        ExpectIdle();
+        BeginBoxCapture();
+    }
+    state.onMemoryOption = 1;
+    EXPECT_EQ(DataOf(slow), PlayToEnd());
     EXPECT_EQ(1u, waveLog.size());
     ExpectIdle();
-}
 
-// A failed start releases everything: a first block the file cannot fill, and a header 1 that
-// fails after header 0 is on the device, which must come back before its buffer is freed.
-TEST_F(PlaybackTest, FailedStartsTakeQueuedHeadersBackAndReleaseTheRun)
-{
-    ASSERT_TRUE(Choose(MonoFile(300, kRate, 6 * kBlock)));
-    StartPlayback();
-    ASSERT_EQ(1u, CapturedBoxes().size());
-    EXPECT_EQ("データ チャンクを読み取れません。", CapturedBoxes()[0].text);
-    ExpectIdle();
-
-    BeginBoxCapture();
     ASSERT_TRUE(Choose(MonoFile(20 * kBlock)));
     HGLOBAL handle = nullptr;
     RunRecord* record = nullptr;
     ASSERT_TRUE(AllocBlockBuffers() && AllocRunRecord(&handle, &record));
     WAVEHDR* header = app.header[0];
-    *header = WAVEHDR{};
-    header->lpData = reinterpret_cast<LPSTR>(app.block[0]);
-    header->dwBufferLength = kBlock;
-    header->dwUser = reinterpret_cast<DWORD_PTR>(record);
+    *header = WAVEHDR{reinterpret_cast<LPSTR>(app.block[0]), kBlock, 0, reinterpret_cast<DWORD_PTR>(record), 0, 0, nullptr, 0};
     ASSERT_EQ(MMSYSERR_NOERROR, waveOutPause(app.waveOut));   // keeps the header queued
     ASSERT_EQ(MMSYSERR_NOERROR, waveOutPrepareHeader(app.waveOut, header, kWaveHeaderSize));
     ASSERT_EQ(MMSYSERR_NOERROR, waveOutWrite(app.waveOut, header, kWaveHeaderSize));
-    const HGLOBAL block0 = state.blockHandle[0];
+    const HGLOBAL memory[] = {state.blockHandle[0], handle};
     ReportHeaderFailure(handle, 1);
     ASSERT_EQ(1u, CapturedBoxes().size());
     EXPECT_EQ("ウェーブヘッダーの準備ができません", CapturedBoxes()[0].text);
     EXPECT_FALSE(header->dwFlags & (WHDR_INQUEUE | WHDR_PREPARED));
-    EXPECT_EQ(UINT(GMEM_INVALID_HANDLE), GlobalFlags(block0));
-    EXPECT_EQ(UINT(GMEM_INVALID_HANDLE), GlobalFlags(handle));
+    for (HGLOBAL freed : memory) EXPECT_EQ(UINT(GMEM_INVALID_HANDLE), GlobalFlags(freed));
     ExpectIdle();
     BeginBoxCapture();
 }
@@ -194,12 +183,7 @@ auto Tie(const MonitorDialogPlan& p)
 // buttons, and whether the rate group, the 44 kHz button and the width group can be used.
 TEST(MonitorDialogPlan, FollowsEachKindOfInputMask)
 {
-    const struct {
-        DWORD mask;
-        uint32_t rate;
-        uint16_t bits;
-        MonitorDialogPlan expected;
-    } cases[] = {
+    const struct { DWORD mask; uint32_t rate; uint16_t bits; MonitorDialogPlan expected; } cases[] = {
         {0xFFF, 22050, 8, {22050, 8, 107, 114, true, true, true}},
         {0x333, 44100, 16, {44100, 8, 106, 114, true, true, false}},     // no 16-bit format
         {0x00F, 22050, 8, {11025, 8, 108, 114, false, false, true}},     // 11 kHz only
@@ -257,7 +241,7 @@ protected:
     void Start(uint32_t rate, uint16_t bits, uint32_t onMemoryBytes = 0)
     {
         state.onMemoryOption = onMemoryBytes ? 1 : 0;
-        ChooseMonitorFormat(rate, bits);
+        ASSERT_TRUE(ChooseMonitorFormat(rate, bits)) << "the Monitor dialog did not show";
         ASSERT_EQ(rate * bits / 8, source.avgBytesPerSec) << "the dialog's choice is the source's format";
         Command(kCmdViewLinearSpectrum);
         if (onMemoryBytes) run.blockSize = onMemoryBytes;   // seconds instead of megabytes

@@ -17,7 +17,7 @@ void CALLBACK ClickFormatAndOk(HWND, UINT, UINT_PTR, DWORD)
 }
 }  // namespace
 
-MonitorDialogOutcome ChooseMonitorFormat(uint32_t rate, uint16_t bits)
+bool ChooseMonitorFormat(uint32_t rate, uint16_t bits)
 {
     rateButton = rate == 44100 ? 106 : rate == 22050 ? 107 : 108;
     widthButton = bits == 16 ? 113 : 114;
@@ -25,5 +25,5 @@ MonitorDialogOutcome ChooseMonitorFormat(uint32_t rate, uint16_t bits)
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, ClickFormatAndOk);
     SendMessageA(app.mainWindow, WM_COMMAND, kCmdMonitor, 0);
     KillTimer(nullptr, timer);
-    return MonitorDialogOutcome{clicked};
+    return clicked;
 }
