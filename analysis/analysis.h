@@ -1,24 +1,79 @@
-// Block analysis driver: peak levels and level bars of every block, display bytes of the current
-// view, the peak search and the peak panel.
+// Block analysis as a pure step: one block of sample bytes, the source's format, the settings and
+// the analysis plan in; a BlockResult out (peak of each channel, display bytes of the current
+// view, the strongest bin with its power and frequency). Nothing here draws or allocates per
+// block: the plan owns every buffer and is prepared when a run starts.
 #pragma once
 
-#include <windows.h>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
-extern double peakFrequency;              // Hz; kept from block to block
-
-// Measures and draws one block of block buffer `slot` holding `byteCount` valid bytes.
-void AnalyseBlock(HDC dc, int slot, int32_t byteCount);
-
-// The view part of AnalyseBlock, for mono data only.
-void AnalyseView(HDC dc, int slot, int32_t byteCount);
-
-// ---- Pure steps of the analysis (no window, no drawing) -------------------------------------
+#include "analysis/fft.h"
+#include "core/types.h"
 
 constexpr int kWaveformMaxBytes = 512;           // display bytes of the waveform view
 constexpr double kReferencePower16 = 70000000.0; // bin power shown at the top, 16-bit data
 constexpr double kReferencePower8 = 1000.0;      // the same for 8-bit data
+constexpr int kWindowTableSize = 32768;          // half of the largest FFT length
+
+// What the window table holds: half length m and window type of the last build.
+struct WindowKey {
+    int halfLength;
+    int type;
+};
+
+// Everything the analysis of one block needs besides its bytes: the FFT plan, the window table
+// with its key, the transform's arrays and the display bytes. Built when a run starts (or the
+// FFT length changes); one per main window.
+class AnalysisPlan {
+public:
+    AnalysisPlan();
+    ~AnalysisPlan();
+    AnalysisPlan(const AnalysisPlan&) = delete;
+    AnalysisPlan& operator=(const AnalysisPlan&) = delete;
+
+    // Makes the plan fit 2^ClampFftExponent(fftExponent) points; keeps what already fits.
+    // False when memory runs out (the plan is then empty and must not be used).
+    [[nodiscard]] bool Prepare(int fftExponent);
+    int Exponent() const { return fft_.Exponent(); }
+
+    const FftPlan& Fft() const { return fft_; }
+    double* Re() { return re_.get(); }
+    double* Im() { return im_.get(); }
+    uint8_t* Bytes() { return bytes_.get(); }
+    double* WindowTable() { return windowTable_.get(); }
+    WindowKey& Key() { return key_; }
+
+private:
+    struct FreeDeleter { void operator()(void* p) const; };
+    FftPlan fft_;
+    std::unique_ptr<double, FreeDeleter> re_, im_, windowTable_;
+    std::unique_ptr<uint8_t, FreeDeleter> bytes_;
+    WindowKey key_ = {0, kWindowRectangle};
+};
+
+// The analysis of one block.
+struct BlockResult {
+    bool analysed = false;          // false: the format is not analysed, nothing is drawn
+    int barCount = 0;               // 1 (mono) or 2 (left, right)
+    uint32_t peaks[2] = {0, 0};     // peak magnitude of each bar's channel
+    uint32_t segmentUnit = 0;       // one sixteenth of full scale: 8 (8-bit) or 2048 (16-bit)
+    bool hasView = false;           // mono blocks draw the view
+    ViewMode view = kViewWaveform;
+    const uint8_t* bytes = nullptr; // display bytes of the view (in the plan), `count` of them
+    int32_t count = 0;
+    bool hasPeak = false;           // the spectrum views write the peak panel
+    int peakBin = 0;
+    double peakPower = 0.0;
+    double peakFrequency = 0.0;     // Hz; the previous block's where the rate has no table
+};
+
+// Analyses `byteCount` bytes of `block` (whole frames only are read). `previousPeakFrequency` is
+// kept where the rate gives no frequency. The plan must be prepared for settings.fftExponent.
+BlockResult AnalyseBlock(const uint8_t* block, int32_t byteCount, const SourceFormat& format,
+                         const Settings& settings, AnalysisPlan& plan, double previousPeakFrequency);
+
+// ---- The steps of AnalyseBlock, on plain inputs -----------------------------------------------
 
 // Peak magnitude of each channel over the whole frames of a block (peaks[1] is 0 for mono).
 // Returns false for a format code that is not one of the four sample formats.
@@ -35,6 +90,10 @@ int32_t WaveformBytes(const uint8_t* block, int32_t byteCount, bool sixteenBit, 
 // Half-window length m for a block of `samples` samples and an FFT of n points.
 int HalfWindowLength(int32_t samples, int n);
 
+// Fills entries 0 .. m-1 of `table` with the rising half of window `type` (nothing for the
+// rectangle or an unknown type; at most kWindowTableSize entries).
+void BuildWindowTable(int type, int m, double* table);
+
 struct SpectrumPeak {
     int bin;          // lowest bin of the greatest power; 0 when no bin has positive power
     double power;     // re^2 + im^2 of that bin
@@ -43,15 +102,14 @@ struct SpectrumPeak {
 // Bin of the greatest power re^2 + im^2 among bins 0 .. bins-1 (the lowest one on a tie).
 SpectrumPeak FindPeak(const double* re, const double* im, int bins);
 
-// Loads the first n samples of a mono block into re (zero padded, im zeroed), windows them
-// over 2m samples (rebuilding the window table only when its key changes), transforms them
-// and finds the peak bin. re and im hold n doubles each; on return bins 0 .. n/2-1 are valid.
-SpectrumPeak ComputeSpectrum(const uint8_t* block, int32_t byteCount, bool sixteenBit, int exponent,
-                             double* re, double* im);
+// Loads the first N samples of a mono block into the plan's arrays (zero padded), windows them
+// over 2m samples (rebuilding the window table only when its key changes), transforms them and
+// finds the peak bin. On return bins 0 .. N/2-1 of plan.Re()/Im() are valid.
+SpectrumPeak ComputeSpectrum(const uint8_t* block, int32_t byteCount, bool sixteenBit, int windowType,
+                             AnalysisPlan& plan);
 
 // Display byte of one bin of power `power` (bin k of an n-point FFT).
-uint8_t SpectrumByte(double power, int k, int n, bool sixteenBit, int slopeReference,
-                     int amplitudeScale);
+uint8_t SpectrumByte(double power, int k, int n, bool sixteenBit, int slopeReference, int amplitudeScale);
 
 // Display bytes of bins 0 .. n/2-1 into `bytes` (room for n/2).
 void SpectrumBytes(const double* re, const double* im, int n, bool sixteenBit, int slopeReference,
@@ -60,13 +118,3 @@ void SpectrumBytes(const double* re, const double* im, int n, bool sixteenBit, i
 // Peak frequency of bin p of an n-point FFT for rate codes 44, 22 and 11; false (and *hz
 // untouched) for any other rate code.
 bool PeakFrequencyFor(int p, int n, int rateCode, double* hz);
-
-// The peak panel's frequency and power texts; false if they do not fit into `size`.
-bool FormatPeakFrequency(double hz, char* text, size_t size);
-bool FormatPeakPower(double power, char* text, size_t size);
-
-// Top left corner of the peak panel for the given column width and line height.
-POINT PeakPanelOrigin(int charWidth, int lineHeight);
-
-// Draws the peak panel (white box, "Peak Lv", frequency and power) with the current layout units.
-void DrawPeakPanel(HDC dc, double hz, double power);

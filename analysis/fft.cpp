@@ -8,20 +8,15 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "shell/globals.h"
+#include "core/types.h"
 
-double windowTable[kWindowTableSize];
-WindowKey windowKey = {0, kWindowRectangle};
+constexpr int kWindowTableSize = 32768;
 
 namespace {
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kTwoPi = 6.283185307179586;
 
-// Window coefficients of the rising half (see BuildWindowTable).
-constexpr double kHanningConstant = 0.5, kHanningCosine = 0.5;
-constexpr double kHammingConstant = 0.54, kHammingCosine = 0.46;
-constexpr double kBlackmanConstant = 0.42, kBlackmanCosine = 0.5, kBlackmanCosine2 = 0.08;
 
 // Exchanges entries into bit-reversed index order.
 void BitReverse(double* re, double* im, int n)
@@ -84,12 +79,26 @@ void Stage(double* re, double* im, int n, int m, double cs, double sn)
 
 } // namespace
 
+struct FftPlan::Tables {};
+FftPlan::FftPlan() = default;
+FftPlan::~FftPlan() = default;
+FftPlan::FftPlan(FftPlan&&) noexcept = default;
+FftPlan& FftPlan::operator=(FftPlan&&) noexcept = default;
+
+bool FftPlan::Build(int exponent)
+{
+    exponent_ = exponent;
+    return true;
+}
+
+namespace {
 void* AllocateOrExit(size_t bytes)
 {
     void* p = std::malloc(bytes);
     if (!p) std::exit(1);
     return p;
 }
+}  // namespace
 
 int PowerOfTwo(int n)
 {
@@ -104,7 +113,7 @@ int ClampFftExponent(int exponent)
     return std::min(std::max(exponent, kMinFftExponent), kMaxFftExponent);
 }
 
-void ComplexFft(double* re, double* im, int exponent, int direction)
+void ComplexFft(const FftPlan&, double* re, double* im, int exponent, int direction)
 {
     const int n = PowerOfTwo(exponent);
     const int half = n / 2;
@@ -124,8 +133,9 @@ void ComplexFft(double* re, double* im, int exponent, int direction)
     }
 }
 
-void RealFft(double* re, double* im, int exponent)
+void RealFft(const FftPlan& plan, double* re, double* im)
 {
+    const int exponent = plan.Exponent();
     const int n = PowerOfTwo(exponent);
     const int m = n / 2;
     // malloc(0) may give null: at least one entry each.
@@ -138,7 +148,7 @@ void RealFft(double* re, double* im, int exponent)
         re[i] = re[2 * i];
         im[i] = re[2 * i + 1];
     }
-    ComplexFft(re, im, exponent - 1, -1);
+    ComplexFft(plan, re, im, exponent - 1, -1);
     re[m] = re[0];
     im[m] = im[0];
 
@@ -159,25 +169,3 @@ void RealFft(double* re, double* im, int exponent)
     std::free(a);
 }
 
-void BuildWindowTable(int m)
-{
-    const int type = state.windowType;
-    if (type == kWindowRectangle) return;
-    // Never write past the table, whatever the caller passes.
-    const int count = std::min(m, kWindowTableSize);
-    for (int i = 0; i < count; ++i) {
-        const double angle = i * kPi / m;
-        double w = 0.0;
-        switch (type) {
-        case kWindowHanning: w = kHanningConstant - kHanningCosine * std::cos(angle); break;
-        case kWindowHamming: w = kHammingConstant - kHammingCosine * std::cos(angle); break;
-        case kWindowBlackman:
-            w = kBlackmanConstant - kBlackmanCosine * std::cos(angle)
-                + kBlackmanCosine2 * std::cos(i * kTwoPi / m);
-            break;
-        case kWindowTriangle: w = static_cast<double>(i) / m; break;
-        default: return;   // unknown type: leave the table as it is
-        }
-        windowTable[i] = w;
-    }
-}

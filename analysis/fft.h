@@ -1,41 +1,48 @@
-// Numerical core: radix-2 complex FFT, the real-input FFT built on it, and the table of window
-// coefficients (rising half of the current window) with the key saying what it holds.
+// Numerical core: the radix-2 complex FFT and the real-input FFT built on one complex transform
+// of half length. An FftPlan holds everything that depends only on the length (twiddles, the
+// split step's cosines and sines); it is built once when a run starts and reused for every block.
 #pragma once
 
 #include <cstddef>
+#include <memory>
 
 constexpr int kMinFftExponent = 8;
 constexpr int kMaxFftExponent = 16;
-constexpr int kWindowTableSize = 32768;   // half of the largest FFT length
-
-// What the window table holds: half length m and window type of the last build.
-struct WindowKey {
-    int halfLength;
-    int type;
-};
-
-extern double windowTable[kWindowTableSize];
-extern WindowKey windowKey;               // starts as {0, rectangle}
-
-// Working storage of the analysis: an allocation failure ends the program at once with exit
-// status 1 and no message, as nothing can be analysed without it.
-void* AllocateOrExit(size_t bytes);
 
 // 2^n for n >= 1, 1 for every n <= 0.
 int PowerOfTwo(int n);
 
-// Brings an FFT size exponent into kMinFftExponent .. kMaxFftExponent. The settings loader
-// already falls back to the default for values outside; the analysis clamps again so that the
-// window table (half of 2^16 entries) can never be overrun.
+// Brings an FFT size exponent into kMinFftExponent .. kMaxFftExponent.
 int ClampFftExponent(int exponent);
 
-// In-place complex transform of length 2^exponent; a negative direction is the forward
-// transform scaled by 1/n.
-void ComplexFft(double* re, double* im, int exponent, int direction);
+// Tables for one transform length. Not copyable; moving hands the tables over.
+class FftPlan {
+public:
+    FftPlan();
+    ~FftPlan();
+    FftPlan(FftPlan&&) noexcept;
+    FftPlan& operator=(FftPlan&&) noexcept;
+    FftPlan(const FftPlan&) = delete;
+    FftPlan& operator=(const FftPlan&) = delete;
 
-// Transform of 2^exponent real samples in re; on return re[k], im[k] (k < N/2) hold X[k]/N.
-// Both arrays need at least N/2 + 1 entries.
-void RealFft(double* re, double* im, int exponent);
+    // Tables for 2^exponent real samples (1 <= exponent <= kMaxFftExponent + 1); false when
+    // memory runs out, leaving the plan empty.
+    [[nodiscard]] bool Build(int exponent);
+    int Exponent() const { return exponent_; }
+    bool Ready() const { return exponent_ > 0; }
 
-// Fills entries 0 .. m-1 of the window table for the window type in the state record.
-void BuildWindowTable(int m);
+    struct Tables;
+private:
+    int exponent_ = 0;
+    std::unique_ptr<Tables> tables_;
+    friend void RealFft(const FftPlan& plan, double* re, double* im);
+    friend void ComplexFft(const FftPlan& plan, double* re, double* im, int exponent, int direction);
+};
+
+// In-place complex transform of length 2^exponent (exponent at most the plan's); a negative
+// direction is the forward transform scaled by 1/n.
+void ComplexFft(const FftPlan& plan, double* re, double* im, int exponent, int direction);
+
+// Transform of 2^plan.Exponent() real samples in re; on return re[k], im[k] (k < N/2) hold
+// X[k]/N. Both arrays need at least N/2 + 1 entries. Allocates nothing.
+void RealFft(const FftPlan& plan, double* re, double* im);

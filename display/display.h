@@ -1,19 +1,36 @@
-// Display: the graph area with its scale line and stereo notice, the level bars, the grey display
-// palette, and the five renderers that draw display bytes into the graph area.
+// Display: draws into a device context from plain inputs. The graph area with its scale line
+// and stereo notice, the level bars, the peak panel, the grey display palette, and the five
+// renderers that draw a block's display bytes; DrawBlockResult draws one analysed block.
+// Positions come from the Layout; nothing here reads any other state.
 #pragma once
 
 #include <windows.h>
+#include <cstddef>
 #include <cstdint>
 
-HPALETTE CreateDisplayPalette();
-void DrawDisplayFrame(HDC dc);
-void DrawLevelBar(HDC dc, uint32_t level, int top, int height, uint32_t segmentUnit);
+#include "analysis/analysis.h"
+#include "core/types.h"
 
-void DrawWaveform(HDC dc, const uint8_t* bytes, int32_t count);
-void DrawBandLevels(HDC dc, const uint8_t* bytes, int32_t count);
-void DrawLinearSpectrum(HDC dc, const uint8_t* bytes, int32_t count);
-void DrawLogSpectrum(HDC dc, const uint8_t* bytes, int32_t count);
-void DrawChartRow(HDC dc, const uint8_t* bytes, int32_t count);
+HPALETTE CreateDisplayPalette();
+
+// The scale line with the labels of the current view, the cleared graph area and, for a stereo
+// source, the notice that only mono is shown.
+void DrawDisplayFrame(HDC dc, const Layout& layout, const Settings& settings, const SourceFormat& format);
+
+// One analysed block: its level bars, then (mono) the peak panel of a spectrum view and the view.
+// The peak panel's texts use the DC's current font.
+void DrawBlockResult(HDC dc, const Layout& layout, const Settings& settings, const SourceFormat& format,
+                     const BlockResult& result);
+
+void DrawLevelBar(HDC dc, const Layout& layout, uint32_t level, int top, int height, uint32_t segmentUnit);
+// The peak panel (white box, "Peak Lv", frequency and power) in the DC's current font.
+void DrawPeakPanel(HDC dc, const Layout& layout, double hz, double power);
+
+void DrawWaveform(HDC dc, const Layout& layout, const uint8_t* bytes, int32_t count);
+void DrawBandLevels(HDC dc, const Layout& layout, int fftExponent, const uint8_t* bytes, int32_t count);
+void DrawLinearSpectrum(HDC dc, const Layout& layout, const uint8_t* bytes, int32_t count);
+void DrawLogSpectrum(HDC dc, const Layout& layout, int rateCode, const uint8_t* bytes, int32_t count);
+void DrawChartRow(HDC dc, const Layout& layout, const uint8_t* bytes, int32_t count);
 
 // ---- Geometry and arithmetic shared by the frame and the renderers (pure, tests call them) ----
 
@@ -23,6 +40,12 @@ constexpr int kScaleLineOffset = 260;      // top of the scale line below the to
 constexpr int kLevelBarSegments = 17;
 constexpr int kBandCount = 10;             // octave bands of the level meter
 constexpr int kChartMaxBins = 512;         // the chart shows at most this many bins
+
+// The peak panel's frequency and power texts; false if they do not fit into `size`.
+bool FormatPeakFrequency(double hz, char* text, size_t size);
+bool FormatPeakPower(double power, char* text, size_t size);
+// Top left corner of the peak panel for the given column width and line height.
+POINT PeakPanelOrigin(int charWidth, int lineHeight);
 
 // Top frequency and nominal Nyquist frequency of the logarithmic axis for a rate code.
 struct LogAxisFrequencies {
@@ -54,7 +77,7 @@ struct ScaleLabel {
 };
 constexpr int kMaxScaleLabels = kMaxLogOctaves + 2;
 struct ScaleSettings {
-    int viewMode;
+    ViewMode view;
     int fftExponent;
     int m;                         // number of bins, PowerOfTwo(fftExponent) / 2
     int rateCode;
