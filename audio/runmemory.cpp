@@ -1,100 +1,85 @@
-// Memory of a run, shared by playback and monitoring: the block buffers (one in on-memory mode,
-// two in streaming mode) and the 32-byte run record whose address travels with every queued
-// header. All of it is movable shared global memory, locked once and unlocked before it is freed.
-#include "audio/audio.h"
-#include "shell/globals.h"
-#include "shell/messages.h"
-
-#include <cstring>
+// Wave headers and run buffers: movable shared global blocks, locked for their whole life.
+#include "audio/runmemory.h"
 
 namespace {
 
-constexpr char kNoBlockMemory[] = "メモリ不足です。";
-constexpr char kBlockLockFailed[] = "データ チャンクのロックに失敗しました。";
-constexpr char kNoRecordMemory[] = "インスタンス データのためのメモリが足りません。";
-constexpr char kRecordLockFailed[] = "メモリのロックに失敗しました。";
-
 constexpr UINT kRunMemoryFlags = GMEM_MOVEABLE | GMEM_SHARE;
+constexpr UINT kHeaderFlags = GMEM_MOVEABLE | GMEM_DDESHARE;
 
-int BlockCount() { return state.bufferingMode == kOnMemoryMode ? 1 : 2; }
-
-void FreeLockedBlock(HGLOBAL handle)
+void FreeLocked(HGLOBAL& handle)
 {
     if (!handle) return;
     GlobalUnlock(handle);
     GlobalFree(handle);
+    handle = nullptr;
 }
 
-void FreeBlockSlot(int slot)
+// One locked block of `size` bytes; the handle stays null when either step fails.
+MemoryResult AllocateLocked(UINT flags, SIZE_T size, HGLOBAL* handle, void** locked)
 {
-    FreeLockedBlock(state.blockHandle[slot]);
-    state.blockHandle[slot] = nullptr;
-    app.block[slot] = nullptr;
-}
-
-void FreeAllBlocks()
-{
-    FreeBlockSlot(1);
-    FreeBlockSlot(0);
-}
-
-// A failed allocation releases everything the run took so far and the file before the
-// message box runs its modal loop; the caller closes the device it opened.
-int FailRunMemory(const char* text)
-{
-    FreeAllBlocks();
-    CloseWaveFile();
-    ShowWarning(app.mainWindow, text);
-    return 0;
+    HGLOBAL block = GlobalAlloc(flags, size);
+    if (!block) return MemoryResult::kNoMemory;
+    void* address = GlobalLock(block);
+    if (!address) {
+        GlobalFree(block);
+        return MemoryResult::kLockFailed;
+    }
+    *handle = block;
+    *locked = address;
+    return MemoryResult::kOk;
 }
 
 }  // namespace
 
-int AllocBlockBuffers()
+MemoryResult WaveHeaders::Allocate()
 {
-    for (int slot = 0; slot < BlockCount(); ++slot) {
-        HGLOBAL handle = GlobalAlloc(kRunMemoryFlags, run.blockSize);
-        if (!handle) return FailRunMemory(kNoBlockMemory);
-        // A block of size 0 is allocated but cannot be locked: it ends here.
-        BYTE* locked = static_cast<BYTE*>(GlobalLock(handle));
-        if (!locked) {
-            GlobalFree(handle);
-            return FailRunMemory(kBlockLockFailed);
+    Release();
+    // Both are allocated before either is locked, so an allocation failure is reported as one.
+    handle_[0] = GlobalAlloc(kHeaderFlags, sizeof(WAVEHDR));
+    handle_[1] = GlobalAlloc(kHeaderFlags, sizeof(WAVEHDR));
+    if (!handle_[0] || !handle_[1]) {
+        Release();
+        return MemoryResult::kNoMemory;
+    }
+    header_[0] = static_cast<WAVEHDR*>(GlobalLock(handle_[0]));
+    header_[1] = static_cast<WAVEHDR*>(GlobalLock(handle_[1]));
+    if (!header_[0] || !header_[1]) {
+        Release();
+        return MemoryResult::kLockFailed;
+    }
+    return MemoryResult::kOk;
+}
+
+void WaveHeaders::Release()
+{
+    for (int slot = 0; slot < 2; ++slot) {
+        if (!handle_[slot]) continue;
+        if (header_[slot]) GlobalUnlock(handle_[slot]);
+        GlobalFree(handle_[slot]);
+        handle_[slot] = nullptr;
+        header_[slot] = nullptr;
+    }
+}
+
+MemoryResult RunBuffers::Allocate(int count, uint32_t size)
+{
+    Release();
+    for (int slot = 0; slot < count && slot < 2; ++slot) {
+        void* locked = nullptr;
+        const MemoryResult result = AllocateLocked(kRunMemoryFlags, size, &handle_[slot], &locked);
+        if (result != MemoryResult::kOk) {
+            Release();
+            return result;
         }
-        state.blockHandle[slot] = handle;
-        app.block[slot] = locked;
+        block_[slot] = static_cast<uint8_t*>(locked);
     }
-    return 1;
+    return MemoryResult::kOk;
 }
 
-int AllocRunRecord(HGLOBAL* handle, RunRecord** record)
+void RunBuffers::Release()
 {
-    HGLOBAL block = GlobalAlloc(kRunMemoryFlags, sizeof(RunRecord));
-    if (!block) return FailRunMemory(kNoRecordMemory);
-    RunRecord* locked = static_cast<RunRecord*>(GlobalLock(block));
-    if (!locked) {
-        GlobalFree(block);
-        return FailRunMemory(kRecordLockFailed);
+    for (int slot = 1; slot >= 0; --slot) {
+        FreeLocked(handle_[slot]);
+        block_[slot] = nullptr;
     }
-    std::memset(locked, 0, sizeof *locked);
-    locked->self = block;
-    locked->header0 = run.headerHandle[0];
-    locked->block0 = state.blockHandle[0];
-    *handle = block;
-    *record = locked;
-    return 1;
-}
-
-void FreeRunRecord(RunRecord* record)
-{
-    if (!record) return;
-    // Buffer 0 is freed through the handle the record carries; the state's slots are cleared
-    // as well so that no stale pointer outlives the run.
-    FreeLockedBlock(record->block0);
-    if (state.blockHandle[0] == record->block0) {
-        state.blockHandle[0] = nullptr;
-        app.block[0] = nullptr;
-    }
-    if (state.bufferingMode == kStreamingMode) FreeBlockSlot(1);
-    FreeLockedBlock(record->self);
 }

@@ -1,229 +1,159 @@
 // Command dispatch of the main window: menu items, the three buttons (they carry the ids of
-// Start, Stop and Pause), the F1 key and dropped files.
-#include "shell/shell.h"
-#include "shell/globals.h"
+// Start, Stop and Pause), the source choices (Monitor, Open, drops), views, Options, Help.
+#include "shell/dialogs.h"
+#include "shell/mainwindow.h"
 #include "shell/messages.h"
-#include "audio/audio.h"
 #include "display/display.h"
+#include "resources/resource.h"
 
 #include <commdlg.h>
-#include <cstdio>
 #include <cstring>
 
 namespace {
-const char kAboutText[] = "TRILVO  Version 1.0\n\n"
-                          "WAVファイルの再生音と録音入力を解析する\nオーディオ・スペクトラム・アナライザ";
-const char kAboutCaption[] = "About TRILVO";
 const char kOpenFilter[] = "ｻｳﾝﾄﾞ(*.WAV)\0*.WAV\0全ファイル(*.*)\0*.*\0";
 const char kOpenTitle[] = "再生用にファイルを開く";
 const char kAnalyseLabel[] = "解析";
-const char kPauseLabel[] = "Pause";
-const char kContinueLabel[] = "Cont";
-const char kModuleHelpExtension[] = ".EXE";
-const char kHelpExtension[] = ".HLP";
-const char kHelpNameWin95[] = "TRILVO.HLP";
-const char kHelpName[] = "trilvo.hlp";
 constexpr DWORD kOpenFileRecordSize = 76;         // the record without the Windows 2000 tail
 constexpr DWORD kFileTitleBytes = 256;
 constexpr UINT kAllDroppedFiles = 0xFFFFFFFF;
-constexpr int kVirtualKeyF1 = 112;
+constexpr int kAboutBytes = 512;
 
-OPENFILENAMEA openFileRecord;
-
-void RedrawFileName(HWND window)
+void RedrawFileName(MainWindow& app)
 {
-    HDC dc = GetDC(window);
-    DrawFileName(dc);
-    ReleaseDC(window, dc);
+    HDC dc = GetDC(app.window);
+    DrawFileName(app, dc);
+    ReleaseDC(app.window, dc);
 }
 
-void KeepFileName() { std::memcpy(g.previousFileName, g.fileName, kPathBufferSize); }
-void RestoreFileName() { std::memcpy(g.fileName, g.previousFileName, kPathBufferSize); }
+void KeepFileName(MainWindow& app) { std::memcpy(app.previousFileName, app.fileName, kPathBufferSize); }
+void RestoreFileName(MainWindow& app) { std::memcpy(app.fileName, app.previousFileName, kPathBufferSize); }
 
 // DialogBoxParamA gives -1 when the dialog cannot be created at all: that is no choice made,
 // so it is taken as Cancel.
 bool DialogAccepted(INT_PTR result) { return result != 0 && result != -1; }
 
-void ChooseMonitor(HWND window)
+void ChooseMonitor(MainWindow& app)
 {
-    CloseSource();
-    KeepFileName();
-    if (DialogAccepted(DialogBoxParamA(app.instance, "RecOpen", app.mainWindow, NEWFILE, 0))) {
-        state.sourceKind = kSourceMonitor;
+    CloseSource(app);
+    KeepFileName(app);
+    MonitorDialogData data = {&app.settings.monitor, app.inputFormats, QueryMonitorFormat};
+    if (DialogAccepted(DialogBoxParamA(app.instance, "RecOpen", app.window, MonitorDialogProc,
+                                       reinterpret_cast<LPARAM>(&data)))) {
+        app.sourceKind = SourceKind::kMonitor;
         SetWindowTextA(app.playButton, kAnalyseLabel);
         EnableWindow(app.playButton, TRUE);
-        EnableMenuItem(g.menu, kCmdStart, MF_BYCOMMAND | MF_ENABLED);
-        EnableMenuItem(g.menu, kCmdInfo, MF_BYCOMMAND | MF_GRAYED);
+        EnableMenuItem(app.menu, IDM_START, MF_BYCOMMAND | MF_ENABLED);
+        EnableMenuItem(app.menu, IDM_INFO, MF_BYCOMMAND | MF_GRAYED);
         SetFocus(app.playButton);
-        g.fileName[0] = '\0';
-        OpenMonitor();
+        app.fileName[0] = '\0';
+        (void)OpenMonitorSource(app);   // a refusal has been shown; Start tries again
     } else {
-        RestoreFileName();
+        RestoreFileName(app);
     }
-    RedrawFileName(window);
+    RedrawFileName(app);
 }
 
-void ChooseFile(HWND window)
+void ChooseFile(MainWindow& app)
 {
-    CloseSource();
-    KeepFileName();
-    std::memset(&openFileRecord, 0, sizeof openFileRecord);
-    openFileRecord.lStructSize = kOpenFileRecordSize;
-    openFileRecord.hwndOwner = window;
-    openFileRecord.lpstrFilter = kOpenFilter;
-    openFileRecord.nFilterIndex = 1;
-    g.fileName[0] = '\0';
-    openFileRecord.lpstrFile = g.fileName;
-    openFileRecord.nMaxFile = kPathBufferSize;
-    openFileRecord.lpstrFileTitle = g.fileTitle;
-    openFileRecord.nMaxFileTitle = kFileTitleBytes;
-    openFileRecord.lpstrTitle = kOpenTitle;
-    openFileRecord.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (GetOpenFileNameA(&openFileRecord)) SelectFileSource();
-    else RestoreFileName();
-    RedrawFileName(window);
+    CloseSource(app);
+    KeepFileName(app);
+    char fileTitle[kPathBufferSize] = {};
+    OPENFILENAMEA record = {};
+    record.lStructSize = kOpenFileRecordSize;
+    record.hwndOwner = app.window;
+    record.lpstrFilter = kOpenFilter;
+    record.nFilterIndex = 1;
+    app.fileName[0] = '\0';
+    record.lpstrFile = app.fileName;
+    record.nMaxFile = kPathBufferSize;
+    record.lpstrFileTitle = fileTitle;
+    record.nMaxFileTitle = kFileTitleBytes;
+    record.lpstrTitle = kOpenTitle;
+    record.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    if (GetOpenFileNameA(&record)) (void)SelectFileSource(app);
+    else RestoreFileName(app);
+    RedrawFileName(app);
 }
 
-void ShowHelp()
+void ShowHelp(MainWindow& app)
 {
-    if (g.platformVersion == kVersionWin95) {
-        GetModuleFileNameA(nullptr, g.textBuffer, kTextBufferSize);
-        g.textBuffer[kTextBufferSize - 1] = '\0';
-    }
+    char modulePath[kPathBufferSize] = {};
+    if (app.platformVersion == kVersionWin95) GetModuleFileNameA(nullptr, modulePath, sizeof modulePath - 1);
     char path[kPathBufferSize];
-    BuildHelpPath(g.platformVersion, g.textBuffer, path, sizeof path);
-    std::memcpy(g.textBuffer, path, kPathBufferSize);
-    WinHelpA(app.mainWindow, g.textBuffer, HELP_CONTENTS, 0);
+    BuildHelpPath(app.platformVersion, modulePath, path, sizeof path);
+    WinHelpA(app.window, path, HELP_CONTENTS, 0);
 }
 
-void SelectView(HWND window, int id)
+void ShowAbout(MainWindow& app)
 {
-    const int oldView = state.viewMode;
-    state.viewMode = id;
-    if (oldView != id) {
-        CheckMenuItem(g.menu, oldView, MF_BYCOMMAND | MF_UNCHECKED);
-        CheckMenuItem(g.menu, id, MF_BYCOMMAND | MF_CHECKED);
+    char text[kAboutBytes], caption[kAboutBytes];
+    LoadText(IDS_ABOUT_TEXT, text, sizeof text);
+    LoadText(IDS_ABOUT_CAPTION, caption, sizeof caption);
+    MessageBoxA(app.window, text, caption, MB_OK);
+}
+
+void SelectView(MainWindow& app, int commandId)
+{
+    const int oldCommand = IDM_VIEW_WAVEFORM + app.settings.view;
+    app.settings.view = static_cast<ViewMode>(commandId - IDM_VIEW_WAVEFORM);
+    if (oldCommand != commandId) {
+        CheckMenuItem(app.menu, oldCommand, MF_BYCOMMAND | MF_UNCHECKED);
+        CheckMenuItem(app.menu, commandId, MF_BYCOMMAND | MF_CHECKED);
     }
-    if (state.running) {
-        HDC dc = GetDC(window);
-        DrawDisplayFrame(dc);
-        ReleaseDC(window, dc);
+    if (app.Running()) {
+        HDC dc = GetDC(app.window);
+        DrawDisplayFrame(dc, app.layout, app.settings, app.format);
+        ReleaseDC(app.window, dc);
     }
 }
 
-// Without wave headers (WM_CREATE could not get them) no run can start.
-void StartRun(HWND window)
+void ChooseOptions(MainWindow& app)
 {
-    if (state.sourceKind == kSourceNone || !WaveHeadersReady(window)) return;
-    if (state.sourceKind == kSourceFile) StartPlayback();
-    else if (state.sourceKind == kSourceMonitor) StartMonitor();
-}
-
-void StopRun()
-{
-    if (state.sourceKind == kSourceFile) StopPlayback();
-    else if (state.sourceKind == kSourceMonitor) StopMonitor();
-}
-
-void DrawOnMemoryNotice()
-{
-    if (state.sourceKind == kSourceMonitor) DrawOnMemoryMonitorLabel();
-    else DrawOnMemoryPlaybackNotice();
-}
-
-// Pause and Continue act on a run only; outside one the command is ignored.
-void TogglePause(HWND window)
-{
-    if (!state.running) return;
-    const bool onMemory = state.bufferingMode == kOnMemoryMode;
-    if (state.paused) {
-        if (onMemory) {
-            DrawOnMemoryNotice();
-            SetTimer(window, kElapsedTimerId, kElapsedTimerPeriodMs, nullptr);
-            run.startTick = GetTickCount() + run.startTick - run.pauseTick;
-        }
-        if (state.sourceKind == kSourceFile) waveOutRestart(app.waveOut);
-        else if (state.sourceKind == kSourceMonitor) waveInStart(app.waveIn);
-        SetWindowTextA(app.pauseButton, kPauseLabel);
-        state.paused = 0;
-        return;
-    }
-    if (onMemory) {
-        KillTimer(window, kElapsedTimerId);
-        run.pauseTick = GetTickCount();
-    }
-    if (state.sourceKind == kSourceFile) waveOutPause(app.waveOut);
-    else if (state.sourceKind == kSourceMonitor) waveInStop(app.waveIn);
-    SetWindowTextA(app.pauseButton, kContinueLabel);
-    state.paused = 1;
+    OptionsDialogData data = {&app.settings, app.platformVersion};
+    if (DialogAccepted(DialogBoxParamA(app.instance, "Option", app.window, OptionsDialogProc,
+                                       reinterpret_cast<LPARAM>(&data))))
+        CloseSource(app);   // the next Start opens the source again with the new block size
 }
 }  // namespace
 
-void BuildHelpPath(uint16_t version, const char* modulePath, char* path, int size)
-{
-    if (!path || size <= 0) return;
-    const char* name = kHelpName;
-    if (version == kVersionWin95) {
-        const char* extension = modulePath ? std::strstr(modulePath, kModuleHelpExtension) : nullptr;
-        if (extension) {
-            // The first ".EXE" becomes ".HLP" and the path ends there.
-            std::snprintf(path, static_cast<size_t>(size), "%.*s%s", static_cast<int>(extension - modulePath),
-                          modulePath, kHelpExtension);
-            return;
-        }
-        name = kHelpNameWin95;
-    }
-    std::snprintf(path, static_cast<size_t>(size), "%s", name);
-}
-
-void OnCommand(HWND window, int commandId, LPARAM, int notifyCode)
+void OnCommand(MainWindow& app, int commandId, int notifyCode)
 {
     switch (commandId) {
-    case kCmdAbout:
-        std::snprintf(g.textBuffer, kTextBufferSize, "%s", kAboutText);
-        MessageBoxA(window, g.textBuffer, kAboutCaption, MB_OK);
+    case IDM_ABOUT: ShowAbout(app); break;
+    case IDM_MONITOR: ChooseMonitor(app); break;
+    case IDM_OPEN: ChooseFile(app); break;
+    case IDM_INFO:
+        CloseSource(app);
+        DialogBoxParamA(app.instance, "InfoBox", app.window, InfoDialogProc, reinterpret_cast<LPARAM>(app.fileName));
         break;
-    case kCmdMonitor: ChooseMonitor(window); break;
-    case kCmdOpen: ChooseFile(window); break;
-    case kCmdInfo:
-        CloseSource();
-        DialogBoxParamA(app.instance, "InfoBox", app.mainWindow, INFOBOX, 0);
+    case IDM_EXIT: DestroyWindow(app.window); break;
+    case IDM_HELP: ShowHelp(app); break;
+    case IDM_VIEW_WAVEFORM:
+    case IDM_VIEW_LEVEL_METER:
+    case IDM_VIEW_LINEAR_SPECTRUM:
+    case IDM_VIEW_LOG_SPECTRUM:
+    case IDM_VIEW_CHART:
+        SelectView(app, commandId);
         break;
-    case kCmdExit: DestroyWindow(window); break;
-    case kCmdHelp: ShowHelp(); break;
-    case kCmdViewWaveform:
-    case kCmdViewLevelMeter:
-    case kCmdViewLinearSpectrum:
-    case kCmdViewLogSpectrum:
-    case kCmdViewChart:
-        SelectView(window, commandId);
+    case IDM_OPTIONS: ChooseOptions(app); break;
+    case IDM_START:
+        if (notifyCode == 0) StartRun(app);
         break;
-    case kCmdOptions:
-        if (DialogAccepted(DialogBoxParamA(app.instance, "Option", app.mainWindow, OPTION, 0))) CloseSource();
+    case IDM_STOP:
+        if (notifyCode == 0) StopRun(app);
         break;
-    case kCmdStart:
-        if (notifyCode == 0) StartRun(window);
-        break;
-    case kCmdStop:
-        if (notifyCode == 0) StopRun();
-        break;
-    case kCmdPause: TogglePause(window); break;
+    case IDM_PAUSE: TogglePause(app); break;
     default: break;
     }
 }
 
-void OnKeyDown(HWND, int virtualKey)
+void OnDropFiles(MainWindow& app, HDROP drop)
 {
-    if (virtualKey == kVirtualKeyF1) SendMessageA(app.mainWindow, WM_COMMAND, kCmdHelp, 0);
-}
-
-void OnDropFiles(HDROP drop)
-{
-    CloseSource();
+    CloseSource(app);
     if (DragQueryFileA(drop, kAllDroppedFiles, nullptr, 0) >= 1) {
-        DragQueryFileA(drop, 0, g.fileName, kPathBufferSize);
-        SelectFileSource();
-        RedrawFileName(app.mainWindow);
+        DragQueryFileA(drop, 0, app.fileName, kPathBufferSize);
+        (void)SelectFileSource(app);
+        RedrawFileName(app);
     }
     DragFinish(drop);
 }

@@ -1,10 +1,9 @@
 // Control state and status panel: which buttons, menu items and drops are usable at each change
-// of state, the file name, rate and bits lines, the channel labels, the on-memory monitor notice
-// and the measurement of the disk that holds the file.
-#include "shell/shell.h"
-#include "shell/globals.h"
+// of state, the file name, rate, bits, position and total lines, the channel labels, the level
+// panel's notices, and the measurement of the disk that holds the file.
+#include "shell/mainwindow.h"
 #include "shell/messages.h"
-#include "audio/audio.h"
+#include "resources/resource.h"
 
 #include <cstdio>
 #include <cstring>
@@ -16,195 +15,191 @@ constexpr BYTE kShiftJisCharset = 128;
 constexpr LONG kBoldWeight = 700;
 constexpr int kMonoLabelHalfColumns = 53;        // "ＭＯＮＯ" at 37 columns + 53/2 columns
 const char kPlayLabel[] = "再生";
-const char kZeroPositionLine[] = "Pos:        0 kb      0 sec";
+const char kPauseLabel[] = "Pause";
+const char kContinueLabel[] = "Cont";
+const char kStereoPlaybackNotice[] = "オンメモリ再生中(STEREO)";
+const char kMonoPlaybackNotice[] = "オンメモリ再生中(MONO)";
 
-void SetMenuItem(int id, bool enabled)
-{
-    EnableMenuItem(g.menu, id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-}
+// Status panel positions, in columns and rows.
+constexpr int kInfoLeftCol = 1, kFileDirectoryRow = 1, kFileNameRow = 4;
+constexpr int kRateRow = 7, kBitsRow = 10, kFiguresCol = 9, kPositionRow = 7, kTotalRow = 10;
+constexpr int kLevelPanelCol = 37, kLevelPanelRow = 1, kLevelPanelCols = 35, kLevelPanelRows = 5;
+constexpr int kNoticeCol = 39, kNoticeRow = 2;
+constexpr int kStereoLabelCol = 64, kLeftLabelRow = 2, kRightLabelRow = 4;
 
-// Sample format code of a channel/bits pair; -1 for pairs the analysis does not handle.
-int SampleFormatOf(int channels, int bits)
+void SetMenuItem(const MainWindow& app, int id, bool enabled)
 {
-    if (channels == 1 && bits == 8) return kMono8;
-    if (channels == 1 && bits == 16) return kMono16;
-    if (channels == 2 && bits == 8) return kStereo8;
-    if (channels == 2 && bits == 16) return kStereo16;
-    return -1;
+    EnableMenuItem(app.menu, id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
-}  // namespace
 
 void DrawTextAt(HDC dc, int x, int y, const char* text)
 {
     TextOutA(dc, x, y, text, static_cast<int>(std::strlen(text)));
 }
 
-void DrawFormatLines(HDC dc)
+StatusSource StatusSourceOf(const MainWindow& app)
 {
-    std::snprintf(g.textBuffer, kTextBufferSize, "%2d kHz  ", static_cast<int>(source.rateCode));
-    DrawTextAt(dc, Col(1), Row(7), g.textBuffer);
-    std::snprintf(g.textBuffer, kTextBufferSize, "%2d bit  ", static_cast<int>(source.bitsPerSample));
-    DrawTextAt(dc, Col(1), Row(10), g.textBuffer);
-    DrawTextAt(dc, Col(9), Row(7), kZeroPositionLine);
+    if (app.format.avgBytesPerSec == 0) return StatusSource::kNone;
+    return app.sourceKind == SourceKind::kMonitor ? StatusSource::kMonitor : StatusSource::kFile;
 }
-
-void ClearLevelPanel(HDC dc)
-{
-    PatBlt(dc, Col(37), Row(1), Col(35), Row(5), BLACKNESS);
-}
-
-void DrawLevelPanelNotice(HDC dc, const char* text)
-{
-    SetTextColor(dc, kNoticeYellow);
-    SetBkMode(dc, TRANSPARENT);
-    DrawTextAt(dc, Col(39), Row(2) + g.lineHeight / 4, text);
-}
+}  // namespace
 
 // ---- Control state transitions -------------------------------------------------------------
 
-int SelectFileSource()
+void EnableIdleControls(MainWindow& app)
 {
-    state.sourceKind = kSourceFile;
-    SetWindowTextA(app.playButton, kPlayLabel);
+    if (app.sourceKind == SourceKind::kFile) SetWindowTextA(app.playButton, kPlayLabel);
     EnableWindow(app.playButton, TRUE);
-    SetMenuItem(kCmdStart, true);
-    SetMenuItem(kCmdInfo, true);
-    SetFocus(app.playButton);
-    return OpenWaveFile();
+    SetMenuItem(app, IDM_START, true);
+    SetMenuItem(app, IDM_OPTIONS, true);
+    SetMenuItem(app, IDM_OPEN, true);
+    if (app.inputDeviceCount != 0) SetMenuItem(app, IDM_MONITOR, true);
+    if (app.sourceKind == SourceKind::kFile) SetMenuItem(app, IDM_INFO, true);
+    DragAcceptFiles(app.window, TRUE);
 }
 
-void EnableIdleControls()
-{
-    if (state.sourceKind == kSourceFile) SetWindowTextA(app.playButton, kPlayLabel);
-    EnableWindow(app.playButton, TRUE);
-    SetMenuItem(kCmdStart, true);
-    SetMenuItem(kCmdOptions, true);
-    SetMenuItem(kCmdOpen, true);
-    if (app.inputDeviceCount != 0) SetMenuItem(kCmdMonitor, true);
-    if (state.sourceKind == kSourceFile) SetMenuItem(kCmdInfo, true);
-    DragAcceptFiles(app.mainWindow, TRUE);
-}
-
-void DisableSourceControls()
+void DisableSourceControls(MainWindow& app)
 {
     EnableWindow(app.playButton, FALSE);
-    SetMenuItem(kCmdStart, false);
-    SetMenuItem(kCmdMonitor, false);
-    SetMenuItem(kCmdOpen, false);
-    SetMenuItem(kCmdOptions, false);
-    if (state.sourceKind == kSourceFile) SetMenuItem(kCmdInfo, false);
-    DragAcceptFiles(app.mainWindow, FALSE);
+    SetMenuItem(app, IDM_START, false);
+    SetMenuItem(app, IDM_MONITOR, false);
+    SetMenuItem(app, IDM_OPEN, false);
+    SetMenuItem(app, IDM_OPTIONS, false);
+    if (app.sourceKind == SourceKind::kFile) SetMenuItem(app, IDM_INFO, false);
+    DragAcceptFiles(app.window, FALSE);
 }
 
-void EnableRunControls()
+void EnableRunControls(MainWindow& app)
 {
     EnableWindow(app.stopButton, TRUE);
     EnableWindow(app.pauseButton, TRUE);
-    SetMenuItem(kCmdStop, true);
-    SetMenuItem(kCmdPause, true);
+    SetMenuItem(app, IDM_STOP, true);
+    SetMenuItem(app, IDM_PAUSE, true);
 }
 
-void DisableRunControls()
+void DisableRunControls(MainWindow& app)
 {
     EnableWindow(app.stopButton, FALSE);
     EnableWindow(app.pauseButton, FALSE);
-    SetMenuItem(kCmdStop, false);
-    SetMenuItem(kCmdPause, false);
+    SetMenuItem(app, IDM_STOP, false);
+    SetMenuItem(app, IDM_PAUSE, false);
+}
+
+void SetPauseLabel(MainWindow& app, bool paused)
+{
+    SetWindowTextA(app.pauseButton, paused ? kContinueLabel : kPauseLabel);
 }
 
 // ---- Status texts --------------------------------------------------------------------------
 
-void DrawFileName(HDC dc)
+void DrawFileName(MainWindow& app, HDC dc)
 {
+    char directory[kPathBufferSize], name[kPathBufferSize];
     HGDIOBJ previousFont = SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
-    SplitPath(g.fileName, g.textBuffer, g.fileTitle);
-    PadToWidth(g.textBuffer, kTextBufferSize);
-    if (source.bitsPerSample == 0 && source.rateCode != 0) ShowNotice(app.mainWindow, "ｲｼﾞｮｳｼﾞﾀｲ 1");
-    TextOutA(dc, Col(1), Row(1), g.textBuffer, kStatusFieldBytes);
-    std::memcpy(g.textBuffer, g.fileTitle, kTextBufferSize);
-    g.textBuffer[kTextBufferSize - 1] = '\0';
-    PadToWidth(g.textBuffer, kTextBufferSize);
-    TextOutA(dc, Col(1), Row(4), g.textBuffer, kStatusFieldBytes);
+    SplitPath(app.fileName, directory, name);
+    if (!PadToWidth(directory, kPathBufferSize)) ShowMessage(app.window, IDS_FIELD_OVERFLOW);
+    if (app.format.bitsPerSample == 0 && app.format.RateCode() != 0)
+        ShowMessage(app.window, IDS_LAYOUT_FAULT, BoxIcon::kNone);
+    TextOutA(dc, app.layout.Col(kInfoLeftCol), app.layout.Row(kFileDirectoryRow), directory, kStatusFieldBytes);
+    if (!PadToWidth(name, kPathBufferSize)) ShowMessage(app.window, IDS_FIELD_OVERFLOW);
+    TextOutA(dc, app.layout.Col(kInfoLeftCol), app.layout.Row(kFileNameRow), name, kStatusFieldBytes);
     SelectObject(dc, previousFont);
 }
 
-// Reads only the first 16 bytes of the record (the PCM fields), so a short record is safe.
-void ShowSourceFormat(const WAVEFORMATEX* format)
+// The rate and bits lines and a zero position line, in the DC's current font.
+void DrawFormatLines(const MainWindow& app, HDC dc)
 {
-    const int code = SampleFormatOf(format->nChannels, format->wBitsPerSample);
-    if (code >= 0) source.sampleFormat = code;
-    source.analysable = code >= 0 ? 1 : 0;
-    source.avgBytesPerSec = format->nAvgBytesPerSec;
-    source.samplesPerSec = format->nSamplesPerSec;
-    source.rateCode = static_cast<int32_t>(format->nSamplesPerSec / 1000u);
-    source.bitsPerSample = format->wBitsPerSample;
-    if (!app.mainWindow) return;                    // nothing to draw on yet
-
-    HDC dc = GetDC(app.mainWindow);
-    HGDIOBJ previousFont = SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
-    ClearLevelPanel(dc);
-    DrawFormatLines(dc);
-    SelectObject(dc, previousFont);
-    ReleaseDC(app.mainWindow, dc);
+    char text[kStatusTextSize];
+    FormatRateLine(text, sizeof text, app.format.samplesPerSec);
+    DrawTextAt(dc, app.layout.Col(kInfoLeftCol), app.layout.Row(kRateRow), text);
+    FormatBitsLine(text, sizeof text, app.format.bitsPerSample);
+    DrawTextAt(dc, app.layout.Col(kInfoLeftCol), app.layout.Row(kBitsRow), text);
+    DrawPositionLine(app, dc, 0, 0);
 }
 
-void DrawChannelLabels(HDC dc)
+void DrawTotalLine(const MainWindow& app, HDC dc)
 {
-    if (state.sourceKind == kSourceNone) return;
+    char text[kStatusTextSize];
+    FormatTotalLine(text, sizeof text, StatusSourceOf(app), app.reader.TotalBytes(), app.format.avgBytesPerSec);
+    DrawTextAt(dc, app.layout.Col(kFiguresCol), app.layout.Row(kTotalRow), text);
+}
+
+void DrawPositionLine(const MainWindow& app, HDC dc, uint32_t kilobytes, uint32_t seconds)
+{
+    char text[kStatusTextSize];
+    FormatPositionLine(text, sizeof text, kilobytes, seconds);
+    DrawTextAt(dc, app.layout.Col(kFiguresCol), app.layout.Row(kPositionRow), text);
+}
+
+void ClearLevelPanel(const MainWindow& app, HDC dc)
+{
+    PatBlt(dc, app.layout.Col(kLevelPanelCol), app.layout.Row(kLevelPanelRow), app.layout.Col(kLevelPanelCols),
+           app.layout.Row(kLevelPanelRows), BLACKNESS);
+}
+
+void DrawLevelPanelNotice(const MainWindow& app, HDC dc, const char* text)
+{
     SetTextColor(dc, kNoticeYellow);
     SetBkMode(dc, TRANSPARENT);
-    if (!(source.sampleFormat & kSampleFormatStereoFlag)) {
-        TextOutA(dc, Col(37) + (kMonoLabelHalfColumns * g.charWidth) / 2, Row(2) + g.lineHeight / 2,
-                 "ＭＯＮＯ", 8);
+    DrawTextAt(dc, app.layout.Col(kNoticeCol), app.layout.Row(kNoticeRow) + app.layout.lineHeight / 4, text);
+}
+
+void DrawChannelLabels(const MainWindow& app, HDC dc)
+{
+    if (app.sourceKind == SourceKind::kNone) return;
+    const Layout& layout = app.layout;
+    SetTextColor(dc, kNoticeYellow);
+    SetBkMode(dc, TRANSPARENT);
+    if (!app.format.Stereo()) {
+        TextOutA(dc, layout.Col(kLevelPanelCol) + (kMonoLabelHalfColumns * layout.charWidth) / 2,
+                 layout.Row(2) + layout.lineHeight / 2, "ＭＯＮＯ", 8);
         return;
     }
     // Newer platforms draw the labels larger and one pixel higher.
-    const bool newer = g.platformVersion >= kVersionBoldLabels;
+    const bool newer = app.platformVersion >= kVersionBoldLabels;
     LOGFONTA logFont = {};
-    logFont.lfHeight = newer ? -(3 * g.lineHeight) / 2 : -g.lineHeight;
+    logFont.lfHeight = newer ? -(3 * layout.lineHeight) / 2 : -layout.lineHeight;
     logFont.lfWeight = kBoldWeight;
     logFont.lfCharSet = kShiftJisCharset;
     HFONT font = CreateFontIndirectA(&logFont);
     HGDIOBJ previousFont = SelectObject(dc, font);
     const int lift = newer ? 1 : 0;
-    TextOutA(dc, Col(64), Row(2) - lift, "ＬＥＦＴ", 8);
-    TextOutA(dc, Col(64), Row(4) - lift, "ＲＩＧＨＴ", 10);
+    TextOutA(dc, layout.Col(kStereoLabelCol), layout.Row(kLeftLabelRow) - lift, "ＬＥＦＴ", 8);
+    TextOutA(dc, layout.Col(kStereoLabelCol), layout.Row(kRightLabelRow) - lift, "ＲＩＧＨＴ", 10);
     SelectObject(dc, previousFont);
     DeleteObject(font);
 }
 
-void DrawOnMemoryMonitorLabel()
+// The notice of an on-memory run in the cleared level panel (at Start and after Continue).
+void DrawOnMemoryNotice(MainWindow& app)
 {
-    HDC dc = GetDC(app.mainWindow);
-    ClearLevelPanel(dc);
-    std::snprintf(g.textBuffer, kTextBufferSize, "オンメモリモニタ中(%s)",
-                  state.monitorChannels == 1 ? "MONO" : "STEREO");
-    DrawLevelPanelNotice(dc, g.textBuffer);
-    ReleaseDC(app.mainWindow, dc);
+    char text[kStatusTextSize];
+    if (app.sourceKind == SourceKind::kMonitor)
+        std::snprintf(text, sizeof text, "オンメモリモニタ中(%s)", app.settings.monitor.channels == 1 ? "MONO" : "STEREO");
+    else
+        std::snprintf(text, sizeof text, "%s", app.format.Stereo() ? kStereoPlaybackNotice : kMonoPlaybackNotice);
+    HDC dc = GetDC(app.window);
+    ClearLevelPanel(app, dc);
+    DrawLevelPanelNotice(app, dc, text);
+    ReleaseDC(app.window, dc);
 }
 
-// Both figures are kept in 64 bits: the diskette rule compares the true capacity and the "Free:"
-// line shows the true space of large disks instead of a wrapped product. A failed query gives 0.
-uint64_t MeasureDisk(const char* path)
+// The capacity decides the diskette rule, so it is kept in 64 bits: large disks compare truly.
+// A failed query gives 0.
+uint64_t MeasureDiskCapacity(uint16_t platformVersion, const char* path)
 {
-    const char* root = path;
-    if (g.platformVersion >= kVersionWin95) {
+    char root[kPathBufferSize];
+    const char* queried = path;
+    if (platformVersion >= kVersionWin95) {
         if (path && path[0] && path[1] == ':') {
-            std::snprintf(g.textBuffer, kTextBufferSize, "%c:\\", path[0]);
+            std::snprintf(root, sizeof root, "%c:\\", path[0]);
         } else {
-            GetCurrentDirectoryA(kTextBufferSize, g.textBuffer);
-            g.textBuffer[3] = '\0';
+            GetCurrentDirectoryA(sizeof root, root);
+            root[3] = '\0';
         }
-        root = g.textBuffer;
+        queried = root;
     }
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
-    if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters)) {
-        g.diskCapacity = 0;
-        g.diskFree = 0;
-        return 0;
-    }
-    const uint64_t bytesPerCluster = uint64_t(sectorsPerCluster) * bytesPerSector;
-    g.diskCapacity = bytesPerCluster * totalClusters;
-    g.diskFree = bytesPerCluster * freeClusters;
-    return g.diskFree;
+    if (!GetDiskFreeSpaceA(queried, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters)) return 0;
+    return uint64_t(sectorsPerCluster) * bytesPerSector * totalClusters;
 }

@@ -1,5 +1,5 @@
 // Program entry: hands the platform's entry arguments to the shell.
-#include "shell/shell.h"
+#include "shell/mainwindow.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showCommand)
 {

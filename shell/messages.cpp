@@ -1,12 +1,83 @@
-// Message boxes shared by every subsystem.
+// Message boxes from the string table, and the one mapping from results to texts.
 #include "shell/messages.h"
 
-void ShowWarning(HWND owner, const char* text)
+#include <cstdio>
+
+#include "resources/resource.h"
+
+namespace {
+constexpr int kMessageBytes = 512;
+}  // namespace
+
+void LoadText(UINT textId, char* buffer, int size)
 {
-    MessageBoxA(owner, text, nullptr, MB_OK | MB_ICONWARNING);
+    if (size <= 0) return;
+    if (LoadStringA(GetModuleHandleA(nullptr), textId, buffer, size) <= 0) buffer[0] = '\0';
 }
 
-void ShowNotice(HWND owner, const char* text)
+void ShowMessageText(HWND owner, const char* text, BoxIcon icon)
 {
-    MessageBoxA(owner, text, nullptr, MB_OK);
+    MessageBoxA(owner, text, nullptr, MB_OK | (icon == BoxIcon::kWarning ? MB_ICONWARNING : 0));
+}
+
+void ShowMessage(HWND owner, UINT textId, BoxIcon icon)
+{
+    char text[kMessageBytes];
+    LoadText(textId, text, sizeof text);
+    ShowMessageText(owner, text, icon);
+}
+
+UINT MessageIdOf(ReaderResult result)
+{
+    switch (result) {
+    case ReaderResult::kOk: return 0;
+    case ReaderResult::kNoFileName: return IDS_NO_FILE_NAME;
+    case ReaderResult::kCannotOpenFile: return IDS_CANNOT_OPEN_FILE;
+    case ReaderResult::kNotWave: return IDS_NOT_WAVE;
+    case ReaderResult::kBrokenWave: return IDS_BROKEN_WAVE;
+    case ReaderResult::kUnreadableFormat: return IDS_UNREADABLE_FORMAT;
+    case ReaderResult::kNoMemory: return IDS_NO_MEMORY;
+    case ReaderResult::kLockFailed: return IDS_LOCK_FAILED;
+    case ReaderResult::kNotPcm: return IDS_NOT_PCM;
+    case ReaderResult::kUnplayable: return IDS_UNPLAYABLE;
+    case ReaderResult::kNoDataChunk: return IDS_NO_DATA_CHUNK;
+    case ReaderResult::kEmptyData: return IDS_EMPTY_DATA;
+    }
+    return 0;
+}
+
+UINT MessageIdOf(RunResult result)
+{
+    switch (result) {
+    case RunResult::kOk: return 0;
+    case RunResult::kNoBlockMemory: return IDS_NO_BLOCK_MEMORY;
+    case RunResult::kBlockLockFailed: return IDS_BLOCK_LOCK_FAILED;
+    case RunResult::kReadFailed: return IDS_READ_FAILED;
+    case RunResult::kHeaderFailed: return IDS_HEADER_FAILED;
+    case RunResult::kWriteFailed: return IDS_WRITE_FAILED;
+    case RunResult::kDeviceFailed: return IDS_DEVICE_FAILED;
+    }
+    return 0;
+}
+
+void FormatQueryMessage(MMRESULT result, char* buffer, int size)
+{
+    UINT id = 0;
+    switch (result) {
+    case MMSYSERR_BADDEVICEID: id = IDS_QUERY_BAD_DEVICE; break;
+    case MMSYSERR_ALLOCATED: id = IDS_QUERY_ALLOCATED; break;
+    case MMSYSERR_NODRIVER: id = IDS_QUERY_NO_DRIVER; break;
+    case MMSYSERR_NOMEM: id = IDS_QUERY_NO_MEMORY; break;
+    case WAVERR_BADFORMAT: id = IDS_CANNOT_RECORD; break;
+    case WAVERR_SYNC: id = IDS_QUERY_SYNC; break;
+    default: break;
+    }
+    if (id) {
+        LoadText(id, buffer, size);
+        return;
+    }
+    // Not one of the documented answers: say so and keep the code for whoever investigates.
+    char format[kMessageBytes];
+    LoadText(IDS_QUERY_OTHER, format, sizeof format);
+    std::snprintf(buffer, size_t(size), format, static_cast<unsigned>(result));
 }

@@ -1,25 +1,18 @@
-// The Options dialog (template "Option", procedure OPTION): time resolution, FFT length,
-// window function, slope reference, amplitude scale, on-memory analysis and its memory size.
-// The lists and the memory size are written back on OK; the two radio groups write to the
-// state record at the click, so Cancel keeps them.
-#include "shell/shell.h"
-#include "shell/globals.h"
-#include "analysis/fft.h"
+// The Options dialog (template "Option"): time resolution, FFT length, window function, slope
+// reference, amplitude scale, on-memory analysis and its memory size, on the settings passed in
+// through lParam. The lists and the memory size are written back on OK; the two radio groups
+// write at the click, so Cancel keeps them.
+#include "shell/dialogs.h"
 
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
+
+#include "analysis/fft.h"
+#include "resources/resource.h"
 
 namespace {
-
-struct TimeResolutionEntry {
-    const char* text;
-    int32_t value;             // block length in units of 1/11025 s
-};
-
-constexpr std::array<TimeResolutionEntry, 5> kTimeResolutions = {{
-    {"１秒", 8192}, {"1/3秒", 4096}, {"1/5秒", 2048}, {"1/11秒", 1024}, {"1/22秒", 512},
-}};
 
 // Entry i stands for FFT size exponent i + kMinFftExponent.
 constexpr std::array<const char*, 9> kFftLengths = {{
@@ -32,15 +25,15 @@ constexpr std::array<const char*, 5> kWindowNames = {{
 }};
 
 constexpr int kMemorySizeMaxChars = 3;
-constexpr int32_t kMemorySizeCeiling = 255;
-constexpr int32_t kMemorySizeOldPlatformCeiling = 15;
-constexpr int32_t kMemorySizeFloor = 2;
 
-template <size_t N>
-void FillList(HWND dialog, int listId, const std::array<const char*, N>& texts)
+OptionsDialogData* DataOf(HWND dialog)
 {
-    for (const char* text : texts)
-        SendDlgItemMessageA(dialog, listId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    return reinterpret_cast<OptionsDialogData*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+void AddListText(HWND dialog, int listId, const char* text)
+{
+    SendDlgItemMessageA(dialog, listId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
 }
 
 int SelectedIndex(HWND dialog, int listId)
@@ -50,91 +43,85 @@ int SelectedIndex(HWND dialog, int listId)
 
 void EnableMemorySizeControls(HWND dialog, BOOL enable)
 {
-    for (int id : {kOptMemorySize, kOptMemorySizeUnit, kOptMemorySizeLabel})
+    for (int id : {IDC_OPT_MEMORY_SIZE, IDC_OPT_MEMORY_UNIT, IDC_OPT_MEMORY_LABEL})
         EnableWindow(GetDlgItem(dialog, id), enable);
 }
 
-void FillLists(HWND dialog)
+void FillLists(HWND dialog, const Settings& settings)
 {
-    for (const TimeResolutionEntry& entry : kTimeResolutions)
-        SendDlgItemMessageA(dialog, kOptTimeResolutionList, CB_ADDSTRING, 0,
-                            reinterpret_cast<LPARAM>(entry.text));
+    for (int i = 0; i < kTimeResolutionCount; ++i) AddListText(dialog, IDC_OPT_TIME_RESOLUTION, TimeResolutionText(i));
     // An index outside the list (a value not offered) leaves the list without a selection.
-    SendDlgItemMessageA(dialog, kOptTimeResolutionList, CB_SETCURSEL,
-                        TimeResolutionIndex(state.timeResolution), 0);
-    FillList(dialog, kOptFftLengthList, kFftLengths);
-    SendDlgItemMessageA(dialog, kOptFftLengthList, CB_SETCURSEL, state.fftExponent - kMinFftExponent, 0);
-    FillList(dialog, kOptWindowList, kWindowNames);
-    SendDlgItemMessageA(dialog, kOptWindowList, CB_SETCURSEL, state.windowType, 0);
+    SendDlgItemMessageA(dialog, IDC_OPT_TIME_RESOLUTION, CB_SETCURSEL, TimeResolutionIndex(settings.timeResolution), 0);
+    for (const char* text : kFftLengths) AddListText(dialog, IDC_OPT_FFT_LENGTH, text);
+    SendDlgItemMessageA(dialog, IDC_OPT_FFT_LENGTH, CB_SETCURSEL, settings.fftExponent - kMinFftExponent, 0);
+    for (const char* text : kWindowNames) AddListText(dialog, IDC_OPT_WINDOW, text);
+    SendDlgItemMessageA(dialog, IDC_OPT_WINDOW, CB_SETCURSEL, settings.windowType, 0);
 }
 
-void InitOptionDialog(HWND dialog)
+void InitOptionsDialog(HWND dialog, const Settings& settings)
 {
-    FillLists(dialog);
-    CheckRadioButton(dialog, kOptWhiteNoise, kOptPinkNoise,
-                     state.slopeReference == kSlopeWhite ? kOptWhiteNoise : kOptPinkNoise);
-    CheckRadioButton(dialog, kOptStandardScale, kOptDoubledScale,
-                     state.amplitudeScale == kScaleStandard ? kOptStandardScale : kOptDoubledScale);
+    FillLists(dialog, settings);
+    CheckRadioButton(dialog, IDC_OPT_WHITE_NOISE, IDC_OPT_PINK_NOISE,
+                     settings.slopeReference == kSlopeWhite ? IDC_OPT_WHITE_NOISE : IDC_OPT_PINK_NOISE);
+    CheckRadioButton(dialog, IDC_OPT_STANDARD_SCALE, IDC_OPT_DOUBLED_SCALE,
+                     settings.amplitudeScale == kScaleStandard ? IDC_OPT_STANDARD_SCALE : IDC_OPT_DOUBLED_SCALE);
 
-    SendDlgItemMessageA(dialog, kOptMemorySize, EM_LIMITTEXT, kMemorySizeMaxChars, 0);
-    std::snprintf(g.textBuffer, sizeof g.textBuffer, "%d", static_cast<int>(state.memorySizeMB));
-    SetDlgItemTextA(dialog, kOptMemorySize, g.textBuffer);
+    SendDlgItemMessageA(dialog, IDC_OPT_MEMORY_SIZE, EM_LIMITTEXT, kMemorySizeMaxChars, 0);
+    char text[kMemorySizeMaxChars + 8];
+    std::snprintf(text, sizeof text, "%d", static_cast<int>(settings.memorySizeMB));
+    SetDlgItemTextA(dialog, IDC_OPT_MEMORY_SIZE, text);
 
-    if (state.onMemoryOption) {
-        CheckDlgButton(dialog, kOptOnMemory, BST_CHECKED);
-        SetFocus(GetDlgItem(dialog, kOptMemorySize));
+    if (settings.onMemory) {
+        CheckDlgButton(dialog, IDC_OPT_ON_MEMORY, BST_CHECKED);
+        SetFocus(GetDlgItem(dialog, IDC_OPT_MEMORY_SIZE));
     } else {
-        CheckDlgButton(dialog, kOptOnMemory, BST_UNCHECKED);
+        CheckDlgButton(dialog, IDC_OPT_ON_MEMORY, BST_UNCHECKED);
         EnableMemorySizeControls(dialog, FALSE);
-        SetFocus(GetDlgItem(dialog, kOptOnMemory));
+        SetFocus(GetDlgItem(dialog, IDC_OPT_ON_MEMORY));
     }
 }
 
-// OK: every list, the check box and the memory size go back into the state record.
-// A list without a selection leaves its value as it was. For the time resolution that is the
-// designed outcome for a value not offered; for the FFT length and the window it guards the
-// rest of the program from an exponent of 7 or a window type of -1 (CB_ERR + offset), which an
-// out-of-range "fftparam" from the settings file would otherwise turn into.
-void AcceptOptions(HWND dialog)
+// OK: every list, the check box and the memory size go back into the settings. A list without
+// a selection leaves its value as it was: for the time resolution that is the designed outcome
+// for a value not offered; for the FFT length and the window it keeps an exponent of 7 or a
+// window type of -1 (CB_ERR + offset) out of the rest of the program.
+void AcceptOptions(HWND dialog, const OptionsDialogData& data)
 {
-    const int window = SelectedIndex(dialog, kOptWindowList);
-    if (window != CB_ERR) state.windowType = window;
-    const int fft = SelectedIndex(dialog, kOptFftLengthList);
-    if (fft != CB_ERR) state.fftExponent = fft + kMinFftExponent;
-    state.timeResolution = TimeResolutionAt(SelectedIndex(dialog, kOptTimeResolutionList),
-                                            state.timeResolution);
-    state.onMemoryOption = IsDlgButtonChecked(dialog, kOptOnMemory) == BST_CHECKED ? 1 : 0;
-
-    GetDlgItemTextA(dialog, kOptMemorySize, g.textBuffer, kMemorySizeMaxChars + 1);
-    state.memorySizeMB = static_cast<int32_t>(std::atol(g.textBuffer));   // no digits give 0
-    ClampMemorySize();
+    Settings& settings = *data.settings;
+    const int window = SelectedIndex(dialog, IDC_OPT_WINDOW);
+    if (window != CB_ERR) settings.windowType = static_cast<WindowType>(window);
+    const int fft = SelectedIndex(dialog, IDC_OPT_FFT_LENGTH);
+    if (fft != CB_ERR) settings.fftExponent = fft + kMinFftExponent;
+    settings.timeResolution = TimeResolutionAt(SelectedIndex(dialog, IDC_OPT_TIME_RESOLUTION), settings.timeResolution);
+    settings.onMemory = IsDlgButtonChecked(dialog, IDC_OPT_ON_MEMORY) == BST_CHECKED;
+    char text[kMemorySizeMaxChars + 1];
+    GetDlgItemTextA(dialog, IDC_OPT_MEMORY_SIZE, text, sizeof text);
+    settings.memorySizeMB = BoundedMemorySize(static_cast<int32_t>(std::atol(text)), data.platformVersion);
 }
 
-void OnOptionCommand(HWND dialog, int id)
+void OnOptionsCommand(HWND dialog, OptionsDialogData& data, int id)
 {
+    Settings& settings = *data.settings;
     switch (id) {
     case IDOK:
-        AcceptOptions(dialog);
+        AcceptOptions(dialog, data);
         EndDialog(dialog, 1);
         break;
     case IDCANCEL:   // nothing to restore: the radio groups have written already
         EndDialog(dialog, 0);
         break;
-    case kOptWhiteNoise:
-    case kOptPinkNoise:
-        CheckRadioButton(dialog, kOptWhiteNoise, kOptPinkNoise, id);
-        state.slopeReference = id == kOptWhiteNoise ? kSlopeWhite : kSlopePink;
+    case IDC_OPT_WHITE_NOISE:
+    case IDC_OPT_PINK_NOISE:
+        CheckRadioButton(dialog, IDC_OPT_WHITE_NOISE, IDC_OPT_PINK_NOISE, id);
+        settings.slopeReference = id == IDC_OPT_WHITE_NOISE ? kSlopeWhite : kSlopePink;
         break;
-    case kOptStandardScale:
-    case kOptDoubledScale:
-        CheckRadioButton(dialog, kOptStandardScale, kOptDoubledScale, id);
-        state.amplitudeScale = id == kOptStandardScale ? kScaleStandard : kScaleDoubled;
+    case IDC_OPT_STANDARD_SCALE:
+    case IDC_OPT_DOUBLED_SCALE:
+        CheckRadioButton(dialog, IDC_OPT_STANDARD_SCALE, IDC_OPT_DOUBLED_SCALE, id);
+        settings.amplitudeScale = id == IDC_OPT_STANDARD_SCALE ? kScaleStandard : kScaleDoubled;
         break;
-    case kOptOnMemory:
-        EnableMemorySizeControls(dialog, IsDlgButtonChecked(dialog, kOptOnMemory) == BST_CHECKED);
-        break;
-    case kOptMemorySize:
-        GetDlgItemTextA(dialog, kOptMemorySize, g.textBuffer, kMemorySizeMaxChars + 1);
+    case IDC_OPT_ON_MEMORY:
+        EnableMemorySizeControls(dialog, IsDlgButtonChecked(dialog, IDC_OPT_ON_MEMORY) == BST_CHECKED);
         break;
     default:
         break;
@@ -143,41 +130,15 @@ void OnOptionCommand(HWND dialog, int id)
 
 }  // namespace
 
-int TimeResolutionIndex(int32_t timeResolution)
-{
-    for (size_t i = 0; i < kTimeResolutions.size(); ++i)
-        if (kTimeResolutions[i].value == timeResolution) return static_cast<int>(i);
-    return -1;
-}
-
-int32_t TimeResolutionAt(int index, int32_t unchanged)
-{
-    if (index < 0 || index >= static_cast<int>(kTimeResolutions.size())) return unchanged;
-    return kTimeResolutions[index].value;
-}
-
-int32_t BoundedMemorySize(int32_t megabytes, uint16_t platformVersion)
-{
-    if (megabytes > kMemorySizeCeiling) megabytes = kMemorySizeCeiling;
-    if (platformVersion <= kVersionOldMemoryLimit && megabytes > kMemorySizeOldPlatformCeiling)
-        megabytes = kMemorySizeOldPlatformCeiling;
-    if (megabytes < kMemorySizeFloor) megabytes = kMemorySizeFloor;
-    return megabytes;
-}
-
-void ClampMemorySize()
-{
-    state.memorySizeMB = BoundedMemorySize(state.memorySizeMB, g.platformVersion);
-}
-
-INT_PTR CALLBACK OPTION(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
-        InitOptionDialog(dialog);
+        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        InitOptionsDialog(dialog, *DataOf(dialog)->settings);
         return FALSE;   // the focus is set above
     case WM_COMMAND:
-        OnOptionCommand(dialog, LOWORD(wParam));
+        if (OptionsDialogData* data = DataOf(dialog)) OnOptionsCommand(dialog, *data, LOWORD(wParam));
         return TRUE;
     default:
         return FALSE;

@@ -1,171 +1,109 @@
-// Main window procedure: the wave headers of the window, the repaint of the info and level
-// panels, the position line of on-memory runs, and device notifications handed to the audio
-// sources; commands, keys and drops go on to commands.cpp.
-#include "shell/shell.h"
-#include "shell/globals.h"
+// The main window procedure: one handler per message. Creation takes the wave headers,
+// destruction gives back whatever runs, the repaint draws the info and level panels, and the
+// device notifications go to the runs.
+#include "shell/mainwindow.h"
 #include "shell/messages.h"
-#include "audio/audio.h"
 #include "display/display.h"
-
-#include <cstdio>
+#include "resources/resource.h"
 
 namespace {
-const char kHeaderAllocFailed[] = "ヘッダー確保失敗";
-const char kHeaderLockFailed[] = "ヘッダーロック失敗";
-const char kZeroTotalLine[] = "Total:      0 kb      0 sec";
-constexpr UINT kHeaderAllocFlags = GMEM_MOVEABLE | GMEM_DDESHARE;
-constexpr DWORD kKilobyte = 1024;
-constexpr DWORD kMillisecondsPerSecond = 1000;
+constexpr int kVirtualKeyF1 = VK_F1;
+constexpr int kInfoPanelCols = 35, kInfoPanelRows = 11;
 
-void FreeHeaders()
+void OnCreate(MainWindow& app, HWND window)
 {
-    for (int i = 0; i < 2; ++i) {
-        if (!run.headerHandle[i]) continue;
-        if (app.header[i]) GlobalUnlock(run.headerHandle[i]);
-        GlobalFree(run.headerHandle[i]);
-        run.headerHandle[i] = nullptr;
-        app.header[i] = nullptr;
-    }
-}
-
-void OnCreate(HWND window)
-{
-    CheckMenuItem(GetMenu(window), state.viewMode, MF_BYCOMMAND | MF_CHECKED);
-    run.headerHandle[0] = GlobalAlloc(kHeaderAllocFlags, kWaveHeaderSize);
-    run.headerHandle[1] = GlobalAlloc(kHeaderAllocFlags, kWaveHeaderSize);
-    if (!run.headerHandle[0] || !run.headerHandle[1]) {
-        ShowWarning(app.mainWindow, kHeaderAllocFailed);
-        FreeHeaders();                             // the one that did succeed
+    CheckMenuItem(GetMenu(window), IDM_VIEW_WAVEFORM + app.settings.view, MF_BYCOMMAND | MF_CHECKED);
+    const MemoryResult result = app.headers.Allocate();
+    if (result == MemoryResult::kNoMemory) {
+        ShowMessage(window, IDS_HEADER_ALLOC_FAILED);
         return;
     }
-    app.header[0] = static_cast<WAVEHDR*>(GlobalLock(run.headerHandle[0]));
-    app.header[1] = static_cast<WAVEHDR*>(GlobalLock(run.headerHandle[1]));
-    if (!app.header[0] || !app.header[1]) {
-        ShowWarning(app.mainWindow, kHeaderLockFailed);
-        FreeHeaders();
+    if (result == MemoryResult::kLockFailed) {
+        ShowMessage(window, IDS_HEADER_LOCK_FAILED);
         return;
     }
     DragAcceptFiles(window, TRUE);
 }
 
-// Resets a running device so every queued header comes back, then releases the run's memory.
-void ReleaseRunningDevice()
+void OnDestroy(MainWindow& app, HWND window)
 {
-    if (!state.running || !app.header[0] || !app.header[1]) return;
-    if (app.waveOut && state.sourceKind == kSourceFile) {
-        waveOutReset(app.waveOut);
-        waveOutUnprepareHeader(app.waveOut, app.header[0], kWaveHeaderSize);
-        waveOutUnprepareHeader(app.waveOut, app.header[1], kWaveHeaderSize);
-    } else if (app.waveIn && state.sourceKind == kSourceMonitor) {
-        waveInReset(app.waveIn);
-        waveInUnprepareHeader(app.waveIn, app.header[0], kWaveHeaderSize);
-        waveInUnprepareHeader(app.waveIn, app.header[1], kWaveHeaderSize);
-    } else {
-        return;
-    }
-    FreeRunRecord(reinterpret_cast<RunRecord*>(app.header[0]->dwUser));
-}
-
-void OnDestroy(HWND window)
-{
-    if (g.displayPalette) {
-        DeleteObject(g.displayPalette);
-        g.displayPalette = nullptr;
+    if (app.layout.palette) {
+        DeleteObject(app.layout.palette);
+        app.layout.palette = nullptr;
     }
     DragAcceptFiles(window, FALSE);
-    ReleaseRunningDevice();
-    CloseSource();
-    FreeHeaders();
+    KillTimer(window, kElapsedTimerId);
+    // Whatever runs hands its buffers back before the headers they use are freed.
+    app.playback.Abort();
+    app.monitor.Abort();
+    CloseSource(app);
+    app.headers.Release();
     PostQuitMessage(0);
 }
 
-void DrawTotalLine(HDC dc)
-{
-    if (source.avgBytesPerSec == 0) {
-        DrawTextAt(dc, Col(9), Row(10), kZeroTotalLine);
-        return;
-    }
-    // Unsigned throughout; the free space of a large disk needs 64 bits.
-    const bool monitor = state.sourceKind == kSourceMonitor;
-    const uint64_t bytes = monitor ? g.diskFree : run.totalDataBytes;
-    std::snprintf(g.textBuffer, kTextBufferSize, monitor ? "Free: %7llu kb %6llu sec" : "Total:%7llu kb %6llu sec",
-                  static_cast<unsigned long long>(bytes / kKilobyte),
-                  static_cast<unsigned long long>(bytes / source.avgBytesPerSec));
-    DrawTextAt(dc, Col(9), Row(10), g.textBuffer);
-}
-
-void OnPaint(HWND window)
+void OnPaint(MainWindow& app, HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    ClearLevelPanel(dc);
-    PatBlt(dc, Col(1), Row(1), Col(35), Row(11), WHITENESS);
-    DrawFileName(dc);
+    ClearLevelPanel(app, dc);
+    PatBlt(dc, app.layout.Col(1), app.layout.Row(1), app.layout.Col(kInfoPanelCols), app.layout.Row(kInfoPanelRows),
+           WHITENESS);
+    DrawFileName(app, dc);
     HGDIOBJ previousFont = SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
-    DrawFormatLines(dc);                           // rate, bits and a zero position line
-    DrawTotalLine(dc);
+    DrawFormatLines(app, dc);                      // rate, bits and a zero position line
+    DrawTotalLine(app, dc);
     SelectObject(dc, previousFont);
-    DrawChannelLabels(dc);
-    DrawDisplayFrame(dc);
+    DrawChannelLabels(app, dc);
+    DrawDisplayFrame(dc, app.layout, app.settings, app.format);
     EndPaint(window, &paint);
-}
-
-// The position line of on-memory runs, from the elapsed time of the current message.
-void OnTimer(HWND window)
-{
-    const uint32_t elapsed = (static_cast<DWORD>(GetMessageTime()) - run.startTick) / kMillisecondsPerSecond;
-    const uint32_t kilobytes = (elapsed * source.avgBytesPerSec) / kKilobyte;
-    HDC dc = GetDC(window);
-    HGDIOBJ previousFont = SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
-    std::snprintf(g.textBuffer, kTextBufferSize, "Pos:  %7lu kb %6lu sec", static_cast<unsigned long>(kilobytes),
-                  static_cast<unsigned long>(elapsed));
-    DrawTextAt(dc, Col(9), Row(7), g.textBuffer);
-    SelectObject(dc, previousFont);
-    ReleaseDC(window, dc);
 }
 }  // namespace
 
-bool WaveHeadersReady(HWND owner)
+MainWindow* MainWindowOf(HWND window)
 {
-    if (app.header[0] && app.header[1]) return true;
-    ShowWarning(owner, kHeaderAllocFailed);
-    return false;
+    return reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
-namespace shell {
-LRESULT CALLBACK WNDPROC(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_NCCREATE) {
+        const CREATESTRUCTA* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    MainWindow* app = MainWindowOf(window);
+    if (!app) return DefWindowProcA(window, message, wParam, lParam);
     switch (message) {
     case WM_CREATE:
-        OnCreate(window);
+        app->window = window;
+        app->menu = GetMenu(window);
+        OnCreate(*app, window);
         break;
     case WM_DESTROY:
-        OnDestroy(window);
+        OnDestroy(*app, window);
         break;
     case WM_PAINT:
-        OnPaint(window);
-        break;
+        OnPaint(*app, window);
+        return 0;
     case WM_KEYDOWN:
-        OnKeyDown(window, static_cast<int>(wParam));
+        if (static_cast<int>(wParam) == kVirtualKeyF1) SendMessageA(window, WM_COMMAND, IDM_HELP, 0);
         return 0;
     case WM_COMMAND:
-        OnCommand(window, LOWORD(wParam), lParam, HIWORD(wParam));
+        OnCommand(*app, LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_TIMER:
-        OnTimer(window);
+        OnElapsedTimer(*app, static_cast<DWORD>(GetMessageTime()));
         return 0;
     case WM_DROPFILES:
-        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        OnDropFiles(*app, reinterpret_cast<HDROP>(wParam));
         break;
     case MM_WOM_DONE:
-        OnOutputDone(reinterpret_cast<WAVEHDR*>(lParam));
+        OnOutputDone(*app, reinterpret_cast<const WAVEHDR*>(lParam));
         return 0;
     case MM_WIM_DATA:
-        OnInputData(reinterpret_cast<WAVEHDR*>(lParam));
+        OnInputData(*app, reinterpret_cast<const WAVEHDR*>(lParam));
         return 0;
     default:
         break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
-}  // namespace shell

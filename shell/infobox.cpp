@@ -1,8 +1,10 @@
-// Wave Information dialog: shows the header fields of the current WAV file as they stand in the
-// file. It searches no chunks: it reads the file front to back with the plain file functions,
+// Wave Information dialog ("InfoBox"): shows the header fields of the file named in lParam as
+// they stand in the file. It searches no chunks: it reads the file front to back with the plain file functions,
 // taking the "fmt " chunk to follow the RIFF header and the next chunk to follow "fmt ".
-#include "audio/audio.h"
-#include "shell/globals.h"
+#include "shell/dialogs.h"
+
+#include "audio/wavreader.h"
+#include "resources/resource.h"
 
 #include <sys/stat.h>
 
@@ -11,13 +13,6 @@
 #include <cstring>
 
 namespace {
-
-enum InfoFieldId : int {
-    kIdRiffId = 101, kIdRiffSize = 102, kIdRiffType = 103, kIdChunkId = 104, kIdChunkSize = 105,
-    kIdFormatTag = 106, kIdChannels = 107, kIdRate = 108, kIdAvgBytes = 109, kIdBlockAlign = 110,
-    kIdBits = 111, kIdCbSize = 112, kIdNextId = 113, kIdNextSize = 114, kIdFileSize = 116,
-    kIdTagName = 117,
-};
 
 // How a field's bytes are shown. Four-byte numbers are signed ("%ld"); of the two-byte ones
 // only the format tag is signed, the others are shown as the unsigned words they are.
@@ -29,22 +24,23 @@ struct InfoField {
     FieldKind kind;
 };
 
+constexpr int kFieldTextSize = 32;
 constexpr int kHeadBytes = 38;                  // RIFF header, first chunk header, 18 format bytes
 constexpr std::array<InfoField, 11> kHeadFields = {{
-    {0, kIdRiffId, kFourCharacters}, {4, kIdRiffSize, kSigned32}, {8, kIdRiffType, kFourCharacters},
-    {12, kIdChunkId, kFourCharacters}, {16, kIdChunkSize, kSigned32}, {20, kIdFormatTag, kSigned16},
-    {22, kIdChannels, kUnsigned16}, {24, kIdRate, kSigned32}, {28, kIdAvgBytes, kSigned32},
-    {32, kIdBlockAlign, kUnsigned16}, {34, kIdBits, kUnsigned16},
+    {0, IDC_INFO_RIFF_ID, kFourCharacters}, {4, IDC_INFO_RIFF_SIZE, kSigned32}, {8, IDC_INFO_RIFF_TYPE, kFourCharacters},
+    {12, IDC_INFO_CHUNK_ID, kFourCharacters}, {16, IDC_INFO_CHUNK_SIZE, kSigned32}, {20, IDC_INFO_FORMAT_TAG, kSigned16},
+    {22, IDC_INFO_CHANNELS, kUnsigned16}, {24, IDC_INFO_RATE, kSigned32}, {28, IDC_INFO_AVG_BYTES, kSigned32},
+    {32, IDC_INFO_BLOCK_ALIGN, kUnsigned16}, {34, IDC_INFO_BITS, kUnsigned16},
 }};
 constexpr InfoField kFirstChunkSize = kHeadFields[4];
 constexpr InfoField kFormatTag = kHeadFields[5];
-constexpr InfoField kCbSize = {36, kIdCbSize, kUnsigned16};
+constexpr InfoField kCbSize = {36, IDC_INFO_CB_SIZE, kUnsigned16};
 constexpr int32_t kMinChunkWithCbSize = 18;     // signed comparison with the first chunk size
 
 constexpr int kNextChunkBase = 20;              // the next chunk stands at 20 + first chunk size
 constexpr int kNextBytes = 8;
 constexpr std::array<InfoField, 2> kNextFields = {{
-    {0, kIdNextId, kFourCharacters}, {4, kIdNextSize, kSigned32},
+    {0, IDC_INFO_NEXT_ID, kFourCharacters}, {4, IDC_INFO_NEXT_SIZE, kSigned32},
 }};
 
 int FieldBytes(FieldKind kind) { return (kind == kFourCharacters || kind == kSigned32) ? 4 : 2; }
@@ -60,28 +56,30 @@ void ShowField(HWND dialog, const uint8_t* block, int count, const InfoField& fi
 {
     if (!FieldPresent(count, field)) return;
     const uint8_t* p = block + field.offset;
+    char text[kFieldTextSize];
     switch (field.kind) {
     case kFourCharacters: {
         char id[5] = {};
         std::memcpy(id, p, 4);               // a zero byte among the four ends the text early
-        std::snprintf(g.textBuffer, sizeof g.textBuffer, "%s", id);
+        std::snprintf(text, sizeof text, "%s", id);
         break;
     }
-    case kSigned32: std::snprintf(g.textBuffer, sizeof g.textBuffer, "%ld", long(Read32(p))); break;
-    case kSigned16: std::snprintf(g.textBuffer, sizeof g.textBuffer, "%d", int(int16_t(Read16(p)))); break;
-    case kUnsigned16: std::snprintf(g.textBuffer, sizeof g.textBuffer, "%d", int(Read16(p))); break;
+    case kSigned32: std::snprintf(text, sizeof text, "%ld", long(Read32(p))); break;
+    case kSigned16: std::snprintf(text, sizeof text, "%d", int(int16_t(Read16(p)))); break;
+    case kUnsigned16: std::snprintf(text, sizeof text, "%d", int(Read16(p))); break;
     }
-    SetDlgItemTextA(dialog, field.id, g.textBuffer);
+    SetDlgItemTextA(dialog, field.id, text);
 }
 
 // The size as the run-time's stat gives it, low 32 bits shown signed; 0 when it fails.
-void ShowFileSize(HWND dialog)
+void ShowFileSize(HWND dialog, const char* path)
 {
+    char text[kFieldTextSize];
     struct _stati64 status;
     int32_t size = 0;
-    if (_stati64(g.fileName, &status) == 0) size = int32_t(uint32_t(uint64_t(status.st_size)));
-    std::snprintf(g.textBuffer, sizeof g.textBuffer, "%ld", long(size));
-    SetDlgItemTextA(dialog, kIdFileSize, g.textBuffer);
+    if (_stati64(path, &status) == 0) size = int32_t(uint32_t(uint64_t(status.st_size)));
+    std::snprintf(text, sizeof text, "%ld", long(size));
+    SetDlgItemTextA(dialog, IDC_INFO_FILE_SIZE, text);
 }
 
 UINT ReadBytes(HFILE file, uint8_t* buffer, UINT size)
@@ -94,10 +92,10 @@ void ShowHeadFields(HWND dialog, const uint8_t* head, int count)
 {
     for (const InfoField& field : kHeadFields) ShowField(dialog, head, count, field);
     if (FieldPresent(count, kFormatTag))
-        SetDlgItemTextA(dialog, kIdTagName, FormatTagName(int16_t(Read16(head + kFormatTag.offset))));
+        SetDlgItemTextA(dialog, IDC_INFO_TAG_NAME, FormatTagName(int16_t(Read16(head + kFormatTag.offset))));
     if (!FieldPresent(count, kFirstChunkSize)) return;
     if (Read32(head + kFirstChunkSize.offset) < kMinChunkWithCbSize)
-        SetDlgItemTextA(dialog, kIdCbSize, "");
+        SetDlgItemTextA(dialog, IDC_INFO_CB_SIZE, "");
     else
         ShowField(dialog, head, count, kCbSize);
 }
@@ -114,10 +112,11 @@ void ShowNextChunk(HWND dialog, HFILE file, int32_t firstChunkSize)
     for (const InfoField& field : kNextFields) ShowField(dialog, next, count, field);
 }
 
-void FillInfoFields(HWND dialog)
+void FillInfoFields(HWND dialog, const char* path)
 {
-    ShowFileSize(dialog);
-    HFILE file = _lopen(g.fileName, OF_READ);
+    if (!path) return;
+    ShowFileSize(dialog, path);
+    HFILE file = _lopen(path, OF_READ);
     if (file == HFILE_ERROR) return;
     uint8_t head[kHeadBytes] = {};
     const int count = int(ReadBytes(file, head, kHeadBytes));
@@ -128,11 +127,11 @@ void FillInfoFields(HWND dialog)
 
 }  // namespace
 
-INT_PTR CALLBACK INFOBOX(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK InfoDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
-        FillInfoFields(dialog);
+        FillInfoFields(dialog, reinterpret_cast<const char*>(lParam));
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndDialog(dialog, 1);

@@ -1,0 +1,85 @@
+// The monitor engine: records the sound input into the run's block buffers and hands every
+// returned buffer to the shell for analysis. Streaming mode records without end into two
+// alternating buffers; on-memory mode fills one buffer (in pieces when paused) and ends by
+// itself. Nothing is written to disk. It owns the input device and the run's buffers.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+#include <cstdint>
+
+#include "audio/playback.h"
+#include "audio/runmemory.h"
+#include "core/types.h"
+
+constexpr uint32_t kMonitorCapacity = 2147483647u;    // bytes the monitor can record ("Free:")
+constexpr uint32_t kMonitorTotalBytes = 2147483603u;  // 2^31 - 1 - 44: bounds the on-memory block
+
+// The 16 bytes of a PCM format record (no cbSize) for a monitor format.
+WAVEFORMATEX MonitorRecord(const MonitorFormat& format);
+// Asks the input device whether it can record a format; 0 means yes.
+MMRESULT QueryInputFormat(const MonitorFormat& format);
+
+// What happens after a returned buffer was analysed.
+enum class MonitorBlockStep {
+    kEndRecording,      // on-memory buffer full (or Stop while recording): end the run
+    kEndAfterStop,      // Stop was requested: end the run
+    kRequeue            // recording goes on
+};
+MonitorBlockStep DecideMonitorBlockStep(BufferingMode mode, bool paused, bool stopRequested,
+                                        uint32_t blockSize, uint32_t bytesRecorded);
+
+class MonitorEngine {
+public:
+    MonitorEngine() = default;
+    ~MonitorEngine() { Abort(); }
+    MonitorEngine(const MonitorEngine&) = delete;
+    MonitorEngine& operator=(const MonitorEngine&) = delete;
+
+    // Opens the input device, data messages going to `window`; returns the device's answer.
+    [[nodiscard]] MMRESULT OpenDevice(const MonitorFormat& format, HWND window, BufferingMode mode,
+                                      uint32_t blockSize);
+    bool DeviceOpen() const { return device_ != nullptr; }
+    void CloseDevice();
+
+    // Buffers allocated and both (on-memory: one) headers queued; recording starts with
+    // StartRecording once the shell has drawn the empty frame. A failure releases the buffers
+    // and the device.
+    [[nodiscard]] RunResult BeginRun(WaveHeaders& headers);
+    [[nodiscard]] bool StartRecording();
+
+    // A data message: the returned block (analysed by the shell before Advance).
+    BlockStep OnBufferData(const WAVEHDR* header);
+    // After the block of `step` was shown: recording goes on, or the run ends (true).
+    bool Advance(const BlockStep& step);
+    void Stop();
+    void Abort();
+
+    [[nodiscard]] bool Pause();
+    [[nodiscard]] bool Continue();
+
+    bool Running() const { return running_; }
+    bool Paused() const { return paused_; }
+    BufferingMode Mode() const { return mode_; }
+    uint32_t BlockSize() const { return blockSize_; }
+    uint32_t RecordedBytes() const { return recordedBytes_; }
+
+private:
+    RunResult QueueHeader(int slot, uint32_t length);
+    void Unwind(int preparedHeaders);
+    void FinishRun();
+
+    enum StopState { kNotStopped, kStopRequested, kFinalBufferBack };
+    HWAVEIN device_ = nullptr;
+    WaveHeaders* headers_ = nullptr;
+    RunBuffers buffers_;
+    BufferingMode mode_ = kStreamingMode;
+    uint32_t blockSize_ = 0;
+    uint32_t recordedBytes_ = 0;
+    int nextHeader_ = 0;
+    int lastSlot_ = 0;                 // the slot of the block handed out by OnBufferData
+    MonitorBlockStep lastStep_ = MonitorBlockStep::kRequeue;
+    bool running_ = false;
+    bool paused_ = false;
+    StopState stop_ = kNotStopped;
+};

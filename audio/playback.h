@@ -1,0 +1,99 @@
+// The playback engine: plays the open WAV file through the wave output device, in streaming mode
+// (two block buffers alternate on the device; each returned block is refilled and queued again)
+// or in on-memory mode (one buffer holds the whole data and is analysed once, at the end or at
+// Stop). It owns the output device and the run's buffers, borrows the reader and the window's
+// headers for the run, and reports what happened; the shell decides what the user sees.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+#include <cstdint>
+
+#include "audio/runmemory.h"
+#include "audio/wavreader.h"
+#include "core/types.h"
+
+// Why a run could not start (or had to end).
+enum class RunResult : int {
+    kOk = 0,
+    kNoBlockMemory,       // "メモリ不足です。"
+    kBlockLockFailed,     // "データ チャンクのロックに失敗しました。"
+    kReadFailed,          // "データ チャンクを読み取れません。"
+    kHeaderFailed,        // "ウェーブヘッダーの準備ができません"
+    kWriteFailed,         // "デバイスへの出力に失敗しました。"
+    kDeviceFailed,        // the device refused to pause, continue or record
+};
+
+RunResult RunResultOf(MemoryResult result);
+
+// What one returned buffer brought: the position to show, the block to analyse (none when the
+// data ended) and whether the run is over. A step that is not `handled` is a stale message.
+struct BlockStep {
+    bool handled = false;
+    uint32_t positionBytes = 0;
+    const uint8_t* block = nullptr;
+    int32_t blockBytes = 0;
+    bool ended = false;
+    RunResult failure = RunResult::kOk;   // the device refused a buffer: the run must stop
+};
+
+class PlaybackEngine {
+public:
+    PlaybackEngine() = default;
+    ~PlaybackEngine() { Abort(); }
+    PlaybackEngine(const PlaybackEngine&) = delete;
+    PlaybackEngine& operator=(const PlaybackEngine&) = delete;
+
+    // Opens the output device for the reader's format, done messages going to `window`.
+    [[nodiscard]] bool OpenDevice(const WaveReader& reader, HWND window, BufferingMode mode, uint32_t blockSize);
+    bool DeviceOpen() const { return device_ != nullptr; }
+    // Resets and closes the device (nothing when none is open).
+    void CloseDevice();
+
+    // A start in two steps so the shell can show the loading notice in between: the run's
+    // buffers, then the first blocks read and queued. Either failure releases the buffers, the
+    // file and the device before it returns.
+    [[nodiscard]] RunResult AllocateRun(WaveReader& reader);
+    [[nodiscard]] RunResult BeginRun(WaveHeaders& headers);
+
+    // A done message: the next block read and queued again, or the end of the data.
+    BlockStep OnBufferDone(const WAVEHDR* header);
+    // After the last buffer came back: buffers, file (ascending out of its chunks) and device.
+    void FinishRun();
+    // Stop: the device hands every buffer back; the buffers stay for a final analysis.
+    void Stop();
+    // After Stop: buffers, file (where it stands) and device released.
+    void ReleaseRun();
+    // Window closed: whatever runs is taken back and released.
+    void Abort();
+
+    [[nodiscard]] bool Pause();
+    [[nodiscard]] bool Continue();
+
+    bool Running() const { return running_; }
+    bool Paused() const { return paused_; }
+    BufferingMode Mode() const { return mode_; }
+    uint32_t BlockSize() const { return blockSize_; }
+    const uint8_t* Block(int slot) const { return buffers_.Block(slot); }
+    int32_t FirstBlockBytes() const { return blockLength_[0]; }
+
+private:
+    bool OnMemory() const { return mode_ == kOnMemoryMode; }
+    RunResult QueueHeader(int slot, uint32_t length);
+    RunResult ReadFirstBlocks();
+    void Unwind(int preparedHeaders);
+    RunResult Refill(int slot, uint32_t length, BlockStep* step);
+
+    HWAVEOUT device_ = nullptr;
+    WaveReader* reader_ = nullptr;
+    WaveHeaders* headers_ = nullptr;
+    RunBuffers buffers_;
+    BufferingMode mode_ = kStreamingMode;
+    uint32_t blockSize_ = 0;
+    int32_t blockLength_[2] = {0, 0};
+    int nextHeader_ = 0;
+    bool lastBlock_ = false;
+    bool running_ = false;
+    bool paused_ = false;
+    bool stopRequested_ = false;
+};

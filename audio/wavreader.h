@@ -1,0 +1,100 @@
+// The WAV reader: opens a file, walks its RIFF chunks, checks the format chunk and asks the
+// output device whether it can play it, and leaves the file positioned at its data for the
+// playback engine. One result names each refusal; the header decisions are plain functions so
+// that every limit is checked before a size from the file is trusted.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "core/types.h"
+
+enum class ReaderResult : int {
+    kOk = 0,
+    kNoFileName,          // "ファイル名が未入力。"
+    kCannotOpenFile,      // "ファイルを開けません。"
+    kNotWave,             // "指定したファイルは、WAVEファイルではありません。"
+    kBrokenWave,          // "WAVEファイルが壊れています。"
+    kUnreadableFormat,    // "形式チャンクを読み取れません。"
+    kNoMemory,            // "極度のメモリ不足です。"
+    kLockFailed,          // "メモリのロックに失敗しました。" (an empty format chunk)
+    kNotPcm,              // "指定したファイルは、PCMファイルではありません。"
+    kUnplayable,          // "サウンドドライバは、この形式を再生できません。"
+    kNoDataChunk,         // "WAVEファイルにデータ チャンクがありません。"
+    kEmptyData,           // "データ チャンクが空です。"
+};
+
+// Verdicts on a format chunk; kFormatAccepted lets the file go on to the device query.
+enum FormatVerdict : int { kFormatAccepted = 0, kFormatUnreadable, kFormatNotPcm, kFormatUnplayable };
+constexpr uint32_t kMaxFormatChunkSize = 65535;   // larger chunks are refused before allocation
+constexpr uint32_t kMinFormatChunkSize = 16;      // the PCM fields the reader uses
+constexpr uint32_t kMaxPlayableRate = 384000;     // above this some drivers abort the process
+constexpr uint32_t kDisketteCapacity = 1457664;   // at most this: always on-memory mode
+constexpr uint32_t kMegabyte = 1048576;
+constexpr uint32_t kTimeResolutionUnit = 11025;   // the time resolution counts 1/11025 s
+
+// Verdict on a format chunk's declared size, before any memory is taken for it.
+FormatVerdict CheckFormatChunkSize(uint32_t declaredSize);
+// Verdict on the chunk's bytes as read: `bytesRead` of `declaredSize` arrived in `bytes`.
+FormatVerdict CheckFormatChunk(const void* bytes, uint32_t declaredSize, uint32_t bytesRead);
+// Buffering mode for a file: on-memory when the option is set or the disk is diskette-sized.
+BufferingMode ChooseBufferingMode(bool onMemoryOption, uint64_t diskCapacity);
+// Block size for a buffering mode.
+uint32_t BlockSizeFor(BufferingMode mode, uint32_t avgBytesPerSec, int32_t timeResolution,
+                      int32_t memorySizeMB, uint32_t totalDataBytes);
+// The name the Wave Information dialog gives a format tag ("unknown" when it has none).
+const char* FormatTagName(int tag);
+// The format figures of a format record's first 16 bytes.
+SourceFormat FormatFigures(const WAVEFORMATEX& record);
+
+// Asks the output device whether it can play a format; 0 means yes.
+using OutputFormatQuery = MMRESULT (*)(const WAVEFORMATEX* format);
+MMRESULT QueryOutputFormat(const WAVEFORMATEX* format);
+
+class WaveReader {
+public:
+    WaveReader() = default;
+    ~WaveReader() { Close(); }
+    WaveReader(const WaveReader&) = delete;
+    WaveReader& operator=(const WaveReader&) = delete;
+
+    // Opens `path` and positions it at the data. On a refusal the file is closed again; a
+    // format accepted before the refusal stays readable through HasFormat()/Format().
+    [[nodiscard]] ReaderResult Open(const char* path, OutputFormatQuery query = QueryOutputFormat);
+    // Closes the file where it stands (the end of a run ascends out of its chunks first).
+    void Close();
+    void CloseAfterAscending();
+
+    bool IsOpen() const { return file_ != nullptr; }
+    bool HasFormat() const { return hasFormat_; }
+    const SourceFormat& Format() const { return format_; }
+    // The format record as read (at least a whole WAVEFORMATEX, zero-filled), for the device.
+    const WAVEFORMATEX* Record() const { return reinterpret_cast<const WAVEFORMATEX*>(record_.get()); }
+    uint32_t TotalBytes() const { return totalBytes_; }
+    uint32_t RemainingBytes() const { return remainingBytes_; }
+
+    // The next block: the smaller of `blockSize` and the bytes not yet read, taken off them.
+    uint32_t TakeNextBlockLength(uint32_t blockSize);
+    // Reads up to `length` bytes into `buffer`; returns how many came (0 on failure). A short
+    // read means the file holds less than its data chunk claims: nothing remains after it.
+    uint32_t Read(uint8_t* buffer, uint32_t length);
+
+private:
+    struct FreeDeleter { void operator()(void* p) const; };
+    [[nodiscard]] ReaderResult FindFormat(const char* path);
+    [[nodiscard]] ReaderResult ReadFormat(OutputFormatQuery query);
+    [[nodiscard]] ReaderResult Refuse(ReaderResult result);
+    bool FindChunk(MMCKINFO* chunk, const MMCKINFO* parent, FOURCC id, FOURCC form);
+
+    HMMIO file_ = nullptr;
+    MMCKINFO riffChunk_ = {};
+    MMCKINFO subChunk_ = {};
+    std::unique_ptr<uint8_t, FreeDeleter> record_;
+    bool hasFormat_ = false;
+    SourceFormat format_;
+    uint32_t totalBytes_ = 0;
+    uint32_t remainingBytes_ = 0;
+};

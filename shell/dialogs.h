@@ -1,0 +1,27 @@
+// The three dialogs of the main window, each given its data through the lParam of
+// DialogBoxParamA: Options (the settings, written back on OK), Monitor (the monitor format
+// within what the input device reports) and Wave Information (the file's header fields).
+#pragma once
+
+#include <windows.h>
+#include <cstdint>
+
+#include "core/types.h"
+#include "shell/decisions.h"
+
+struct OptionsDialogData {
+    Settings* settings;
+    uint16_t platformVersion;
+};
+INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+struct MonitorDialogData {
+    MonitorFormat* format;
+    DWORD inputFormats;
+    MonitorFormatQuery query;       // asks the input device about one format
+};
+INT_PTR CALLBACK MonitorDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+UINT QueryMonitorFormat(const MonitorFormat& format);
+
+// lParam: the file's name (const char*).
+INT_PTR CALLBACK InfoDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,106 @@
+// The main window object: owns every piece of the program's state (settings, the open source
+// and its reader, the engines and their headers, the analysis plan, the layout, the file names)
+// and is found by the window procedure through the window's user data. WinMain creates one.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+#include <shellapi.h>
+#include <cstdint>
+
+#include "analysis/analysis.h"
+#include "audio/monitor.h"
+#include "audio/playback.h"
+#include "audio/wavreader.h"
+#include "core/types.h"
+#include "shell/decisions.h"
+
+enum class SourceKind : int { kNone = 0, kFile = 1, kMonitor = 2 };
+
+constexpr UINT kElapsedTimerId = 1;
+constexpr UINT kElapsedTimerPeriodMs = 1000;
+
+// The elapsed time of an on-memory run (the position line counts it), paused time left out.
+struct ElapsedClock {
+    DWORD startTick = 0;
+    DWORD pauseTick = 0;
+};
+
+struct MainWindow {
+    HINSTANCE instance = nullptr;
+    HWND window = nullptr;
+    HMENU menu = nullptr;
+    HWND playButton = nullptr;
+    HWND stopButton = nullptr;
+    HWND pauseButton = nullptr;
+    Layout layout;
+    uint16_t platformVersion = 0;
+    UINT inputDeviceCount = 0;
+    DWORD inputFormats = 0;            // dwFormats of the wave input mapper, 0 without a device
+
+    Settings settings;
+    char fileName[kPathBufferSize] = {};
+    char previousFileName[kPathBufferSize] = {};
+    bool fileArgumentRefused = false;  // the command line named a file too long to hold
+    bool autoplay = false;
+
+    SourceKind sourceKind = SourceKind::kNone;
+    SourceFormat format;               // of the last source opened (the status lines show it)
+    BufferingMode bufferingMode = kStreamingMode;
+    uint64_t diskCapacity = 0;         // bytes of the disk that holds the file
+    double peakFrequency = 0.0;        // Hz; kept from block to block
+    ElapsedClock clock;
+
+    // Destruction runs in reverse: the engines take their buffers back from the devices before
+    // the headers they borrowed are freed.
+    WaveHeaders headers;
+    WaveReader reader;
+    AnalysisPlan plan;
+    PlaybackEngine playback;
+    MonitorEngine monitor;
+
+    bool Running() const { return playback.Running() || monitor.Running(); }
+};
+
+// The object of a main window handle (null before WM_NCCREATE).
+MainWindow* MainWindowOf(HWND window);
+
+// ---- Entry (startup.cpp) ----
+int TrilvoMain(HINSTANCE instance, HINSTANCE previous, int showCommand);
+bool RegisterMainClass(HINSTANCE instance);
+// Creates the window of `app` as the program's startup does, with argument 1 (file) and
+// argument 2 (autoplay switch) of a command line; false when it cannot be created.
+bool CreateMainWindow(MainWindow& app, HINSTANCE instance, int showCommand, int argc, char** argv);
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// ---- Commands and runs (commands.cpp, runs.cpp) ----
+void OnCommand(MainWindow& app, int commandId, int notifyCode);
+void OnDropFiles(MainWindow& app, HDROP drop);
+bool OpenFileSource(MainWindow& app);
+bool SelectFileSource(MainWindow& app);
+bool OpenMonitorSource(MainWindow& app);
+void CloseSource(MainWindow& app);
+void StartRun(MainWindow& app);
+void StopRun(MainWindow& app);
+void TogglePause(MainWindow& app);
+void OnOutputDone(MainWindow& app, const WAVEHDR* header);
+void OnInputData(MainWindow& app, const WAVEHDR* header);
+void OnElapsedTimer(MainWindow& app, DWORD messageTime);
+// Runs need both wave headers: false, after saying so, when WM_CREATE could not get them.
+bool WaveHeadersReady(MainWindow& app);
+
+// ---- Controls and status panel (controls.cpp) ----
+void EnableIdleControls(MainWindow& app);
+void DisableSourceControls(MainWindow& app);
+void EnableRunControls(MainWindow& app);
+void DisableRunControls(MainWindow& app);
+void SetPauseLabel(MainWindow& app, bool paused);
+void DrawFileName(MainWindow& app, HDC dc);
+void DrawFormatLines(const MainWindow& app, HDC dc);
+void DrawTotalLine(const MainWindow& app, HDC dc);
+void DrawPositionLine(const MainWindow& app, HDC dc, uint32_t bytes, uint32_t seconds);
+void DrawChannelLabels(const MainWindow& app, HDC dc);
+void ClearLevelPanel(const MainWindow& app, HDC dc);
+void DrawLevelPanelNotice(const MainWindow& app, HDC dc, const char* text);
+void DrawOnMemoryNotice(MainWindow& app);
+uint64_t MeasureDiskCapacity(uint16_t platformVersion, const char* path);
