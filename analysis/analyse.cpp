@@ -1,25 +1,15 @@
-// Block analysis driver: measures the peak of each channel and has the level bars drawn, turns a
-// mono block into the display bytes of the current view (waveform, or the windowed FFT for the
-// spectrum views), finds the strongest bin and writes the peak panel, then calls the renderer.
+// Block analysis: the plan that owns every buffer of the analysis, and the pure steps from one
+// block of sample bytes to its BlockResult (peak of each channel, waveform or windowed-FFT
+// display bytes, the strongest bin with its power and frequency). Nothing here draws.
 #include "analysis/analysis.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-
-#include "analysis/fft.h"
-#include "display/display.h"
-#include "shell/globals.h"
-
-double peakFrequency = 0.0;
 
 namespace {
 
-// Level bars: top row, height in rows, and the segment unit (one sixteenth of full scale).
-constexpr int kMonoBarTopRow = 2, kMonoBarRows = 3;
-constexpr int kLeftBarTopRow = 2, kRightBarTopRow = 4, kStereoBarRows = 1;
 constexpr uint32_t kSegmentUnit8 = 8, kSegmentUnit16 = 2048;
 
 // Frame size in bytes of each sample format code.
@@ -46,12 +36,18 @@ struct NominalRate {
 };
 constexpr std::array<NominalRate, 3> kNominalRates = {{{44, 44100.0}, {22, 22050.0}, {11, 11025.0}}};
 
-// Peak panel: 7 columns by 8 rows; texts at rows 0, 3 and 6 of the panel.
-constexpr int kPanelColumns = 7, kPanelRows = 8;
-constexpr int kPanelFrequencyRow = 3, kPanelPowerRow = 6;
-constexpr int kPanelGapColumns = kGraphLeftCol + 1;   // x1: one column right of the graph area
-constexpr int kPanelRightColumn = 74;      // x2, right of the level panel
-constexpr char kPeakLabel[] = "Peak Lv";
+// Window coefficients of the rising half (see BuildWindowTable).
+constexpr double kPi = 3.141592653589793;
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kHanningConstant = 0.5, kHanningCosine = 0.5;
+constexpr double kHammingConstant = 0.54, kHammingCosine = 0.46;
+constexpr double kBlackmanConstant = 0.42, kBlackmanCosine = 0.5, kBlackmanCosine2 = 0.08;
+
+template <typename T>
+T* Allocate(size_t count)
+{
+    return static_cast<T*>(std::malloc(sizeof(T) * count));
+}
 
 int16_t Sample16At(const uint8_t* p)
 {
@@ -63,53 +59,104 @@ uint32_t Magnitude(int value)
     return static_cast<uint32_t>(value < 0 ? -value : value);
 }
 
+int32_t SampleCount(int32_t byteCount, bool sixteenBit)
+{
+    return std::max(sixteenBit ? byteCount / 2 : byteCount, 0);
+}
+
 // Types 0..3 are tabled windows; the rectangle (and anything unknown) leaves samples as they are.
 bool WindowApplies(int type)
 {
     return type >= kWindowHanning && type <= kWindowTriangle;
 }
 
-void ApplyWindow(double* re, int m)
+bool IsSpectrumView(ViewMode view)
 {
-    const int type = state.windowType;
+    return view >= kViewLevelMeter && view <= kViewChart;
+}
+
+// Multiplies samples 0 .. 2m-1 by the window, rising over the first m and falling over the next.
+void ApplyWindow(double* re, int m, int type, AnalysisPlan& plan)
+{
     if (!WindowApplies(type)) return;
-    if (windowKey.halfLength != m || windowKey.type != type) {
-        BuildWindowTable(m);
-        windowKey.halfLength = m;
-        windowKey.type = type;
+    double* table = plan.WindowTable();
+    WindowKey& key = plan.Key();
+    if (key.halfLength != m || key.type != type) {
+        BuildWindowTable(type, m, table);
+        key = {m, type};
     }
     for (int i = 0; i < m; ++i) {
-        re[i] *= windowTable[i];
-        re[2 * m - 1 - i] *= windowTable[i];
+        re[i] *= table[i];
+        re[2 * m - 1 - i] *= table[i];
     }
 }
 
-void DrawSpectrumView(HDC dc, const uint8_t* block, int32_t byteCount, bool sixteenBit)
+void AnalyseWaveform(const uint8_t* block, int32_t byteCount, bool sixteenBit, const Settings& settings,
+                     AnalysisPlan& plan, BlockResult& result)
 {
-    const int exponent = ClampFftExponent(state.fftExponent);
-    const int n = PowerOfTwo(exponent);
-    double* re = static_cast<double*>(AllocateOrExit(sizeof(double) * n));
-    double* im = static_cast<double*>(AllocateOrExit(sizeof(double) * n));
-    uint8_t* bytes = static_cast<uint8_t*>(AllocateOrExit(n));
+    if (!plan.Bytes()) return;
+    result.count = WaveformBytes(block, byteCount, sixteenBit, settings.amplitudeScale, plan.Bytes(),
+                                 kWaveformMaxBytes);
+    result.bytes = plan.Bytes();
+    result.hasView = true;
+}
 
-    const SpectrumPeak peak = ComputeSpectrum(block, byteCount, sixteenBit, exponent, re, im);
-    PeakFrequencyFor(peak.bin, n, source.rateCode, &peakFrequency);
-    DrawPeakPanel(dc, peakFrequency, peak.power);
-    SpectrumBytes(re, im, n, sixteenBit, state.slopeReference, state.amplitudeScale, bytes);
-    const int32_t count = n / 2;
-    switch (state.viewMode) {
-    case kCmdViewLevelMeter: DrawBandLevels(dc, bytes, count); break;
-    case kCmdViewLinearSpectrum: DrawLinearSpectrum(dc, bytes, count); break;
-    case kCmdViewLogSpectrum: DrawLogSpectrum(dc, bytes, count); break;
-    case kCmdViewChart: DrawChartRow(dc, bytes, count); break;
-    default: break;
-    }
-    std::free(bytes);
-    std::free(im);
-    std::free(re);
+void AnalyseSpectrum(const uint8_t* block, int32_t byteCount, const SourceFormat& format,
+                     const Settings& settings, AnalysisPlan& plan, BlockResult& result)
+{
+    const int exponent = ClampFftExponent(settings.fftExponent);
+    if (!IsSpectrumView(settings.view) || plan.Exponent() != exponent) return;
+    const bool sixteenBit = format.SixteenBit();
+    const int n = PowerOfTwo(exponent);
+    const SpectrumPeak peak = ComputeSpectrum(block, byteCount, sixteenBit, settings.windowType, plan);
+    PeakFrequencyFor(peak.bin, n, format.RateCode(), &result.peakFrequency);
+    SpectrumBytes(plan.Re(), plan.Im(), n, sixteenBit, settings.slopeReference, settings.amplitudeScale,
+                  plan.Bytes());
+    result.hasView = true;
+    result.bytes = plan.Bytes();
+    result.count = n / 2;
+    result.hasPeak = true;
+    result.peakBin = peak.bin;
+    result.peakPower = peak.power;
 }
 
 } // namespace
+
+// ---- The plan --------------------------------------------------------------------------------
+
+void AnalysisPlan::FreeDeleter::operator()(void* p) const
+{
+    std::free(p);
+}
+
+AnalysisPlan::AnalysisPlan() = default;
+AnalysisPlan::~AnalysisPlan() = default;
+
+bool AnalysisPlan::Prepare(int fftExponent)
+{
+    const int exponent = ClampFftExponent(fftExponent);
+    const int n = PowerOfTwo(exponent);
+    if (!windowTable_) {
+        windowTable_.reset(Allocate<double>(kWindowTableSize));
+        key_ = {0, kWindowRectangle};
+    }
+    if (n > capacity_) {
+        // The loaded samples fill all n entries of re; the transform's results take n/2 + 1.
+        re_.reset(Allocate<double>(n));
+        im_.reset(Allocate<double>(n / 2 + 1));
+        bytes_.reset(Allocate<uint8_t>(std::max(n / 2, kWaveformMaxBytes)));
+        capacity_ = n;
+    }
+    const bool allocated = windowTable_ && re_ && im_ && bytes_;
+    if (allocated && (fft_.Exponent() == exponent || fft_.Build(exponent))) return true;
+    re_.reset();
+    im_.reset();
+    bytes_.reset();
+    windowTable_.reset();
+    capacity_ = 0;
+    fft_ = FftPlan();
+    return false;
+}
 
 // ---- Pure steps ------------------------------------------------------------------------------
 
@@ -151,7 +198,7 @@ uint8_t WaveformByte16(int v, int amplitudeScale)
 int32_t WaveformBytes(const uint8_t* block, int32_t byteCount, bool sixteenBit, int amplitudeScale,
                       uint8_t* bytes, int32_t capacity)
 {
-    const int32_t samples = std::max(sixteenBit ? byteCount / 2 : byteCount, 0);
+    const int32_t samples = SampleCount(byteCount, sixteenBit);
     const int32_t count = std::min({samples, capacity, static_cast<int32_t>(kWaveformMaxBytes)});
     for (int32_t i = 0; i < count; ++i) {
         bytes[i] = sixteenBit ? WaveformByte16(Sample16At(block + 2 * i), amplitudeScale)
@@ -165,19 +212,24 @@ int HalfWindowLength(int32_t samples, int n)
     return samples >= n ? n / 2 : std::max(samples, 0) / 2;
 }
 
-SpectrumPeak ComputeSpectrum(const uint8_t* block, int32_t byteCount, bool sixteenBit, int exponent,
-                             double* re, double* im)
+void BuildWindowTable(int type, int m, double* table)
 {
-    const int n = PowerOfTwo(exponent);
-    const int32_t samples = std::max(sixteenBit ? byteCount / 2 : byteCount, 0);
-    for (int i = 0; i < n; ++i) {
-        if (i < samples) re[i] = sixteenBit ? Sample16At(block + 2 * i) : block[i] - kZeroLevel8;
-        else re[i] = 0.0;
-        im[i] = 0.0;
+    if (!WindowApplies(type)) return;
+    // Never write past the table, whatever the caller passes.
+    const int count = std::min(m, kWindowTableSize);
+    for (int i = 0; i < count; ++i) {
+        const double angle = i * kPi / m;
+        double w = 0.0;
+        switch (type) {
+        case kWindowHanning: w = kHanningConstant - kHanningCosine * std::cos(angle); break;
+        case kWindowHamming: w = kHammingConstant - kHammingCosine * std::cos(angle); break;
+        case kWindowBlackman:
+            w = kBlackmanConstant - kBlackmanCosine * std::cos(angle) + kBlackmanCosine2 * std::cos(i * kTwoPi / m);
+            break;
+        default: w = static_cast<double>(i) / m; break;   // triangle
+        }
+        table[i] = w;
     }
-    ApplyWindow(re, HalfWindowLength(samples, n));
-    RealFft(re, im, exponent);
-    return FindPeak(re, im, n / 2);
 }
 
 SpectrumPeak FindPeak(const double* re, const double* im, int bins)
@@ -190,8 +242,22 @@ SpectrumPeak FindPeak(const double* re, const double* im, int bins)
     return peak;
 }
 
-uint8_t SpectrumByte(double power, int k, int n, bool sixteenBit, int slopeReference,
-                     int amplitudeScale)
+SpectrumPeak ComputeSpectrum(const uint8_t* block, int32_t byteCount, bool sixteenBit, int windowType,
+                             AnalysisPlan& plan)
+{
+    const int n = PowerOfTwo(plan.Exponent());
+    const int32_t samples = SampleCount(byteCount, sixteenBit);
+    const int loaded = std::min(samples, n);
+    double* re = plan.Re();
+    // The transform reads real samples from re only; im receives its results.
+    for (int i = 0; i < loaded; ++i) re[i] = sixteenBit ? Sample16At(block + 2 * i) : block[i] - kZeroLevel8;
+    std::fill(re + loaded, re + n, 0.0);
+    ApplyWindow(re, HalfWindowLength(samples, n), windowType, plan);
+    RealFft(plan.Fft(), re, plan.Im());
+    return FindPeak(re, plan.Im(), n / 2);
+}
+
+uint8_t SpectrumByte(double power, int k, int n, bool sixteenBit, int slopeReference, int amplitudeScale)
 {
     double r = power / (sixteenBit ? kReferencePower16 : kReferencePower8);
     if (slopeReference == kSlopePink) {
@@ -228,75 +294,24 @@ bool PeakFrequencyFor(int p, int n, int rateCode, double* hz)
     return false;
 }
 
-bool FormatPeakFrequency(double hz, char* text, size_t size)
+// ---- One block -------------------------------------------------------------------------------
+
+BlockResult AnalyseBlock(const uint8_t* block, int32_t byteCount, const SourceFormat& format,
+                         const Settings& settings, AnalysisPlan& plan, double previousPeakFrequency)
 {
-    const char* format = hz >= 999.95 ? "%5.0fHz" : hz >= 99.995 ? "%5.1fHz"
-                       : hz >= 9.9995 ? "%5.2fHz" : "%5.3fHz";
-    const int length = std::snprintf(text, size, format, hz);
-    return length >= 0 && static_cast<size_t>(length) < size;
-}
-
-bool FormatPeakPower(double power, char* text, size_t size)
-{
-    const int length = std::snprintf(text, size, "%7.1e", power);
-    return length >= 0 && static_cast<size_t>(length) < size;
-}
-
-POINT PeakPanelOrigin(int charWidth, int lineHeight)
-{
-    const int x1 = kPanelGapColumns * charWidth + kGraphWidth;
-    const int x2 = kPanelRightColumn * charWidth;
-    if (x1 < x2) return POINT{x1, kGraphTopRow * lineHeight};
-    return POINT{x2, lineHeight};
-}
-
-// ---- Drawing ---------------------------------------------------------------------------------
-
-void DrawPeakPanel(HDC dc, double hz, double power)
-{
-    const POINT at = PeakPanelOrigin(g.charWidth, g.lineHeight);
-    PatBlt(dc, at.x, at.y, Col(kPanelColumns), Row(kPanelRows), WHITENESS);
-    TextOutA(dc, at.x, at.y, kPeakLabel, static_cast<int>(sizeof kPeakLabel - 1));
-    if (FormatPeakFrequency(hz, g.textBuffer, sizeof g.textBuffer)) {
-        TextOutA(dc, at.x, at.y + Row(kPanelFrequencyRow), g.textBuffer, lstrlenA(g.textBuffer));
-    }
-    if (FormatPeakPower(power, g.textBuffer, sizeof g.textBuffer)) {
-        TextOutA(dc, at.x, at.y + Row(kPanelPowerRow), g.textBuffer, lstrlenA(g.textBuffer));
-    }
-}
-
-void AnalyseBlock(HDC dc, int slot, int32_t byteCount)
-{
-    // A source whose channel/bit pair is none of the four formats is played but not shown.
-    if (!source.analysable || slot < 0 || slot > 1) return;
-    const int format = source.sampleFormat;
-    const uint8_t* block = app.block[slot];
-    uint32_t peaks[2] = {0, 0};
-    if (!ScanBlockPeaks(block, block ? byteCount : 0, format, peaks)) return;
-
-    const uint32_t unit = (format & kSampleFormat16BitFlag) ? kSegmentUnit16 : kSegmentUnit8;
-    if (format & kSampleFormatStereoFlag) {
-        DrawLevelBar(dc, peaks[0], Row(kLeftBarTopRow), Row(kStereoBarRows), unit);
-        DrawLevelBar(dc, peaks[1], Row(kRightBarTopRow), Row(kStereoBarRows), unit);
-        return;
-    }
-    DrawLevelBar(dc, peaks[0], Row(kMonoBarTopRow), Row(kMonoBarRows), unit);
-    AnalyseView(dc, slot, byteCount);
-}
-
-void AnalyseView(HDC dc, int slot, int32_t byteCount)
-{
-    // A non-positive count draws nothing (a negative one would make a negative sample count).
-    if (byteCount <= 0 || slot < 0 || slot > 1 || !app.block[slot]) return;
-    const uint8_t* block = app.block[slot];
-    const bool sixteenBit = (source.sampleFormat & kSampleFormat16BitFlag) != 0;
-    if (state.viewMode == kCmdViewWaveform) {
-        uint8_t* bytes = static_cast<uint8_t*>(AllocateOrExit(kWaveformMaxBytes));
-        const int32_t count =
-            WaveformBytes(block, byteCount, sixteenBit, state.amplitudeScale, bytes, kWaveformMaxBytes);
-        DrawWaveform(dc, bytes, count);
-        std::free(bytes);
-        return;
-    }
-    DrawSpectrumView(dc, block, byteCount, sixteenBit);
+    BlockResult result;
+    result.peakFrequency = previousPeakFrequency;
+    // A source whose channel/bit pair is none of the four formats (code -1) is played, not shown.
+    const int code = format.Code();
+    if (!ScanBlockPeaks(block, block ? byteCount : 0, code, result.peaks)) return result;
+    result.analysed = true;
+    const bool sixteenBit = (code & kSampleFormat16BitFlag) != 0;
+    result.segmentUnit = sixteenBit ? kSegmentUnit16 : kSegmentUnit8;
+    result.barCount = (code & kSampleFormatStereoFlag) ? 2 : 1;
+    result.view = settings.view;
+    // Stereo blocks show their bars only; a non-positive count (or no block) has no view.
+    if (result.barCount == 2 || byteCount <= 0 || !block) return result;
+    if (settings.view == kViewWaveform) AnalyseWaveform(block, byteCount, sixteenBit, settings, plan, result);
+    else AnalyseSpectrum(block, byteCount, format, settings, plan, result);
+    return result;
 }

@@ -32,8 +32,9 @@ public:
     AnalysisPlan(const AnalysisPlan&) = delete;
     AnalysisPlan& operator=(const AnalysisPlan&) = delete;
 
-    // Makes the plan fit 2^ClampFftExponent(fftExponent) points; keeps what already fits.
-    // False when memory runs out (the plan is then empty and must not be used).
+    // Makes the plan fit 2^ClampFftExponent(fftExponent) points; keeps what already fits (arrays
+    // of a longer length, the window table with its key). False when memory runs out (the plan
+    // is then empty: Exponent() is 0 and AnalyseBlock draws no view with it).
     [[nodiscard]] bool Prepare(int fftExponent);
     int Exponent() const { return fft_.Exponent(); }
 
@@ -49,6 +50,7 @@ private:
     FftPlan fft_;
     std::unique_ptr<double, FreeDeleter> re_, im_, windowTable_;
     std::unique_ptr<uint8_t, FreeDeleter> bytes_;
+    int capacity_ = 0;              // points the transform's arrays hold
     WindowKey key_ = {0, kWindowRectangle};
 };
 
@@ -65,11 +67,13 @@ struct BlockResult {
     bool hasPeak = false;           // the spectrum views write the peak panel
     int peakBin = 0;
     double peakPower = 0.0;
-    double peakFrequency = 0.0;     // Hz; the previous block's where the rate has no table
+    double peakFrequency = 0.0;     // Hz; the previous block's where the rate has no table or
+                                    // the block has no spectrum, so the caller can always keep it
 };
 
 // Analyses `byteCount` bytes of `block` (whole frames only are read). `previousPeakFrequency` is
-// kept where the rate gives no frequency. The plan must be prepared for settings.fftExponent.
+// kept where the rate gives no frequency. The plan must be prepared for settings.fftExponent:
+// with a plan of another length (or an empty one) the block gets its bars but no view.
 BlockResult AnalyseBlock(const uint8_t* block, int32_t byteCount, const SourceFormat& format,
                          const Settings& settings, AnalysisPlan& plan, double previousPeakFrequency);
 

@@ -22,10 +22,13 @@ void DrawDisplayFrame(HDC dc, const Layout& layout, const Settings& settings, co
 void DrawBlockResult(HDC dc, const Layout& layout, const Settings& settings, const SourceFormat& format,
                      const BlockResult& result);
 
+// One level bar of 17 segments, lit where the level passes their thresholds.
 void DrawLevelBar(HDC dc, const Layout& layout, uint32_t level, int top, int height, uint32_t segmentUnit);
 // The peak panel (white box, "Peak Lv", frequency and power) in the DC's current font.
 void DrawPeakPanel(HDC dc, const Layout& layout, double hz, double power);
 
+// The renderers: each clears (or, for the chart, scrolls) the graph area and draws `count`
+// display bytes. The level meter needs the FFT size exponent, the logarithmic axis the rate code.
 void DrawWaveform(HDC dc, const Layout& layout, const uint8_t* bytes, int32_t count);
 void DrawBandLevels(HDC dc, const Layout& layout, int fftExponent, const uint8_t* bytes, int32_t count);
 void DrawLinearSpectrum(HDC dc, const Layout& layout, const uint8_t* bytes, int32_t count);

@@ -10,7 +10,6 @@
 #include <cstring>
 
 #include "analysis/fft.h"
-#include "shell/globals.h"
 
 namespace {
 
@@ -143,18 +142,18 @@ int ComputeScaleLabels(const ScaleSettings& s, ScaleLabel* labels, int capacity)
 {
     const int column = RateColumnOf(s.rateCode);
     int count = 0;
-    switch (s.viewMode) {
-    case kCmdViewLevelMeter:
+    switch (s.view) {
+    case kViewLevelMeter:
         return TableLabels(kBandLabelPositions.data(), kBandLabels[column], kBandCount, s.charWidth,
                            labels, capacity, 0);
-    case kCmdViewLinearSpectrum:
+    case kViewLinearSpectrum:
         AddLabel(labels, capacity, &count, "0", s.charWidth);
         return TableLabels(kLinearLabelPositions.data(), kLinearLabels[column],
                            static_cast<int>(kLinearLabelPositions.size()), s.charWidth, labels,
                            capacity, count);
-    case kCmdViewLogSpectrum:
+    case kViewLogSpectrum:
         return LogLabels(s, labels, capacity);
-    case kCmdViewChart: {
+    case kViewChart: {
         char text[16];
         std::snprintf(text, sizeof text, "%ld Hz", ChartTopFrequency(s.m, s.rateCode, s.samplesPerSec));
         AddLabel(labels, capacity, &count, text, s.charWidth + kChartLabelOffset);
@@ -166,12 +165,13 @@ int ComputeScaleLabels(const ScaleSettings& s, ScaleLabel* labels, int capacity)
     }
 }
 
-void DrawDisplayFrame(HDC dc)
+void DrawDisplayFrame(HDC dc, const Layout& layout, const Settings& settings, const SourceFormat& format)
 {
-    const ScaleSettings settings = {state.viewMode, state.fftExponent,
-                                    PowerOfTwo(state.fftExponent) / 2, source.rateCode,
-                                    source.samplesPerSec, g.charWidth};
-    const int scaleTop = Row(kGraphTopRow) + kScaleLineOffset;
+    // The labels name the bins the analysis will draw, so they use its clamped FFT length.
+    const int exponent = ClampFftExponent(settings.fftExponent);
+    const ScaleSettings scale = {settings.view, exponent, PowerOfTwo(exponent) / 2, format.RateCode(),
+                                 format.samplesPerSec, layout.charWidth};
+    const int scaleTop = layout.Row(kGraphTopRow) + kScaleLineOffset;
 
     HGDIOBJ previousFont = SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
     SetTextColor(dc, kBlack);
@@ -180,22 +180,20 @@ void DrawDisplayFrame(HDC dc)
 
     char blanks[kScaleBlanks];
     std::memset(blanks, ' ', sizeof blanks);
-    TextOutA(dc, Col(kGraphLeftCol), scaleTop, blanks, kScaleBlanks);
+    TextOutA(dc, layout.Col(kGraphLeftCol), scaleTop, blanks, kScaleBlanks);
 
     ScaleLabel labels[kMaxScaleLabels];
-    const int count = ComputeScaleLabels(settings, labels, kMaxScaleLabels);
+    const int count = ComputeScaleLabels(scale, labels, kMaxScaleLabels);
     for (int i = 0; i < count; ++i)
         TextOutA(dc, labels[i].x, scaleTop, labels[i].text, static_cast<int>(std::strlen(labels[i].text)));
 
     SetBkColor(dc, kWhite);
     SelectObject(dc, previousFont);
-    PatBlt(dc, Col(kGraphLeftCol), Row(kGraphTopRow), kGraphWidth, kGraphHeight, WHITENESS);
+    PatBlt(dc, layout.Col(kGraphLeftCol), layout.Row(kGraphTopRow), kGraphWidth, kGraphHeight, WHITENESS);
 
-    if (source.sampleFormat & kSampleFormatStereoFlag) {
-        for (int line = 0; line < 2; ++line) {
-            std::snprintf(g.textBuffer, sizeof g.textBuffer, "%s", kStereoNotice[line]);
-            TextOutA(dc, Col(kStereoNoticeCol), Row(kStereoNoticeRows[line]), g.textBuffer,
-                     static_cast<int>(std::strlen(g.textBuffer)));
-        }
+    if (!format.Stereo()) return;
+    for (int line = 0; line < 2; ++line) {
+        TextOutA(dc, layout.Col(kStereoNoticeCol), layout.Row(kStereoNoticeRows[line]), kStereoNotice[line],
+                 static_cast<int>(std::strlen(kStereoNotice[line])));
     }
 }

@@ -2,8 +2,6 @@
 // that the chart uses on 256-colour screens.
 #include "display/display.h"
 
-#include "shell/globals.h"
-
 namespace {
 
 constexpr int kLevelBarFirstCol = 37;        // segment positions count in half columns from here
@@ -47,13 +45,13 @@ COLORREF LevelSegmentColour(int segment, bool lit)
     return lit ? colours.lit : colours.dim;
 }
 
-void DrawLevelBar(HDC dc, uint32_t level, int top, int height, uint32_t segmentUnit)
+void DrawLevelBar(HDC dc, const Layout& layout, uint32_t level, int top, int height, uint32_t segmentUnit)
 {
     for (int s = 0; s < kLevelBarSegments; ++s) {
         const bool lit = LevelSegmentThreshold(s, segmentUnit) < level;
         HBRUSH brush = CreateSolidBrush(LevelSegmentColour(s, lit));
         HGDIOBJ previous = SelectObject(dc, brush);
-        PatBlt(dc, LevelSegmentLeft(s, g.charWidth), top, Col(1), height, PATCOPY);
+        PatBlt(dc, LevelSegmentLeft(s, layout.charWidth), top, layout.Col(1), height, PATCOPY);
         SelectObject(dc, previous);
         DeleteObject(brush);
     }

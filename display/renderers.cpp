@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <array>
 
-#include "shell/globals.h"
-
 namespace {
 
 constexpr int kGridLines = 4;
@@ -27,69 +25,75 @@ constexpr std::array<COLORREF, 8> kChartRamp = {
     RGB(255, 0, 255),   RGB(255, 0, 0),   RGB(0, 0, 255),   RGB(0, 0, 0),
 };
 
-int GraphLeft() { return Col(kGraphLeftCol); }
-int GraphTop() { return Row(kGraphTopRow); }
-
-void ClearGraph(HDC dc)
+// The graph area's top left corner in client pixels.
+struct GraphOrigin {
+    int left;
+    int top;
+};
+GraphOrigin OriginOf(const Layout& layout)
 {
-    PatBlt(dc, GraphLeft(), GraphTop(), kGraphWidth, kGraphHeight, WHITENESS);
+    return {layout.Col(kGraphLeftCol), layout.Row(kGraphTopRow)};
+}
+
+void ClearGraph(HDC dc, GraphOrigin graph)
+{
+    PatBlt(dc, graph.left, graph.top, kGraphWidth, kGraphHeight, WHITENESS);
 }
 
 // Vertical grid line at client x, from one row below the graph area up to (not including) its
 // top row, as a line drawn upward with the end point left out.
-void GridLine(HDC dc, int x)
+void GridLine(HDC dc, GraphOrigin graph, int x)
 {
-    MoveToEx(dc, x, GraphTop() + kGraphHeight, nullptr);
-    LineTo(dc, x, GraphTop());
+    MoveToEx(dc, x, graph.top + kGraphHeight, nullptr);
+    LineTo(dc, x, graph.top);
 }
 
-void LinearGrid(HDC dc)
+void LinearGrid(HDC dc, GraphOrigin graph)
 {
     HPEN pen = CreatePen(PS_SOLID, 0, kGridYellow);
     HGDIOBJ previous = SelectObject(dc, pen);
-    for (int p : kLinearGridPositions) GridLine(dc, GraphLeft() + p);
+    for (int p : kLinearGridPositions) GridLine(dc, graph, graph.left + p);
     SelectObject(dc, previous);
     DeleteObject(pen);
 }
 
-void LogGrid(HDC dc, int m)
+void LogGrid(HDC dc, GraphOrigin graph, int m, int rateCode)
 {
     LogOctave octaves[kMaxLogOctaves];
-    const int n = LogAxisOctaves(m, source.rateCode, octaves, kMaxLogOctaves);
+    const int n = LogAxisOctaves(m, rateCode, octaves, kMaxLogOctaves);
     HPEN pen = CreatePen(PS_SOLID, 0, kGridYellow);
     HGDIOBJ previous = SelectObject(dc, pen);
-    for (int i = 0; i < n; ++i) GridLine(dc, static_cast<int>(GraphLeft() + octaves[i].position));
+    for (int i = 0; i < n; ++i) GridLine(dc, graph, static_cast<int>(graph.left + octaves[i].position));
     SelectObject(dc, previous);
     DeleteObject(pen);
 }
 
 // Points of one polyline from the current position, drawn with as few PolylineTo calls as the
-// fixed array allows (one for every FFT size).
+// array allows (one for every FFT size). Lives on the drawing call's stack.
 struct PolylineBatch {
     HDC dc;
     int count;
+    POINT points[kPolylineCapacity];
 };
-POINT polylinePoints[kPolylineCapacity];
 
 void FlushPolyline(PolylineBatch& line)
 {
-    if (line.count > 0) PolylineTo(line.dc, polylinePoints, line.count);
+    if (line.count > 0) PolylineTo(line.dc, line.points, line.count);
     line.count = 0;
 }
 
 // Adds a point unless it repeats the previous one (a zero-length segment draws nothing).
 void AddPoint(PolylineBatch& line, int x, int y)
 {
-    if (line.count > 0 && polylinePoints[line.count - 1].x == x && polylinePoints[line.count - 1].y == y)
-        return;
+    if (line.count > 0 && line.points[line.count - 1].x == x && line.points[line.count - 1].y == y) return;
     if (line.count == kPolylineCapacity) FlushPolyline(line);
-    polylinePoints[line.count++] = {x, y};
+    line.points[line.count++] = {x, y};
 }
 
 // Black column from display byte v down to the bottom of the graph area.
-void BinColumn(HDC dc, int x, int v)
+void BinColumn(HDC dc, GraphOrigin graph, int x, int v)
 {
-    PatBlt(dc, x, GraphTop() + v, 1, kGraphHeight - v, BLACKNESS);
+    PatBlt(dc, x, graph.top + v, 1, kGraphHeight - v, BLACKNESS);
 }
 
 }  // namespace
@@ -112,36 +116,38 @@ COLORREF ChartColour(uint8_t v, int colourDepth)
     return PALETTERGB(grey, grey, grey);
 }
 
-void DrawWaveform(HDC dc, const uint8_t* bytes, int32_t count)
+void DrawWaveform(HDC dc, const Layout& layout, const uint8_t* bytes, int32_t count)
 {
+    const GraphOrigin graph = OriginOf(layout);
     const int n = std::min<int32_t>(count, kGraphWidth);
-    ClearGraph(dc);
+    ClearGraph(dc, graph);
     if (n < 1) return;
-    const int left = GraphLeft(), top = GraphTop();
-    MoveToEx(dc, left, top + bytes[0], nullptr);
-    for (int i = 1; i < n; ++i) LineTo(dc, left + i, top + bytes[i]);
+    MoveToEx(dc, graph.left, graph.top + bytes[0], nullptr);
+    for (int i = 1; i < n; ++i) LineTo(dc, graph.left + i, graph.top + bytes[i]);
 }
 
-void DrawBandLevels(HDC dc, const uint8_t* bytes, int32_t count)
+void DrawBandLevels(HDC dc, const Layout& layout, int fftExponent, const uint8_t* bytes, int32_t count)
 {
-    ClearGraph(dc);
+    const GraphOrigin graph = OriginOf(layout);
+    ClearGraph(dc, graph);
     for (int k = 1; k <= kBandCount; ++k) {
         int first = 0, end = 0;
-        if (!BandBounds(k, count, state.fftExponent, &first, &end)) continue;
+        if (!BandBounds(k, count, fftExponent, &first, &end)) continue;
         double v = 255.0;
         for (int i = std::max(first, 0); i < end; ++i) v = std::min(v, static_cast<double>(bytes[i]));
-        PatBlt(dc, kBandFirstLeft + kBandPitch * (k - 1), static_cast<int>(GraphTop() + v), kBandWidth,
+        PatBlt(dc, kBandFirstLeft + kBandPitch * (k - 1), static_cast<int>(graph.top + v), kBandWidth,
                static_cast<int>(kGraphHeight - v), BLACKNESS);
     }
 }
 
-void DrawLinearSpectrum(HDC dc, const uint8_t* bytes, int32_t count)
+void DrawLinearSpectrum(HDC dc, const Layout& layout, const uint8_t* bytes, int32_t count)
 {
+    const GraphOrigin graph = OriginOf(layout);
     const int m = count;
     const int binsPerColumn = std::max(m / kGraphWidth, 1);
     const int pixelsPerBin = std::max(m > 0 ? kGraphWidth / m : 0, 1);
-    ClearGraph(dc);
-    LinearGrid(dc);
+    ClearGraph(dc, graph);
+    LinearGrid(dc, graph);
     if (m < 1) return;
 
     // Where several bins share a pixel column, the segments between them cover exactly the
@@ -149,8 +155,10 @@ void DrawLinearSpectrum(HDC dc, const uint8_t* bytes, int32_t count)
     // columns leave from the first bin and arrive at the last. So first, smallest, largest and
     // last draw the same pixels as every bin; only the final column, whose very last end point
     // is left out, keeps all its bins.
-    PolylineBatch line = {dc, 0};
-    const int left = GraphLeft(), top = GraphTop();
+    PolylineBatch line;
+    line.dc = dc;
+    line.count = 0;
+    const int left = graph.left, top = graph.top;
     MoveToEx(dc, left, top + bytes[0], nullptr);
     for (int first = 0; first < m;) {
         const int x = left + first * pixelsPerBin / binsPerColumn;
@@ -172,47 +180,49 @@ void DrawLinearSpectrum(HDC dc, const uint8_t* bytes, int32_t count)
     FlushPolyline(line);
 }
 
-void DrawLogSpectrum(HDC dc, const uint8_t* bytes, int32_t count)
+void DrawLogSpectrum(HDC dc, const Layout& layout, int rateCode, const uint8_t* bytes, int32_t count)
 {
+    const GraphOrigin graph = OriginOf(layout);
     const int m = count;
-    ClearGraph(dc);
+    ClearGraph(dc, graph);
     if (m < 2) return;                           // no logarithmic axis below two bins
-    LogGrid(dc, m);
+    LogGrid(dc, graph, m, rateCode);
 
     // Bin 0 (DC) has no place on the axis. Bins sharing a pixel column are drawn as one fill
     // from the smallest byte, which is what drawing each of them would leave.
-    const double left = GraphLeft();
+    const double left = graph.left;
     int column = static_cast<int>(left + LogAxisPosition(1, m));
     int smallest = bytes[1];
     for (int i = 2; i < m; ++i) {
         const int x = static_cast<int>(left + LogAxisPosition(i, m));
         if (x != column) {
-            BinColumn(dc, column, smallest);
+            BinColumn(dc, graph, column, smallest);
             column = x;
             smallest = bytes[i];
         } else {
             smallest = std::min<int>(smallest, bytes[i]);
         }
     }
-    BinColumn(dc, column, smallest);
+    BinColumn(dc, graph, column, smallest);
 }
 
-void DrawChartRow(HDC dc, const uint8_t* bytes, int32_t count)
+void DrawChartRow(HDC dc, const Layout& layout, const uint8_t* bytes, int32_t count)
 {
+    const GraphOrigin graph = OriginOf(layout);
     const int n = std::min<int32_t>(count, kChartMaxBins);
     const int width = count > kChartMaxBins ? 1 : kGraphWidth / std::max<int32_t>(count, 1);
-    const int left = GraphLeft(), top = GraphTop();
+    const int left = graph.left, top = graph.top;
     BitBlt(dc, left, top, kGraphWidth, kGraphHeight - 1, dc, left, top + 1, SRCCOPY);
 
     // Without a display palette (its creation failed) the greys use the DC's own palette.
     HPALETTE previous = nullptr;
-    if (g.colourDepth == kPaletteDepth && g.displayPalette) {
-        previous = SelectPalette(dc, g.displayPalette, FALSE);
+    if (layout.colourDepth == kPaletteDepth && layout.palette) {
+        previous = SelectPalette(dc, layout.palette, FALSE);
         RealizePalette(dc);
     }
     const int bottom = top + kGraphHeight - 1;
     for (int i = 0; i < n; ++i) {
-        const COLORREF colour = ChartColour(bytes[i], g.colourDepth);
+        const COLORREF colour = ChartColour(bytes[i], layout.colourDepth);
         for (int j = 0; j < width; ++j) SetPixelV(dc, left + i * width + j, bottom, colour);
     }
     if (previous) SelectPalette(dc, previous, FALSE);
