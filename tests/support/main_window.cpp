@@ -1,12 +1,13 @@
-// The real main window in the test process: startup's class registration and InitMainWindow
+// The real main window in the test process: startup's class registration and CreateMainWindow
 // with an explicit command line, and its destruction with the quit message consumed.
 #include "tests/support/main_window.h"
 #include "tests/support/support.h"
 
-#include "shell/globals.h"
-#include "shell/shell.h"
+#include <memory>
 
 namespace {
+std::unique_ptr<MainWindow> openWindow;
+
 bool ClassRegistered(HINSTANCE instance)
 {
     WNDCLASSA existing;
@@ -16,26 +17,30 @@ bool ClassRegistered(HINSTANCE instance)
 bool WindowGone(void* window) { return !IsWindow(static_cast<HWND>(window)); }
 }  // namespace
 
-bool OpenMainWindow(const char* fileArgument, const char* switchArgument)
+MainWindow* OpenMainWindow(const char* fileArgument, const char* switchArgument)
 {
-    ResetGlobals();
+    CloseMainWindow();
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    if (!ClassRegistered(instance) && !RegisterMainClass(instance)) return false;
+    if (!ClassRegistered(instance) && !RegisterMainClass(instance)) return nullptr;
     char program[] = "TRILVO.EXE";
     char* argv[] = {program, const_cast<char*>(fileArgument), const_cast<char*>(switchArgument), nullptr};
     int argc = 1;
     if (fileArgument) argc = switchArgument ? 3 : 2;
-    if (!InitMainWindowWithArgs(instance, SW_SHOWNORMAL, argc, argv)) {
-        if (app.mainWindow && IsWindow(app.mainWindow)) CloseMainWindow();
-        return false;
+    openWindow = std::make_unique<MainWindow>();
+    if (!CreateMainWindow(*openWindow, instance, SW_SHOWNORMAL, argc, argv)) {
+        CloseMainWindow();
+        return nullptr;
     }
     PumpPending(20);
-    return true;
+    return openWindow.get();
 }
+
+MainWindow* TestWindow() { return openWindow.get(); }
 
 void CloseMainWindow()
 {
-    HWND window = app.mainWindow;
+    if (!openWindow) return;
+    HWND window = openWindow->window;
     if (window && IsWindow(window)) {
         DestroyWindow(window);
         PumpUntil(WindowGone, window, 5000);
@@ -45,5 +50,10 @@ void CloseMainWindow()
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message != WM_QUIT) DispatchMessageA(&message);
     }
-    app.mainWindow = nullptr;
+    openWindow.reset();
+}
+
+void Command(int id)
+{
+    if (openWindow) SendMessageA(openWindow->window, WM_COMMAND, id, 0);
 }

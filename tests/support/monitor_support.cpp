@@ -1,7 +1,8 @@
 // Test support for monitoring: the Monitor dialog answered from a timer its modal loop runs.
 #include "tests/support/monitor_support.h"
 
-#include "shell/globals.h"
+#include "resources/resource.h"
+#include "tests/support/main_window.h"
 
 #include <initializer_list>
 
@@ -19,11 +20,11 @@ void CALLBACK ClickFormatAndOk(HWND, UINT, UINT_PTR, DWORD)
 
 bool ChooseMonitorFormat(uint32_t rate, uint16_t bits)
 {
-    rateButton = rate == 44100 ? 106 : rate == 22050 ? 107 : 108;
-    widthButton = bits == 16 ? 113 : 114;
+    rateButton = rate == 44100 ? IDC_MON_RATE_44 : rate == 22050 ? IDC_MON_RATE_22 : IDC_MON_RATE_11;
+    widthButton = bits == 16 ? IDC_MON_16_BIT : IDC_MON_8_BIT;
     clicked = false;
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, ClickFormatAndOk);
-    SendMessageA(app.mainWindow, WM_COMMAND, kCmdMonitor, 0);
+    Command(IDM_MONITOR);
     KillTimer(nullptr, timer);
     return clicked;
 }

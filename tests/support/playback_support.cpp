@@ -2,7 +2,7 @@
 #include "tests/support/playback_support.h"
 
 #include "display/display.h"
-#include "shell/globals.h"
+#include "tests/support/main_window.h"
 
 
 std::vector<WaveMessage> waveLog;
@@ -20,7 +20,7 @@ bool PumpWaveMessages(const std::function<bool()>& goal, DWORD timeoutMs)
         }
         const WAVEHDR* header = reinterpret_cast<const WAVEHDR*>(message.lParam);
         const bool done = message.message == MM_WOM_DONE;
-        const bool logged = (done || message.message == MM_WIM_DATA) && message.hwnd == app.mainWindow;
+        const bool logged = (done || message.message == MM_WIM_DATA) && TestWindow() && message.hwnd == TestWindow()->window;
         const DWORD recorded = logged ? header->dwBytesRecorded : 0;
         DispatchMessageA(&message);
         if (logged) waveLog.push_back({recorded, done ? QueuedBytes(header) : std::vector<uint8_t>()});
@@ -30,7 +30,7 @@ bool PumpWaveMessages(const std::function<bool()>& goal, DWORD timeoutMs)
 
 bool PumpUntilRunEnds(DWORD timeoutMs)
 {
-    return PumpWaveMessages([] { return state.running == 0; }, timeoutMs);
+    return PumpWaveMessages([] { return !TestWindow() || !TestWindow()->Running(); }, timeoutMs);
 }
 
 std::vector<uint8_t> QueuedBytes(const WAVEHDR* header)
@@ -53,8 +53,9 @@ bool CaptureClient(HWND window, MemoryCanvas& canvas)
 // Segments are sampled one pixel into their left edge, on the first bar's top row.
 bool SegmentLit(HWND window, int s)
 {
+    const Layout& layout = MainWindowOf(window)->layout;
     HDC dc = GetDC(window);
-    const COLORREF colour = GetPixel(dc, LevelSegmentLeft(s, g.charWidth) + 1, Row(2) + 1);
+    const COLORREF colour = GetPixel(dc, LevelSegmentLeft(s, layout.charWidth) + 1, layout.Row(2) + 1);
     ReleaseDC(window, dc);
     return colour == LevelSegmentColour(s, true);
 }
