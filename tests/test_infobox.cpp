@@ -5,8 +5,8 @@
 
 #include <map>
 
-#include "audio/audio.h"
-#include "shell/globals.h"
+#include "resources/resource.h"
+#include "shell/dialogs.h"
 #include "tests/support/support.h"
 
 namespace {
@@ -18,31 +18,31 @@ TEST(InfoBox, ShowsTheHeaderFieldsAsTheyStandInTheFile)
     const std::vector<uint8_t> canonical = PcmFile(2, 44100, 16, std::vector<uint8_t>(100, 0));
     const struct { const char* name; std::vector<uint8_t> bytes; Fields expected; } cases[] = {  // no bytes: no file
         {"canonical", canonical,
-         {{116, "144"}, {101, "RIFF"}, {102, "136"}, {103, "WAVE"}, {104, "fmt "}, {105, "16"}, {106, "1"}, {117, "PCM"},
-          {107, "2"}, {108, "44100"}, {109, "176400"}, {110, "4"}, {111, "16"}, {112, ""}, {113, "data"}, {114, "100"}}},
+         {{IDC_INFO_FILE_SIZE, "144"}, {IDC_INFO_RIFF_ID, "RIFF"}, {IDC_INFO_RIFF_SIZE, "136"}, {IDC_INFO_RIFF_TYPE, "WAVE"}, {IDC_INFO_CHUNK_ID, "fmt "}, {IDC_INFO_CHUNK_SIZE, "16"}, {IDC_INFO_FORMAT_TAG, "1"}, {IDC_INFO_TAG_NAME, "PCM"},
+          {IDC_INFO_CHANNELS, "2"}, {IDC_INFO_RATE, "44100"}, {IDC_INFO_AVG_BYTES, "176400"}, {IDC_INFO_BLOCK_ALIGN, "4"}, {IDC_INFO_BITS, "16"}, {IDC_INFO_CB_SIZE, ""}, {IDC_INFO_NEXT_ID, "data"}, {IDC_INFO_NEXT_SIZE, "100"}}},
         {"18-byte fmt", RiffFile({{"fmt ", FmtBody(1, 1, 22050, 8, true)}, {"data", {1, 2}}}),
-         {{105, "18"}, {107, "1"}, {108, "22050"}, {112, "0"}, {113, "data"}, {114, "2"}}},
+         {{IDC_INFO_CHUNK_SIZE, "18"}, {IDC_INFO_CHANNELS, "1"}, {IDC_INFO_RATE, "22050"}, {IDC_INFO_CB_SIZE, "0"}, {IDC_INFO_NEXT_ID, "data"}, {IDC_INFO_NEXT_SIZE, "2"}}},
         {"LIST between fmt and data", RiffFile({{"fmt ", FmtBody(1, 2, 44100, 16)}, {"LIST", {1, 2, 3}}, {"data", {1, 2}}}),
-         {{113, "LIST"}, {114, "3"}}},
+         {{IDC_INFO_NEXT_ID, "LIST"}, {IDC_INFO_NEXT_SIZE, "3"}}},
         // 19 bytes and a zero pad: the next chunk is read at 39, so its id starts with the pad
         // byte (an empty text) and its size is "t", 4, 0, 0 of the "fact" chunk behind it.
         {"odd fmt size", RiffFile({{"fmt ", std::vector<uint8_t>(19, 1)}, {"fact", {0, 0, 0, 0}}}),
-         {{105, "19"}, {113, ""}, {114, "1140"}}},
-        {"tag 32768", RiffFile({{"fmt ", FmtBody(0x8000, 2, 44100, 16)}, {"data", {1, 2}}}), {{106, "-32768"}, {117, "unknown"}}},
+         {{IDC_INFO_CHUNK_SIZE, "19"}, {IDC_INFO_NEXT_ID, ""}, {IDC_INFO_NEXT_SIZE, "1140"}}},
+        {"tag 32768", RiffFile({{"fmt ", FmtBody(0x8000, 2, 44100, 16)}, {"data", {1, 2}}}), {{IDC_INFO_FORMAT_TAG, "-32768"}, {IDC_INFO_TAG_NAME, "unknown"}}},
         // Cut inside the average bytes per second: the fields not wholly in the file keep their labels.
         {"cut short", {canonical.begin(), canonical.begin() + 30},
-         {{116, "30"}, {108, "44100"}, {109, "BytesPerSec"}, {111, "SamplingBits"}, {112, ""}, {113, "Chunk ID"},
-          {114, "Chunk Size"}}},
+         {{IDC_INFO_FILE_SIZE, "30"}, {IDC_INFO_RATE, "44100"}, {IDC_INFO_AVG_BYTES, "BytesPerSec"}, {IDC_INFO_BITS, "SamplingBits"}, {IDC_INFO_CB_SIZE, ""}, {IDC_INFO_NEXT_ID, "Chunk ID"},
+          {IDC_INFO_NEXT_SIZE, "Chunk Size"}}},
         {"missing", {},
-         {{116, "0"}, {101, "Riff ID"}, {105, "Chunk Size"}, {106, "WaveFmtType"}, {117, "PCM:1"}, {110, "BlockSize"},
-          {112, "cbSize"}, {113, "Chunk ID"}, {114, "Chunk Size"}}},
+         {{IDC_INFO_FILE_SIZE, "0"}, {IDC_INFO_RIFF_ID, "Riff ID"}, {IDC_INFO_CHUNK_SIZE, "Chunk Size"}, {IDC_INFO_FORMAT_TAG, "WaveFmtType"}, {IDC_INFO_TAG_NAME, "PCM:1"}, {IDC_INFO_BLOCK_ALIGN, "BlockSize"},
+          {IDC_INFO_CB_SIZE, "cbSize"}, {IDC_INFO_NEXT_ID, "Chunk ID"}, {IDC_INFO_NEXT_SIZE, "Chunk Size"}}},
     };
     WPARAM closeWith = IDOK;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = c.bytes.empty() ? TempDirectory() + "absent.wav" : WriteTempFile("info.wav", c.bytes);
-        lstrcpynA(g.fileName, path.c_str(), kPathBufferSize);
-        HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), "InfoBox", nullptr, INFOBOX, 0);   // fills it
+        HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), "InfoBox", nullptr, InfoDialogProc,
+                                         reinterpret_cast<LPARAM>(path.c_str()));   // fills it
         ASSERT_NE(nullptr, dialog);
         for (const auto& [id, expected] : c.expected) {     // an empty text counts only where the field exists
             char text[64] = "(no field)";

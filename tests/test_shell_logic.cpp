@@ -1,13 +1,13 @@
 // Shell decisions on plain inputs: the Shift-JIS aware split of a path into the directory and
 // name lines, both lines padded and cut at 35 bytes, the help file path, the command line, and
-// the monitor format taken from the input device's formats.
+// the monitor format taken from the input device's formats, and the status lines.
 #include <gtest/gtest.h>
 #include <cstring>
 #include <string>
 #include <tuple>
 
-#include "shell/globals.h"
-#include "shell/shell.h"
+#include "shell/decisions.h"
+#include "shell/mainwindow.h"
 #include "tests/support/support.h"
 
 namespace {
@@ -37,16 +37,17 @@ TEST(SplitPath, CutsAtTheLastSingleByteSeparator)
 // of a character.
 TEST(DrawFileName, DrawsThirtyFiveBytesOfEachLine)
 {
-    ResetGlobals();
-    std::tie(g.charWidth, g.lineHeight) = std::make_tuple(6, 5);
+    MainWindow app;
+    std::tie(app.layout.charWidth, app.layout.lineHeight) = std::make_tuple(6, 5);
     const std::string name = std::string(34, 'n') + "表示.wav";
-    std::strcpy(g.fileName, ("C:\\" + name).c_str());
+    std::strcpy(app.fileName, ("C:\\" + name).c_str());
     MemoryCanvas drawn, expected;
-    ASSERT_TRUE(CreateCanvas(drawn, 400, 40) && CreateCanvas(expected, 400, 40));
-    DrawFileName(drawn.dc);
+    ASSERT_TRUE(CreateCanvas(drawn, 400, 40));
+    ASSERT_TRUE(CreateCanvas(expected, 400, 40));
+    DrawFileName(app, drawn.dc);
     SelectObject(expected.dc, GetStockObject(OEM_FIXED_FONT));
-    TextOutA(expected.dc, Col(1), Row(1), ("C:\\" + std::string(32, ' ')).c_str(), 35);
-    TextOutA(expected.dc, Col(1), Row(4), name.c_str(), 35);
+    TextOutA(expected.dc, app.layout.Col(1), app.layout.Row(1), ("C:\\" + std::string(32, ' ')).c_str(), 35);
+    TextOutA(expected.dc, app.layout.Col(1), app.layout.Row(4), name.c_str(), 35);
     GdiFlush();
     EXPECT_EQ(0, std::memcmp(drawn.bits, expected.bits, 400 * 40 * 4));
     DestroyCanvas(drawn);
@@ -67,8 +68,11 @@ TEST(HelpPath, TheFirstUpperCaseExeOfTheModulePathBecomesHlpOnVersionFourZero)
 TEST(CommandLine, AnOverlongFileIsRefusedWholeAndOnlySlashPStartsPlaying)
 {
     const std::string fits = "C:\\" + std::string(252, 'b') + ".wav";     // 259 bytes and the zero
-    EXPECT_TRUE(ApplyFileArgument(fits.c_str()) && fits == g.fileName);
-    EXPECT_TRUE(!ApplyFileArgument((fits + "x").c_str()) && !g.fileName[0]);       // nothing of it kept
+    char fileName[kPathBufferSize];
+    EXPECT_TRUE(ApplyFileArgument(fits.c_str(), fileName));
+    EXPECT_EQ(fits, fileName);
+    EXPECT_FALSE(ApplyFileArgument((fits + "x").c_str(), fileName));
+    EXPECT_STREQ("", fileName);                                             // nothing of it kept
     for (const char* on : {"/p", "/P", "/Play"}) EXPECT_TRUE(IsAutoplaySwitch(on)) << on;
     for (const char* off : {"/", "/x", "-p", "p"}) EXPECT_FALSE(IsAutoplaySwitch(off)) << off;
 }
@@ -82,11 +86,27 @@ TEST(MonitorFormat, FollowsTheInputFormatMask)
         {WAVE_FORMAT_2S16, 11025, 2, 16, 11025},                         // only 44100 becomes 22050
     };
     for (const auto& c : cases) {
-        std::tie(state.monitorChannels, state.monitorBits, state.monitorRate) = std::make_tuple(2, 16, c.initialRate);
-        AdjustMonitorFormat(c.mask);
+        const MonitorFormat format = AdjustMonitorFormat({c.initialRate, 2, 16}, c.mask);
         EXPECT_EQ(std::make_tuple(c.channels, c.bits, c.rate),
-                  std::make_tuple(int(state.monitorChannels), int(state.monitorBits), state.monitorRate)) << c.mask;
+                  std::make_tuple(int(format.channels), int(format.bits), format.rate)) << c.mask;
     }
+}
+
+// One writer for each figure line: a file's Total, the monitor's Free (what one run can record,
+// the same at opening and on every repaint), and the zero line before any source.
+TEST(StatusLines, TotalFreeAndPositionTexts)
+{
+    char line[kStatusTextSize];
+    FormatTotalLine(line, sizeof line, StatusSource::kFile, 10584000, 176400);
+    EXPECT_STREQ("Total:  10335 kb     60 sec", line);
+    FormatTotalLine(line, sizeof line, StatusSource::kFile, 300 * 1024 + 1023, 0);
+    EXPECT_STREQ("Total:    300 kb      0 sec", line);
+    FormatTotalLine(line, sizeof line, StatusSource::kMonitor, 0, 22050);
+    EXPECT_STREQ("Free: 2097151 kb  97391 sec", line);
+    FormatTotalLine(line, sizeof line, StatusSource::kNone, 5, 5);
+    EXPECT_STREQ("Total:      0 kb      0 sec", line);
+    FormatPositionLine(line, sizeof line, 4294967295u, 12);
+    EXPECT_STREQ("Pos:  4294967295 kb     12 sec", line);
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 #include <string>
 #include <tuple>
 
-#include "shell/globals.h"
-#include "shell/shell.h"
+#include "resources/resource.h"
+#include "shell/mainwindow.h"
 #include "tests/support/main_window.h"
 #include "tests/support/support.h"
 
@@ -69,18 +69,21 @@ LRESULT CALLBACK HelpViewer(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 // The stereo labels give the pixels of a bold Shift-JIS font of `height`, `lift` pixels up.
-bool StereoLabelsMatch(int height, int lift)
+bool StereoLabelsMatch(MainWindow& app, int height, int lift)
 {
+    const Layout& layout = app.layout;
     MemoryCanvas drawn, expected;
-    if (!CreateCanvas(drawn, Col(74), Row(6), 0) || !CreateCanvas(expected, Col(74), Row(6), 0)) return false;
-    std::tie(state.sourceKind, source.sampleFormat) = std::make_tuple(kSourceFile, kStereo16);
-    DrawChannelLabels(drawn.dc);
+    if (!CreateCanvas(drawn, layout.Col(74), layout.Row(6), 0) || !CreateCanvas(expected, layout.Col(74), layout.Row(6), 0))
+        return false;
+    app.sourceKind = SourceKind::kFile;
+    app.format.channels = 2;
+    DrawChannelLabels(app, drawn.dc);
     LOGFONTA logFont = {height, 0, 0, 0, FW_BOLD, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0, ""};
     HGDIOBJ font = SelectObject(expected.dc, CreateFontIndirectA(&logFont));
     SetTextColor(expected.dc, RGB(255, 255, 0));
     SetBkMode(expected.dc, TRANSPARENT);
-    TextOutA(expected.dc, Col(64), Row(2) - lift, "ＬＥＦＴ", 8);
-    TextOutA(expected.dc, Col(64), Row(4) - lift, "ＲＩＧＨＴ", 10);
+    TextOutA(expected.dc, layout.Col(64), layout.Row(2) - lift, "ＬＥＦＴ", 8);
+    TextOutA(expected.dc, layout.Col(64), layout.Row(4) - lift, "ＲＩＧＨＴ", 10);
     GdiFlush();
     const bool same = std::memcmp(drawn.bits, expected.bits, size_t(drawn.width) * drawn.height * 4) == 0;
     DeleteObject(SelectObject(expected.dc, font));
@@ -97,25 +100,24 @@ TEST(ShellVersions, HelpPathDiskRootLabelsAndMemoryBoundFollowTheVersion)
         EXPECT_EQ(0x030Au, RunAsVersion("SHELLV31.EXE", "win31"));
         return;
     }
-    ASSERT_TRUE(OpenMainWindow());
-    const bool win95 = g.platformVersion == 0x0400;
+    MainWindow* app = OpenMainWindow();
+    ASSERT_NE(nullptr, app);
+    const uint16_t version = app->platformVersion;
+    const bool win95 = version == kVersionWin95;
     WNDCLASSA viewer = {0, HelpViewer, 0, 0, GetModuleHandleA(nullptr), 0, 0, 0, 0, "MS_WINHELP"};
     RegisterClassA(&viewer);
     HWND window = CreateWindowExA(0, "MS_WINHELP", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, viewer.hInstance, nullptr);
-    SendMessageA(app.mainWindow, WM_KEYDOWN, VK_F2, 0);
-    SendMessageA(app.mainWindow, WM_KEYDOWN, VK_F1, 0);
+    SendMessageA(app->window, WM_KEYDOWN, VK_F2, 0);
+    SendMessageA(app->window, WM_KEYDOWN, VK_F1, 0);
     DestroyWindow(window);
     EXPECT_EQ(win95 ? TempDirectory() + "SHELLV95.HLP" : "trilvo.hlp", helpFile);      // beside the program
-    std::strcpy(g.textBuffer, "untouched");
-    EXPECT_GT(MeasureDisk("C:\\"), 0u);
-    EXPECT_STREQ(win95 ? "C:\\" : "untouched", g.textBuffer);          // below 4.0 the path as given
-    EXPECT_TRUE(StereoLabelsMatch(win95 ? -(3 * g.lineHeight) / 2 : -g.lineHeight, win95 ? 1 : 0));
-    state.memorySizeMB = 999;
-    ClampMemorySize();
-    EXPECT_EQ(win95 ? 255 : 15, state.memorySizeMB);
+    EXPECT_GT(MeasureDiskCapacity(version, "C:\\"), 0u);      // below 4.0 the path as given
+    const int lineHeight = app->layout.lineHeight;
+    EXPECT_TRUE(StereoLabelsMatch(*app, win95 ? -(3 * lineHeight) / 2 : -lineHeight, win95 ? 1 : 0));
+    EXPECT_EQ(win95 ? 255 : 15, BoundedMemorySize(999, version));
     CloseMainWindow();
     if (!::testing::Test::HasFailure())
-        WritePrivateProfileStringA("mark", "version", std::to_string(g.platformVersion).c_str(), mark);
+        WritePrivateProfileStringA("mark", "version", std::to_string(version).c_str(), mark);
 }
 
 // ---- Settings across runs of the real program --------------------------------------------------
@@ -134,20 +136,20 @@ std::string shown;
 void ShowOptionsAndExit(bool change)
 {
     HWND main = WaitForWindow("Trilvo", nullptr);
-    PostMessageA(main, WM_COMMAND, kCmdOptions, 0);
+    PostMessageA(main, WM_COMMAND, IDM_OPTIONS, 0);
     HWND dialog = WaitForWindow("#32770", "オプション設定");
     char memory[8] = {};
-    GetDlgItemTextA(dialog, kOptMemorySize, memory, sizeof memory);
+    GetDlgItemTextA(dialog, IDC_OPT_MEMORY_SIZE, memory, sizeof memory);
     shown = memory;
-    for (int id : {101, 104, 109}) shown += " " + std::to_string(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
-    for (int id : {107, 112, 114}) shown += " " + std::to_string(IsDlgButtonChecked(dialog, id));
+    for (int id : {IDC_OPT_TIME_RESOLUTION, IDC_OPT_FFT_LENGTH, IDC_OPT_WINDOW}) shown += " " + std::to_string(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
+    for (int id : {IDC_OPT_PINK_NOISE, IDC_OPT_DOUBLED_SCALE, IDC_OPT_ON_MEMORY}) shown += " " + std::to_string(IsDlgButtonChecked(dialog, id));
     if (change) {                    // "1/11秒", "32768", "三角", pink, doubled, on-memory, 40 MB
-        for (int id : {101, 104, 109}) SendDlgItemMessageA(dialog, id, CB_SETCURSEL, id == 104 ? 7 : 3, 0);
-        for (int id : {107, 112, 114}) SendDlgItemMessageA(dialog, id, BM_CLICK, 0, 0);
-        SetDlgItemTextA(dialog, kOptMemorySize, "40");
+        for (int id : {IDC_OPT_TIME_RESOLUTION, IDC_OPT_FFT_LENGTH, IDC_OPT_WINDOW}) SendDlgItemMessageA(dialog, id, CB_SETCURSEL, id == IDC_OPT_FFT_LENGTH ? 7 : 3, 0);
+        for (int id : {IDC_OPT_PINK_NOISE, IDC_OPT_DOUBLED_SCALE, IDC_OPT_ON_MEMORY}) SendDlgItemMessageA(dialog, id, BM_CLICK, 0, 0);
+        SetDlgItemTextA(dialog, IDC_OPT_MEMORY_SIZE, "40");
     }
     PostMessageA(dialog, WM_COMMAND, change ? IDOK : IDCANCEL, 0);
-    PostMessageA(main, WM_COMMAND, kCmdExit, 0);
+    PostMessageA(main, WM_COMMAND, IDM_EXIT, 0);
 }
 
 TEST(ShellSettings, OnlyTimeResolutionAndFftLengthOutliveTheProgram)

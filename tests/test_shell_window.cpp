@@ -9,24 +9,23 @@
 #include <functional>
 #include <tuple>
 
-#include "analysis/analysis.h"
-#include "shell/globals.h"
-#include "shell/shell.h"
+#include "resources/resource.h"
+#include "shell/mainwindow.h"
 #include "tests/support/main_window.h"
 #include "tests/support/monitor_support.h"
 #include "tests/support/playback_support.h"
 
 namespace {
 
-void Command(int id) { SendMessageA(app.mainWindow, WM_COMMAND, id, 0); }
-bool MenuFlag(int id, UINT flag) { return (GetMenuState(g.menu, id, MF_BYCOMMAND) & flag) != 0; }
+MainWindow& App() { return *TestWindow(); }
+bool MenuFlag(int id, UINT flag) { return (GetMenuState(App().menu, id, MF_BYCOMMAND) & flag) != 0; }
 
 const std::vector<uint8_t> kSilence8(8820, 128);
 void Select(const std::string& file)
 {
-    std::strcpy(g.fileName, file.c_str());
+    std::strcpy(App().fileName, file.c_str());
     BeginBoxCapture();
-    SelectFileSource();
+    (void)SelectFileSource(App());
     EndBoxCapture();
 }
 
@@ -35,14 +34,14 @@ void Select(const std::string& file)
 std::string Controls()
 {
     char label[16] = {};
-    GetWindowTextA(app.playButton, label, sizeof label);
+    GetWindowTextA(App().playButton, label, sizeof label);
     std::string text = std::string(label) + " ";
-    for (HWND button : {app.playButton, app.stopButton, app.pauseButton}) text += IsWindowEnabled(button) ? '1' : '0';
+    for (HWND button : {App().playButton, App().stopButton, App().pauseButton}) text += IsWindowEnabled(button) ? '1' : '0';
     text += ' ';
-    for (int id : {kCmdMonitor, kCmdOpen, kCmdInfo, kCmdOptions, kCmdStart, kCmdStop, kCmdPause})
+    for (int id : {IDM_MONITOR, IDM_OPEN, IDM_INFO, IDM_OPTIONS, IDM_START, IDM_STOP, IDM_PAUSE})
         text += MenuFlag(id, MF_GRAYED) ? '-' : '+';
-    text += (GetWindowLongA(app.mainWindow, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) ? " drops" : " -";
-    return text + (GetFocus() == app.playButton ? " focus" : "");
+    text += (GetWindowLongA(App().window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) ? " drops" : " -";
+    return text + (GetFocus() == App().playButton ? " focus" : "");
 }
 
 // A command that shows a modal dialog, with `act` run once on the dialog from the dialog's own
@@ -77,43 +76,43 @@ void Choose(HWND dialog, int id, const char* text)           // the entry readin
                                   SendDlgItemMessageA(dialog, id, CB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(text)), 0);
 }
 
-class MainWindow : public ::testing::Test {
+class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(OpenMainWindow()); }
+    void SetUp() override { ASSERT_NE(nullptr, OpenMainWindow()); }
     void TearDown() override { CloseMainWindow(); }
 };
 
-TEST_F(MainWindow, IsSizedFromTheOemFontAndChecksTheChosenView)
+TEST_F(MainWindowTest, IsSizedFromTheOemFontAndChecksTheChosenView)
 {
-    HDC dc = GetDC(app.mainWindow);
+    HDC dc = GetDC(App().window);
     SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
     TEXTMETRICA font = {};
     GetTextMetricsA(dc, &font);
-    ReleaseDC(app.mainWindow, dc);
+    ReleaseDC(App().window, dc);
     RECT window, client;
-    GetWindowRect(app.mainWindow, &window);
-    GetClientRect(app.mainWindow, &client);
+    GetWindowRect(App().window, &window);
+    GetClientRect(App().window, &client);
     EXPECT_EQ(std::max(74 * font.tmAveCharWidth, 2 * font.tmAveCharWidth + 512), window.right - window.left);
     EXPECT_EQ(16 * (font.tmAscent / 2) + 256, client.bottom);
-    for (int chosen : {kCmdViewWaveform, kCmdViewChart, kCmdViewLinearSpectrum, kCmdViewLinearSpectrum}) {
+    for (int chosen : {IDM_VIEW_WAVEFORM, IDM_VIEW_CHART, IDM_VIEW_LINEAR_SPECTRUM, IDM_VIEW_LINEAR_SPECTRUM}) {
         Command(chosen);
-        for (int view = kCmdViewWaveform; view <= kCmdViewChart; ++view)
+        for (int view = IDM_VIEW_WAVEFORM; view <= IDM_VIEW_CHART; ++view)
             EXPECT_EQ(view == chosen, MenuFlag(view, MF_CHECKED)) << chosen << " " << view;
     }
 }
 
-TEST_F(MainWindow, ControlsFollowEachStateTransition)
+TEST_F(MainWindowTest, ControlsFollowEachStateTransition)
 {
     const struct { void (*step)(); const char* controls; } steps[] = {
         {[] {}, "再生 000 ++-+--- drops"},                 // with an input device: Monitor enabled
         // A file that cannot be opened stays the source with its controls, so Start retries.
         {[] { Select(TempDirectory() + "missing.wav"); }, "再生 100 +++++-- drops"},
-        {DisableSourceControls, "再生 000 ------- -"},
-        {EnableRunControls, "再生 011 -----++ -"},
-        {DisableRunControls, "再生 000 ------- -"},
-        {[] { app.inputDeviceCount = 0; EnableIdleControls(); app.inputDeviceCount = 1; }, "再生 100 -++++-- drops"},
+        {[] { DisableSourceControls(App()); }, "再生 000 ------- -"},
+        {[] { EnableRunControls(App()); }, "再生 011 -----++ -"},
+        {[] { DisableRunControls(App()); }, "再生 000 ------- -"},
+        {[] { App().inputDeviceCount = 0; EnableIdleControls(App()); App().inputDeviceCount = 1; }, "再生 100 -++++-- drops"},
         {[] { ChooseMonitorFormat(11025, 8); }, "解析 100 -+-++-- drops focus"},
-        {[] { DisableSourceControls(); EnableIdleControls(); }, "解析 100 ++-++-- drops"},
+        {[] { DisableSourceControls(App()); EnableIdleControls(App()); }, "解析 100 ++-++-- drops"},
     };
     for (const auto& s : steps) {
         s.step();
@@ -121,7 +120,7 @@ TEST_F(MainWindow, ControlsFollowEachStateTransition)
     }
 }
 
-TEST_F(MainWindow, ADropOpensTheFirstOfThreeFilesAndACancelledOpenKeepsIt)
+TEST_F(MainWindowTest, ADropOpensTheFirstOfThreeFilesAndACancelledOpenKeepsIt)
 {
     const std::string files[] = {WriteTempFile("drop.wav", PcmFile(1, 22050, 8, kSilence8)), TempDirectory() + "2.wav",
                                  TempDirectory() + "3.wav"};
@@ -132,48 +131,60 @@ TEST_F(MainWindow, ADropOpensTheFirstOfThreeFilesAndACancelledOpenKeepsIt)
     for (const std::string& file : files) names = std::strcpy(names, file.c_str()) + file.size() + 1;
     GlobalUnlock(drop);
     BeginBoxCapture();
-    SendMessageA(app.mainWindow, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+    SendMessageA(App().window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
     EXPECT_TRUE(EndBoxCapture().empty());                                 // the others do not exist
-    EXPECT_TRUE(files[0] == g.fileName && state.file && source.rateCode == 22 && source.sampleFormat == kMono8);
+    EXPECT_EQ(files[0], App().fileName);
+    EXPECT_TRUE(App().reader.IsOpen());
+    EXPECT_EQ(22050u, App().format.samplesPerSec);
     char openTitle[64] = {};
-    EXPECT_TRUE(WithDialog(kCmdOpen, [&](HWND dialog) {
+    EXPECT_TRUE(WithDialog(IDM_OPEN, [&](HWND dialog) {
         GetWindowTextA(dialog, openTitle, sizeof openTitle);
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     }));
     EXPECT_STREQ("再生用にファイルを開く", openTitle);
-    EXPECT_TRUE(files[0] == g.fileName && state.sourceKind == kSourceFile && state.file == nullptr);  // closed
+    EXPECT_EQ(files[0], App().fileName);
+    EXPECT_EQ(SourceKind::kFile, App().sourceKind);
+    EXPECT_FALSE(App().reader.IsOpen());                                  // closed
 }
 
-TEST_F(MainWindow, StartWithoutWaveHeadersIsRefused)
+TEST_F(MainWindowTest, StartWithoutWaveHeadersIsRefused)
 {
-    std::tie(state.sourceKind, app.header[1]) = std::make_tuple(kSourceFile, nullptr);   // as if not locked
+    App().sourceKind = SourceKind::kFile;
+    App().headers.Release();                                              // as if never allocated
     BeginBoxCapture();
-    Command(kCmdStart);
+    Command(IDM_START);
     const std::vector<CapturedBox> boxes = EndBoxCapture();
-    EXPECT_TRUE(boxes.size() == 1 && boxes[0].text == "ヘッダー確保失敗" && boxes[0].warningIcon && !state.running);
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("ヘッダー確保失敗", boxes[0].text);
+    EXPECT_TRUE(boxes[0].warningIcon);
+    EXPECT_FALSE(App().Running());
 }
 
-TEST_F(MainWindow, OptionsShowTheStateCancelKeepsOnlyTheRadioClicksAndOkStoresTheBoundedChoices)
+TEST_F(MainWindowTest, OptionsShowTheStateCancelKeepsOnlyTheRadioClicksAndOkStoresTheBoundedChoices)
 {
     Select(WriteTempFile("options.wav", PcmFile(2, 44100, 8, kSilence8)));
-    std::tie(state.timeResolution, state.fftExponent, state.windowType) = std::make_tuple(3000, 16, kWindowRectangle);
-    std::tie(state.amplitudeScale, state.onMemoryOption, state.memorySizeMB) = std::make_tuple(kScaleDoubled, 1, 200);
-    EXPECT_TRUE(WithDialog(kCmdOptions, [](HWND dialog) {
-        EXPECT_EQ(std::make_tuple(CB_ERR, 8, 4), std::make_tuple(Selection(dialog, 101), Selection(dialog, 104),
-                                                                 Selection(dialog, 109)));    // 3000 is not offered
-        for (int id : {106, 112, 114}) EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dialog, id)) << id;
-        EXPECT_EQ(GetDlgItem(dialog, 115), GetFocus());
-        Click(dialog, 107);
-        EXPECT_EQ(kSlopePink, state.slopeReference);                                  // at the click
+    Settings& settings = App().settings;
+    std::tie(settings.timeResolution, settings.fftExponent, settings.windowType) = std::make_tuple(3000, 16, kWindowRectangle);
+    std::tie(settings.amplitudeScale, settings.onMemory, settings.memorySizeMB) = std::make_tuple(kScaleDoubled, true, 200);
+    EXPECT_TRUE(WithDialog(IDM_OPTIONS, [&settings](HWND dialog) {
+        EXPECT_EQ(CB_ERR, Selection(dialog, IDC_OPT_TIME_RESOLUTION));   // 3000 is not offered
+        EXPECT_EQ(8, Selection(dialog, IDC_OPT_FFT_LENGTH));
+        EXPECT_EQ(4, Selection(dialog, IDC_OPT_WINDOW));
+        for (int id : {IDC_OPT_WHITE_NOISE, IDC_OPT_DOUBLED_SCALE, IDC_OPT_ON_MEMORY}) EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dialog, id)) << id;
+        EXPECT_EQ(GetDlgItem(dialog, IDC_OPT_MEMORY_SIZE), GetFocus());
+        Click(dialog, IDC_OPT_PINK_NOISE);
+        EXPECT_EQ(kSlopePink, settings.slopeReference);                               // at the click
         for (BOOL enabled : {FALSE, TRUE}) {
-            Click(dialog, 114);
-            for (int id : {115, 116, 117}) EXPECT_EQ(enabled, IsWindowEnabled(GetDlgItem(dialog, id))) << id;
+            Click(dialog, IDC_OPT_ON_MEMORY);
+            for (int id : {IDC_OPT_MEMORY_SIZE, IDC_OPT_MEMORY_UNIT, IDC_OPT_MEMORY_LABEL}) EXPECT_EQ(enabled, IsWindowEnabled(GetDlgItem(dialog, id))) << id;
         }
-        Choose(dialog, 104, "  256");
+        Choose(dialog, IDC_OPT_FFT_LENGTH, "  256");
         SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     }));
     // Pink kept, the lists not written, the source still open.
-    EXPECT_EQ(std::make_tuple(1, 16, true), std::make_tuple(state.slopeReference, state.fftExponent, state.file != nullptr));
+    EXPECT_EQ(kSlopePink, settings.slopeReference);
+    EXPECT_EQ(16, settings.fftExponent);
+    EXPECT_TRUE(App().reader.IsOpen());
 
     const struct { const char *time, *length, *window, *memory; uint16_t version;               // typed in
                    int32_t timeResolution, fftExponent, windowType, memorySizeMB; } cases[] = {  // stored on OK
@@ -185,40 +196,42 @@ TEST_F(MainWindow, OptionsShowTheStateCancelKeepsOnlyTheRadioClicksAndOkStoresTh
         {nullptr, nullptr, nullptr, "16", 0x030C, 3000, 12, kWindowHanning, 16},
     };
     for (const auto& c : cases) {
-        std::tie(state.timeResolution, state.fftExponent, state.windowType, state.onMemoryOption) =
-            std::make_tuple(3000, 12, kWindowHanning, 0);
-        g.platformVersion = c.version;
-        EXPECT_TRUE(WithDialog(kCmdOptions, [&c](HWND dialog) {
-            for (auto [id, text] : {std::pair{101, c.time}, {104, c.length}, {109, c.window}}) Choose(dialog, id, text);
-            Click(dialog, 114);
-            SetDlgItemTextA(dialog, 115, c.memory);
+        std::tie(settings.timeResolution, settings.fftExponent, settings.windowType, settings.onMemory) =
+            std::make_tuple(3000, 12, kWindowHanning, false);
+        App().platformVersion = c.version;
+        EXPECT_TRUE(WithDialog(IDM_OPTIONS, [&c](HWND dialog) {
+            for (auto [id, text] : {std::pair{IDC_OPT_TIME_RESOLUTION, c.time}, {IDC_OPT_FFT_LENGTH, c.length},
+                                    {IDC_OPT_WINDOW, c.window}})
+                Choose(dialog, id, text);
+            Click(dialog, IDC_OPT_ON_MEMORY);
+            SetDlgItemTextA(dialog, IDC_OPT_MEMORY_SIZE, c.memory);
             Click(dialog, IDOK);
         }));
-        EXPECT_EQ(std::make_tuple(c.timeResolution, c.fftExponent, c.windowType, c.memorySizeMB, 1),
-                  std::make_tuple(state.timeResolution, state.fftExponent, state.windowType, state.memorySizeMB,
-                                  state.onMemoryOption)) << c.memory;
-        EXPECT_EQ(nullptr, state.file);                              // OK closes the source
+        EXPECT_EQ(std::make_tuple(c.timeResolution, c.fftExponent, int32_t(c.windowType), c.memorySizeMB, true),
+                  std::make_tuple(settings.timeResolution, settings.fftExponent, int32_t(settings.windowType),
+                                  settings.memorySizeMB, settings.onMemory)) << c.memory;
+        EXPECT_FALSE(App().playback.DeviceOpen());                   // OK closes the source
     }
 }
 
 // The FFT length shows in the peak frequency of a tone that lies on the 65536-point grid only.
-TEST_F(MainWindow, TheNextStartRunsWithTheNewBlockSizeAndFftLength)
+TEST_F(MainWindowTest, TheNextStartRunsWithTheNewBlockSizeAndFftLength)
 {
     const double tone = 1487 * 44100.0 / 65536;
-    Command(kCmdViewChart);
+    Command(IDM_VIEW_CHART);
     Select(WriteTempFile("next.wav", PcmFile(1, 44100, 16, Samples16(Sine(8000, tone, 44100, 88200)))));
     for (int fftLength : {4096, 65536}) {
-        EXPECT_TRUE(fftLength == 4096 || WithDialog(kCmdOptions, [](HWND dialog) {
-            Choose(dialog, 101, "1/22秒");
-            Choose(dialog, 104, "65536");
+        EXPECT_TRUE(fftLength == 4096 || WithDialog(IDM_OPTIONS, [](HWND dialog) {
+            Choose(dialog, IDC_OPT_TIME_RESOLUTION, "1/22秒");
+            Choose(dialog, IDC_OPT_FFT_LENGTH, "65536");
             Click(dialog, IDOK);
         }));
-        peakFrequency = 0;
-        Command(kCmdStart);
-        EXPECT_EQ(fftLength == 4096 ? 8u * 2048 : 8u * 512, run.blockSize);     // 88200 / 11025 = 8 bytes
-        Command(kCmdStop);
+        App().peakFrequency = 0;
+        Command(IDM_START);
+        EXPECT_EQ(fftLength == 4096 ? 8u * 2048 : 8u * 512, App().playback.BlockSize());   // 88200 / 11025 = 8 bytes
+        Command(IDM_STOP);
         EXPECT_TRUE(PumpUntilRunEnds(15000));
-        EXPECT_NEAR(std::round(tone * fftLength / 44100) * 44100 / fftLength, peakFrequency, 1e-6);
+        EXPECT_NEAR(std::round(tone * fftLength / 44100) * 44100 / fftLength, App().peakFrequency, 1e-6);
     }
 }
 

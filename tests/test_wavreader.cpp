@@ -1,0 +1,185 @@
+// The WAV reader against generated files: good files end open at their first sample byte with
+// their figures, every refusal has its result and its exact text and leaves nothing open; the
+// header decisions on plain inputs; and one refusal seen through the real main window.
+#include <gtest/gtest.h>
+
+#include "audio/wavreader.h"
+#include "resources/resource.h"
+#include "shell/messages.h"
+#include "tests/support/main_window.h"
+#include "tests/support/support.h"
+
+namespace {
+
+std::vector<uint8_t> Filler(size_t count) { return std::vector<uint8_t>(count, 0x5A); }
+const std::vector<uint8_t> kFmt = FmtBody(1, 2, 44100, 16);
+
+// `bytes` with the little-endian field of `width` bytes at `offset` set to `value`.
+std::vector<uint8_t> Patched(std::vector<uint8_t> bytes, size_t offset, uint32_t value, size_t width = 4)
+{
+    for (size_t i = 0; i < width; ++i) bytes[offset + i] = uint8_t(value >> (8 * i));
+    return bytes;
+}
+
+std::vector<uint8_t> WithData(const std::vector<uint8_t>& fmt) { return RiffFile({{"fmt ", fmt}, {"data", Filler(400)}}); }
+
+std::string Text(UINT id)
+{
+    char text[512];
+    LoadText(id, text, sizeof text);
+    return text;
+}
+
+MMRESULT AcceptEveryFormat(const WAVEFORMATEX*) { return MMSYSERR_NOERROR; }
+
+TEST(WavReader, GoodFilesOpenAtTheirFirstSampleByte)
+{
+    std::vector<uint8_t> data(64);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 3);
+    const struct { const char* name; std::vector<uint8_t> bytes; } files[] = {
+        {"canonical", PcmFile(2, 44100, 16, data)},
+        {"LIST before, fact between", RiffFile({{"LIST", Filler(26)}, {"fmt ", FmtBody(1, 1, 22050, 8)},
+                                                {"fact", Filler(4)}, {"data", data}})},
+        {"18-byte fmt, odd LIST and its pad", RiffFile({{"fact", Filler(4)}, {"fmt ", FmtBody(1, 2, 22050, 16, true)},
+                                                        {"LIST", Filler(7)}, {"junk", Filler(10)}, {"data", data}})},
+        {"24-bit, six channels", RiffFile({{"fmt ", FmtBody(1, 6, 48000, 24)}, {"data", data}})},
+    };
+    for (const auto& c : files) {
+        SCOPED_TRACE(c.name);
+        WaveReader reader;
+        ASSERT_EQ(ReaderResult::kOk, reader.Open(WriteTempFile("good.wav", c.bytes).c_str(), AcceptEveryFormat));
+        EXPECT_EQ(data.size(), reader.TotalBytes());
+        std::vector<uint8_t> first(data.size());
+        EXPECT_EQ(data.size(), reader.Read(first.data(), uint32_t(first.size())));
+        EXPECT_EQ(data, first);
+    }
+}
+
+TEST(WavReader, FormatFiguresComeFromTheFirstSixteenBytes)
+{
+    WaveReader reader;
+    ASSERT_EQ(ReaderResult::kOk, reader.Open(WriteTempFile("figures.wav", WithData(FmtBody(1, 6, 48000, 24))).c_str(),
+                                             AcceptEveryFormat));
+    EXPECT_EQ(6, reader.Format().channels);
+    EXPECT_EQ(48000u, reader.Format().samplesPerSec);
+    EXPECT_EQ(864000u, reader.Format().avgBytesPerSec);
+    EXPECT_EQ(24, reader.Format().bitsPerSample);
+}
+
+TEST(WavReader, EveryRefusalHasItsTextAndLeavesNothingOpen)
+{
+    const std::vector<uint8_t> good = PcmFile(2, 44100, 16, Filler(400));
+    const char kNotWave[] = "指定したファイルは、WAVEファイルではありません。", kNoData[] = "WAVEファイルにデータ チャンクがありません。",
+               kUnreadable[] = "形式チャンクを読み取れません。", kBroken[] = "WAVEファイルが壊れています。";
+    const struct { std::string name; std::vector<uint8_t> bytes; const char* message; } cases[] = {  // no bytes: open `name`
+        {"", {}, "ファイル名が未入力。"},
+        {TempDirectory() + "absent.wav", {}, "ファイルを開けません。"},
+        {"AVI form", RiffFile({{"fmt ", kFmt}}, -1, "AVI "), kNotWave},
+        {"no fmt", RiffFile({{"LIST", Filler(12)}, {"data", Filler(400)}}), kBroken},
+        // Sizes whose end wraps past 4 GB back onto the chunk itself: each search gives up, not loops.
+        {"AVI form, size -8", Patched(RiffFile({{"fmt ", kFmt}}, -1, "AVI "), 4, 0xFFFFFFF8), kNotWave},
+        {"data first, size -8", Patched(RiffFile({{"data", Filler(8)}, {"fmt ", kFmt}}), 16, 0xFFFFFFF8), kBroken},
+        {"fact after fmt, size -8", Patched(RiffFile({{"fmt ", kFmt}, {"fact", Filler(4)}, {"data", Filler(8)}}), 40, 0xFFFFFFF8),
+         kNoData},
+        {"zero fmt", WithData({}), "メモリのロックに失敗しました。"},
+        {"14-byte fmt", WithData({good.begin() + 20, good.begin() + 34}), kUnreadable},
+        {"huge fmt", RiffFile({{"fmt ", kFmt, 70000}}), kUnreadable},
+        {"cut in fmt", {good.begin(), good.begin() + 30}, kUnreadable},
+        {"ADPCM", WithData(Patched(kFmt, 0, 2, 2)), "指定したファイルは、PCMファイルではありません。"},
+        {"no channels", WithData(Patched(kFmt, 2, 0, 2)), "サウンドドライバは、この形式を再生できません。"},
+        {"data first", RiffFile({{"data", Filler(400)}, {"fmt ", kFmt}}), kNoData},
+        {"data past the RIFF end", RiffFile({{"fmt ", kFmt}, {"data", Filler(8)}}, 28), kNoData},
+        {"empty data", PcmFile(2, 44100, 16, {}), "データ チャンクが空です。"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WaveReader reader;
+        const std::string path = c.bytes.empty() ? c.name : WriteTempFile("refused.wav", c.bytes);
+        const ReaderResult result = reader.Open(path.c_str(), AcceptEveryFormat);
+        EXPECT_EQ(c.message, Text(MessageIdOf(result)));
+        EXPECT_FALSE(reader.IsOpen());
+    }
+}
+
+TEST(WavReader, FormatTheDeviceRefusesIsUnplayable)
+{
+    WaveReader reader;
+    const auto refuse = [](const WAVEFORMATEX*) -> MMRESULT { return WAVERR_BADFORMAT; };
+    EXPECT_EQ(ReaderResult::kUnplayable, reader.Open(WriteTempFile("refused.wav", WithData(kFmt)).c_str(), refuse));
+    EXPECT_FALSE(reader.IsOpen());
+}
+
+// A data chunk that claims more than the file holds: the read gives what is there, and nothing
+// remains after it.
+TEST(WavReader, ShortDataReadsWhatIsThereAndEnds)
+{
+    WaveReader reader;
+    const std::vector<uint8_t> file = RiffFile({{"fmt ", kFmt}, {"data", Filler(100), 400}});
+    ASSERT_EQ(ReaderResult::kOk, reader.Open(WriteTempFile("short.wav", file).c_str(), AcceptEveryFormat));
+    std::vector<uint8_t> buffer(400);
+    EXPECT_EQ(100u, reader.Read(buffer.data(), reader.TakeNextBlockLength(400)));
+    EXPECT_EQ(0u, reader.RemainingBytes());
+}
+
+// ---- Header decisions on plain inputs ----
+
+TEST(WavHeaderRules, FormatLimits)
+{
+    EXPECT_EQ(kFormatAccepted, CheckFormatChunk(FmtBody(1, 1, kMaxPlayableRate, 12).data(), 16, 16));
+    // Headers a lenient device query would take: too high a rate, no block align.
+    EXPECT_EQ(kFormatUnplayable, CheckFormatChunk(FmtBody(1, 1, kMaxPlayableRate + 1, 8).data(), 16, 16));
+    EXPECT_EQ(kFormatUnplayable, CheckFormatChunk(Patched(FmtBody(1, 2, 44100, 16), 12, 0, 2).data(), 16, 16));
+    // 32768 channels of 16 bits: a frame of 65536 bytes, more than the block align can say.
+    EXPECT_EQ(kFormatUnplayable, CheckFormatChunk(Patched(FmtBody(1, 2, 44100, 16), 2, 32768, 2).data(), 16, 16));
+    EXPECT_EQ(kFormatAccepted, CheckFormatChunk(FmtBody(1, 32768, 22050, 8).data(), 16, 16));
+    EXPECT_EQ(kFormatAccepted, CheckFormatChunkSize(kMaxFormatChunkSize));
+    EXPECT_EQ(kFormatUnreadable, CheckFormatChunkSize(kMaxFormatChunkSize + 1));
+}
+
+TEST(WavHeaderRules, BufferingModeAndBlockSize)
+{
+    EXPECT_EQ(kOnMemoryMode, ChooseBufferingMode(false, kDisketteCapacity));
+    EXPECT_EQ(kStreamingMode, ChooseBufferingMode(false, kDisketteCapacity + 1));
+    // A disk whose size wraps to a diskette-sized number in 32 bits is still large.
+    EXPECT_EQ(kStreamingMode, ChooseBufferingMode(false, 0x100000000ull + 1000));
+    // 864000 bytes/s: the division by 11025 truncates before the multiplication.
+    EXPECT_EQ(159744u, BlockSizeFor(kStreamingMode, 864000, 2048, 15, 99));
+    EXPECT_EQ(kMegabyte, BlockSizeFor(kOnMemoryMode, 176400, 2048, 1, kMegabyte + kMegabyte / 2));
+    // A product beyond 32 bits is capped, never wrapped to a small block.
+    EXPECT_EQ(0xFFFFFFFFu, BlockSizeFor(kStreamingMode, 0xFFFFFFFFu, 1 << 20, 15, 99));
+}
+
+// ---- Through the window ----
+
+// The shell shows the reader's refusal as a warning owned by the main window, and the source
+// stays closed.
+TEST(WavReaderInWindow, RefusalIsAWarningOwnedByTheMainWindow)
+{
+    MainWindow* app = OpenMainWindow();
+    ASSERT_NE(nullptr, app);
+    lstrcpynA(app->fileName, WriteTempFile("refused.wav", WithData(Patched(kFmt, 0, 2, 2))).c_str(), kPathBufferSize);
+    BeginBoxCapture();
+    EXPECT_FALSE(SelectFileSource(*app));
+    const std::vector<CapturedBox> boxes = EndBoxCapture();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(Text(IDS_NOT_PCM), boxes[0].text);
+    EXPECT_EQ(app->window, boxes[0].owner);
+    EXPECT_TRUE(boxes[0].warningIcon);
+    EXPECT_FALSE(app->playback.DeviceOpen());
+    CloseMainWindow();
+}
+
+// No 32-bit process gets 4000 MB in one block: the refusal releases the open file.
+TEST(WavReaderInWindow, BlockBufferBeyondMemoryIsRefusedAndClosesTheFile)
+{
+    MainWindow* app = OpenMainWindow();
+    ASSERT_NE(nullptr, app);
+    ASSERT_EQ(ReaderResult::kOk, app->reader.Open(WriteTempFile("held.wav", PcmFile(1, 11025, 8, Filler(100))).c_str()));
+    ASSERT_TRUE(app->playback.OpenDevice(app->reader, app->window, kStreamingMode, 4000u * kMegabyte));
+    EXPECT_EQ(RunResult::kNoBlockMemory, app->playback.AllocateRun(app->reader));
+    EXPECT_FALSE(app->reader.IsOpen());
+    EXPECT_FALSE(app->playback.DeviceOpen());
+    CloseMainWindow();
+}
+
+}  // namespace
