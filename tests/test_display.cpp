@@ -1,5 +1,6 @@
-// The display: scale labels of every view, the frame, the level bars, the palette and the five
-// renderers, drawn into a memory DC. The batched spectra are compared pixel for pixel with the
+// The display: scale labels of every view, the frame, the level bars, what DrawBlockResult draws
+// for each kind of result, the peak panel and its texts, the palette and the five renderers,
+// drawn into a memory DC. The batched spectra are compared pixel for pixel with the
 // straightforward drawing that makes one call per bin.
 #include <gtest/gtest.h>
 
@@ -9,7 +10,6 @@
 #include <random>
 
 #include "display/display.h"
-#include "shell/globals.h"
 #include "tests/support/support.h"
 
 namespace {
@@ -17,6 +17,26 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 constexpr uint32_t kUntouched = 0x123456, kBlack = 0x000000, kWhite = 0xFFFFFF;
 constexpr int kLeft = 6, kTop = 65;             // graph area at character width 6, line height 5
+constexpr int kPanelX = 444, kPanelY = 5;       // peak panel: 2 columns + 512 pixels is not left of column 74
+
+Layout TestLayout(int colourDepth = 32, HPALETTE palette = nullptr)
+{
+    Layout layout;
+    layout.charWidth = 6;
+    layout.lineHeight = 5;
+    layout.colourDepth = colourDepth;
+    layout.palette = palette;
+    return layout;
+}
+
+SourceFormat Format(uint16_t channels, uint32_t rate = 44100)
+{
+    SourceFormat format;
+    format.channels = channels;
+    format.bitsPerSample = 16;
+    format.samplesPerSec = rate;
+    return format;
+}
 
 // The spectra drawn the straightforward way: the cleared area, the yellow grid, then one LineTo
 // per bin (linear) or one fill per bin from bin 1 on (logarithmic, grid in octaves from `top`).
@@ -41,11 +61,10 @@ class Display : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ResetGlobals();
-        g.charWidth = 6;
-        g.lineHeight = 5;
         ASSERT_TRUE(CreateCanvas(canvas, 88 * 6, kTop + 280, kUntouched));
         ASSERT_TRUE(CreateCanvas(other, canvas.width, canvas.height, kUntouched));
+        SelectObject(canvas.dc, GetStockObject(OEM_FIXED_FONT));
+        SelectObject(other.dc, GetStockObject(OEM_FIXED_FONT));
     }
     void TearDown() override { DestroyCanvas(canvas); DestroyCanvas(other); }
 
@@ -57,9 +76,32 @@ protected:
             for (int x = x0; x < x1; ++x) n += (canvas.bits[y * canvas.width + x] & 0xFFFFFF) == rgb;
         return n;
     }
+    bool SamePictures() const
+    {
+        GdiFlush();
+        return std::equal(canvas.bits, canvas.bits + canvas.width * canvas.height, other.bits);
+    }
+    // Lit segments of the level bar on row y (a lit colour has a full component); -1: no bar.
+    int LitSegments(int y) const
+    {
+        int lit = 0;
+        for (int s = 0; s < kLevelBarSegments; ++s) {
+            const uint32_t p = PixelAt(canvas, LevelSegmentLeft(s, 6), y);
+            if (p == kUntouched) return -1;
+            lit += (p >> 16) == 0xFF || ((p >> 8) & 0xFF) == 0xFF;
+        }
+        return lit;
+    }
 
+    const Layout layout = TestLayout();
     MemoryCanvas canvas, other;   // the other: a picture to compare with
 };
+
+std::string Text(bool (*format)(double, char*, size_t), double value)
+{
+    char text[32];
+    return format(value, text, sizeof text) ? text : "(no room)";
+}
 
 }  // namespace
 
@@ -71,20 +113,20 @@ protected:
 TEST(ScaleLabels, TextsAndPositionsOfEveryView)
 {
     using S = std::vector<std::string>;
-    struct Case { int view, exponent, rateCode; uint32_t rate; int charWidth; S texts; std::vector<int> xs; };
+    struct Case { ViewMode view; int exponent, rateCode; uint32_t rate; int charWidth; S texts; std::vector<int> xs; };
     const Case cases[] = {
-        {kCmdViewWaveform, 12, 44, 44100, 6, {}, {}},
-        {kCmdViewLevelMeter, 12, 44, 44100, 6, {" 30 ", " 60 ", "120 ", "240 ", "490 ", " 1k ", " 2k ", " 4k ", " 8k ", "16k "},
+        {kViewWaveform, 12, 44, 44100, 6, {}, {}},
+        {kViewLevelMeter, 12, 44, 44100, 6, {" 30 ", " 60 ", "120 ", "240 ", "490 ", " 1k ", " 2k ", " 4k ", " 8k ", "16k "},
          {24, 74, 124, 174, 224, 274, 324, 374, 424, 474}},
-        {kCmdViewLevelMeter, 12, 0, 0, 9, {"  8 ", " 15 ", " 30 ", " 60 ", "120 ", "240 ", "490 ", " 1k ", " 2k ", " 4k "}, {21, 71}},
-        {kCmdViewLinearSpectrum, 12, 44, 44100, 6, {"0", " 5k ", "10k ", "15k ", "20k "}, {6, 110, 226, 342, 458}},
-        {kCmdViewLogSpectrum, 12, 44, 44100, 6, {"20k", "10k", "5000", "2500", "1250", "625", "312", "156", "78", "39", "20"},
+        {kViewLevelMeter, 12, 0, 0, 9, {"  8 ", " 15 ", " 30 ", " 60 ", "120 ", "240 ", "490 ", " 1k ", " 2k ", " 4k "}, {21, 71}},
+        {kViewLinearSpectrum, 12, 44, 44100, 6, {"0", " 5k ", "10k ", "15k ", "20k "}, {6, 110, 226, 342, 458}},
+        {kViewLogSpectrum, 12, 44, 44100, 6, {"20k", "10k", "5000", "2500", "1250", "625", "312", "156", "78", "39", "20"},
          {502, 455, 406, 359, 313, 269, 223, 176, 133, 86, 39}},
-        {kCmdViewLogSpectrum, 13, 44, 44100, 9, {"20k", "5000", "1250", "312", "78", "20"}, {501, 411, 326, 245, 164, 79}},
-        {kCmdViewLogSpectrum, 13, 44, 44100, 8, {"20k", "10k", "5000", "2500", "1250", "625", "312", "156", "78", "39", "20", "10"}, {}},
-        {kCmdViewChart, 8, 44, 44100, 6, {"22050 Hz", "0"}, {471, 6}},   {kCmdViewChart, 9, 22, 22050, 6, {"11025 Hz", "0"}, {}},
-        {kCmdViewChart, 10, 11, 11025, 6, {"5512 Hz", "0"}, {}},         {kCmdViewChart, 16, 44, 44000, 6, {"344 Hz", "0"}, {}},
-        {kCmdViewChart, 12, 48, 48000, 6, {"6000 Hz", "0"}, {}},         {kCmdViewChart, 12, 0, 0, 6, {"1378 Hz", "0"}, {}},
+        {kViewLogSpectrum, 13, 44, 44100, 9, {"20k", "5000", "1250", "312", "78", "20"}, {501, 411, 326, 245, 164, 79}},
+        {kViewLogSpectrum, 13, 44, 44100, 8, {"20k", "10k", "5000", "2500", "1250", "625", "312", "156", "78", "39", "20", "10"}, {}},
+        {kViewChart, 8, 44, 44100, 6, {"22050 Hz", "0"}, {471, 6}},   {kViewChart, 9, 22, 22050, 6, {"11025 Hz", "0"}, {}},
+        {kViewChart, 10, 11, 11025, 6, {"5512 Hz", "0"}, {}},         {kViewChart, 16, 44, 44000, 6, {"344 Hz", "0"}, {}},
+        {kViewChart, 12, 48, 48000, 6, {"6000 Hz", "0"}, {}},         {kViewChart, 12, 0, 0, 6, {"1378 Hz", "0"}, {}},
     };
     for (const Case& c : cases) {
         ScaleLabel labels[kMaxScaleLabels];
@@ -97,19 +139,18 @@ TEST(ScaleLabels, TextsAndPositionsOfEveryView)
     }
 }
 
-// The linear view's frame for a stereo source against the same frame drawn by hand: the scale
-// line grey from column 1 on with the labels in black (third column before any source), the gap
-// above it left alone, the graph area white, the notice in black on white in the caller's font,
-// which the frame leaves selected.
+// The linear view's frame for a stereo 11025 Hz source against the same frame drawn by hand: the
+// scale line grey from column 1 on with the labels in black, the gap above it left alone, the
+// graph area white, the notice in black on white in the caller's font, which the frame leaves
+// selected.
 TEST_F(Display, FrameDrawsScaleLineGraphAreaAndStereoNotice)
 {
-    state.viewMode = kCmdViewLinearSpectrum;
-    source.sampleFormat = kStereo8;
+    Settings settings;
+    settings.view = kViewLinearSpectrum;
     SelectObject(canvas.dc, GetStockObject(ANSI_VAR_FONT));
     SetBkMode(canvas.dc, TRANSPARENT);
-    DrawDisplayFrame(canvas.dc);
+    DrawDisplayFrame(canvas.dc, layout, settings, Format(2, 11025));
     EXPECT_EQ(GetStockObject(ANSI_VAR_FONT), GetCurrentObject(canvas.dc, OBJ_FONT));
-    SelectObject(other.dc, GetStockObject(OEM_FIXED_FONT));
     SetBkColor(other.dc, RGB(192, 192, 192));
     TextOutA(other.dc, 6, kTop + 260, std::string(86, ' ').c_str(), 86);
     const std::pair<int, const char*> labels[] = {{6, "0"}, {110, "1250"}, {226, "2500"}, {342, "3750"}, {458, "5000"}};
@@ -119,9 +160,10 @@ TEST_F(Display, FrameDrawsScaleLineGraphAreaAndStereoNotice)
     SetBkColor(other.dc, kWhite);
     const std::pair<int, const char*> notice[] = {{70, "ごめんなさい。"}, {85, "ステレオのデータには対応しておりません。"}};
     for (const auto& line : notice) TextOutA(other.dc, 12, line.first, line.second, int(std::strlen(line.second)));
-    GdiFlush();
-    EXPECT_TRUE(std::equal(canvas.bits, canvas.bits + canvas.width * canvas.height, other.bits));
+    EXPECT_TRUE(SamePictures());
 }
+
+// ---- Level bars and block results ------------------------------------------------------------
 
 // Segment s lights when s * u (16 u - 2 for the last) is below the level: green, yellow, red,
 // 1 column wide on a pitch of 1.5 columns from column 38; the dim colours at half intensity.
@@ -129,7 +171,7 @@ TEST_F(Display, LevelBarSegmentsLightAtTheUnitThresholds)
 {
     for (uint32_t u : {8u, 2048u}) {
         for (auto c : {std::pair<uint32_t, int>{1, 1}, {15 * u, 15}, {16 * u - 2, 16}, {16 * u - 1, 17}, {0, 0}, {~0u, 17}}) {
-            DrawLevelBar(canvas.dc, c.first, 10, 5, u);
+            DrawLevelBar(canvas.dc, layout, c.first, 10, 5, u);
             for (int s = 0; s < kLevelBarSegments; ++s) {
                 const int left = 37 * 6 + (2 + 3 * s) * 3, on = s < c.second ? 255 : 128;
                 const uint32_t colour = s < 8 ? Rgb(0, on, 0) : s < 12 ? Rgb(on, on, 0) : Rgb(on, 0, 0);
@@ -138,6 +180,73 @@ TEST_F(Display, LevelBarSegmentsLightAtTheUnitThresholds)
             }
         }
     }
+}
+
+// Lit segments on rows 2 to 5 (-1: no bar there): mono fills rows 2 to 4, stereo row 2 for the
+// left channel and row 4 for the right. Mono results with a view draw it; spectrum views write
+// the peak panel too, the waveform does not.
+TEST_F(Display, BlockResultsDrawTheirBarsViewAndPanel)
+{
+    const Bytes bytes(2048, 200);
+    struct Case { bool analysed; int bars; uint32_t peaks[2]; bool hasView; ViewMode view; int rows[4]; bool graph, panel; };
+    const Case cases[] = {
+        {true, 1, {16384, 0}, true, kViewLinearSpectrum, {8, 8, 8, -1}, true, true},
+        {true, 1, {16384, 0}, true, kViewWaveform, {8, 8, 8, -1}, true, false},
+        {true, 2, {4096, 30000}, false, kViewLogSpectrum, {2, -1, 15, -1}, false, false},
+        {true, 1, {0, 0}, false, kViewChart, {0, 0, 0, -1}, false, false},
+        {false, 0, {0, 0}, false, kViewLevelMeter, {-1, -1, -1, -1}, false, false},
+    };
+    for (const Case& c : cases) {
+        BlockResult result;
+        result.analysed = c.analysed;
+        result.barCount = c.bars;
+        std::copy(c.peaks, c.peaks + 2, result.peaks);
+        result.segmentUnit = 2048;
+        result.hasView = c.hasView;
+        result.view = c.view;
+        result.bytes = bytes.data();
+        result.count = 2048;
+        result.hasPeak = c.view != kViewWaveform;
+        std::fill(canvas.bits, canvas.bits + canvas.width * canvas.height, kUntouched);
+        DrawBlockResult(canvas.dc, layout, Settings(), Format(c.bars), result);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(c.rows[i], LitSegments(5 * (2 + i))) << "view " << c.view << ", row " << 2 + i;
+        EXPECT_EQ(c.graph, PixelAt(canvas, kLeft, kTop + 255) != kUntouched) << "view " << c.view;
+        EXPECT_EQ(c.panel, PixelAt(canvas, kPanelX + 41, kPanelY + 39) != kUntouched) << "view " << c.view;
+    }
+}
+
+// ---- Peak panel ------------------------------------------------------------------------------
+
+// The worked tone (bin 93 of 4096 at 44.1 kHz, 16-bit power) analysed and drawn: a white box of
+// 7 columns by 8 rows with "Peak Lv", the frequency and the power on rows 0, 3 and 6.
+TEST_F(Display, PeakPanelOfTheWorkedTone)
+{
+    AnalysisPlan plan;
+    ASSERT_TRUE(plan.Prepare(12));
+    Settings settings;
+    settings.view = kViewLogSpectrum;
+    const Bytes tone = Samples16(Sine(32767, 93, 4096, 4096));
+    const BlockResult result = AnalyseBlock(tone.data(), int32_t(tone.size()), Format(1), settings, plan, 0.0);
+    DrawPeakPanel(canvas.dc, layout, result.peakFrequency, result.peakPower);
+    PatBlt(other.dc, kPanelX, kPanelY, 42, 40, WHITENESS);
+    const std::pair<int, const char*> lines[] = {{0, "Peak Lv"}, {15, " 1001Hz"}, {30, "6.7e+07"}};
+    for (const auto& line : lines) TextOutA(other.dc, kPanelX, kPanelY + line.first, line.second, 7);
+    EXPECT_TRUE(SamePictures());
+}
+
+// Frequencies lose decimals at their thresholds; powers in two-digit exponent form. The panel
+// stands right of the graph area when a wide font leaves room left of column 74.
+TEST(PeakPanel, TextsAndPlace)
+{
+    const std::pair<double, const char*> texts[] = {
+        {1001.293, " 1001Hz"}, {999.95, " 1000Hz"}, {99.995, "100.0Hz"}, {9.9995, "10.00Hz"}, {9.9994, "9.999Hz"}, {0.0, "0.000Hz"}};
+    for (const auto& t : texts) EXPECT_EQ(t.second, Text(FormatPeakFrequency, t.first));
+    EXPECT_EQ("1.0e+03", Text(FormatPeakPower, 1007.0));
+    EXPECT_EQ("0.0e+00", Text(FormatPeakPower, 0.0));
+    EXPECT_EQ(444, PeakPanelOrigin(6, 5).x);
+    EXPECT_EQ(5, PeakPanelOrigin(6, 5).y);
+    EXPECT_EQ(528, PeakPanelOrigin(8, 6).x);
+    EXPECT_EQ(78, PeakPanelOrigin(8, 6).y);
 }
 
 // ---- Renderers -------------------------------------------------------------------------------
@@ -155,18 +264,17 @@ TEST_F(Display, SpectraEqualCallByCallDrawing)
             for (int i = 0; i < m; ++i) v[i] = static_cast<uint8_t>(sloped ? 20 + 200 * i / m + random() % 30 : random() % 256);
             v[m - 3] = v[m - 1] = 240;
             for (int axis = 0; axis < 4; ++axis) {
-                source.rateCode = static_cast<int>(axes[axis][0]);
-                (axis < 3 ? DrawLogSpectrum : DrawLinearSpectrum)(other.dc, v.data(), m);
+                if (axis < 3) DrawLogSpectrum(other.dc, layout, int(axes[axis][0]), v.data(), m);
+                else DrawLinearSpectrum(other.dc, layout, v.data(), m);
                 Reference(canvas.dc, v, axis < 3, axes[axis][1], axes[axis][2]);
                 EXPECT_GT(Count(kLeft, kTop, kLeft + 512, kTop + 256, kBlack), 100);     // not an empty picture
-                EXPECT_TRUE(std::equal(canvas.bits, canvas.bits + canvas.width * canvas.height, other.bits))
-                    << "m " << m << " sloped " << sloped << " axis " << axis;
+                EXPECT_TRUE(SamePictures()) << "m " << m << " sloped " << sloped << " axis " << axis;
             }
         }
     }
     // All bins at the floor: the axis at 44.1 kHz and m = 2048 has 11 grid lines.
     const Bytes floor(2048, 255);
-    DrawLogSpectrum(canvas.dc, floor.data(), 2048);
+    DrawLogSpectrum(canvas.dc, layout, 44, floor.data(), 2048);
     EXPECT_EQ(11, Count(kLeft, kTop + 1, kLeft + 512, kTop + 2, 0xFFFF00));
 }
 
@@ -176,7 +284,7 @@ TEST_F(Display, WaveformDrawsUpTo512Samples)
 {
     Bytes v(1000, 0);
     std::fill(v.begin(), v.begin() + 512, 200);
-    DrawWaveform(canvas.dc, v.data(), 1000);
+    DrawWaveform(canvas.dc, layout, v.data(), 1000);
     EXPECT_EQ(511, Count(kLeft, kTop + 200, kLeft + 512, kTop + 201, kBlack));
     EXPECT_EQ(0, Count(kLeft, kTop, kLeft + 512, kTop + 200, kBlack));
 }
@@ -192,10 +300,9 @@ TEST_F(Display, BandBarsCoverOctavesOfTheBins)
         {12, {{1, 0}, {3, 30}, {4, 5}, {7, 61}, {1024, 200}, {2047, 0}}, {226, 251, 1, 1, 1, 1, 1, 1, 1, 256}},
     };
     for (const Case& c : cases) {
-        state.fftExponent = c.exponent;
         Bytes v(1 << (c.exponent - 1), 255);
         for (const auto& bin : c.bins) v[bin.first] = bin.second;
-        DrawBandLevels(canvas.dc, v.data(), static_cast<int32_t>(v.size()));
+        DrawBandLevels(canvas.dc, layout, c.exponent, v.data(), static_cast<int32_t>(v.size()));
         for (int k = 0; k < 10; ++k)
             EXPECT_EQ(40 * c.heights[k], Count(19 + 50 * k, kTop, 61 + 50 * k, kTop + 256, kBlack)) << "exponent " << c.exponent << " band " << k + 1;
     }
@@ -210,21 +317,24 @@ TEST_F(Display, ChartColoursScrollAndBinWidths)
         {31, RGB(255, 255, 255)}, {32, RGB(255, 255, 0)}, {64, RGB(0, 255, 255)}, {127, RGB(0, 255, 0)},
         {128, RGB(255, 0, 255)}, {191, RGB(255, 0, 0)}, {223, RGB(0, 0, 255)}, {224, RGB(0, 0, 0)}};
     for (const auto& r : ramp) EXPECT_EQ(r.second, ChartColour(r.first, 4)) << int(r.first);
-    EXPECT_TRUE(ChartColour(0, 24) == PALETTERGB(255, 255, 255) && ChartColour(255, 8) == PALETTERGB(0, 0, 0));
+    EXPECT_EQ(PALETTERGB(255, 255, 255), ChartColour(0, 24));
+    EXPECT_EQ(PALETTERGB(0, 0, 0), ChartColour(255, 8));
     HPALETTE palette = CreateDisplayPalette();
     PALETTEENTRY mid = {};
-    EXPECT_TRUE(GetPaletteEntries(palette, 128, 1, &mid) == 1 && mid.peRed == 128 && mid.peGreen == 128 && mid.peBlue == 128);
-    DeleteObject(palette);
+    ASSERT_EQ(1u, GetPaletteEntries(palette, 128, 1, &mid));
+    EXPECT_EQ(128, mid.peGreen);
 
     SetPixelV(canvas.dc, kLeft + 3, kTop + 1, RGB(255, 0, 0));
     Bytes stripes(4096, 0);
     for (int i = 0; i < 256; ++i) stripes[i] = (i % 2) ? 255 : 0;
-    DrawChartRow(canvas.dc, stripes.data(), 256);
+    const Layout grey = TestLayout(8, palette);
+    DrawChartRow(canvas.dc, grey, stripes.data(), 256);
     EXPECT_EQ(Rgb(255, 0, 0), PixelAt(canvas, kLeft + 3, kTop));
     for (int x : {0, 1, 4, 5, 508, 509, 2, 3, 6, 7, 510, 511})
         EXPECT_EQ(x % 4 < 2 ? kWhite : kBlack, PixelAt(canvas, kLeft + x, kTop + 255)) << x;
-    DrawChartRow(canvas.dc, stripes.data(), 4096);
+    DrawChartRow(canvas.dc, grey, stripes.data(), 4096);
     EXPECT_EQ(256, Count(kLeft, kTop + 254, kLeft + 512, kTop + 255, kBlack));
     EXPECT_EQ(128, Count(kLeft, kTop + 255, kLeft + 512, kTop + 256, kBlack));
     EXPECT_EQ(kUntouched, PixelAt(canvas, kLeft + 512, kTop + 255));
+    DeleteObject(palette);
 }
