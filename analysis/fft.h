@@ -36,13 +36,14 @@ private:
     int exponent_ = 0;
     std::unique_ptr<Tables> tables_;
     friend void RealFft(const FftPlan& plan, double* re, double* im);
-    friend void ComplexFft(const FftPlan& plan, double* re, double* im, int exponent, int direction);
+    friend void ComplexFft(const FftPlan& plan, double* re, double* im, int exponent);
 };
 
-// In-place complex transform of length 2^exponent (exponent at most the plan's); a negative
-// direction is the forward transform scaled by 1/n.
-void ComplexFft(const FftPlan& plan, double* re, double* im, int exponent, int direction);
+// In-place forward complex transform of length n = 2^exponent, scaled by 1/n (0 <= exponent <=
+// the plan's exponent; otherwise nothing is done). Allocates nothing.
+void ComplexFft(const FftPlan& plan, double* re, double* im, int exponent);
 
 // Transform of 2^plan.Exponent() real samples in re; on return re[k], im[k] (k < N/2) hold
-// X[k]/N. Both arrays need at least N/2 + 1 entries. Allocates nothing.
+// X[k]/N. Both arrays need at least N/2 + 1 entries. Allocates nothing; does nothing with a plan
+// that is not ready.
 void RealFft(const FftPlan& plan, double* re, double* im);
