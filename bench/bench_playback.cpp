@@ -2,9 +2,8 @@
 // real window and wave output, from Start to the end of the run. If the analysis of a block takes
 // longer than the other block plays, the device runs dry and the run lasts longer than the file.
 // Prints one line per case: wall time against the file's length and the time spent per block.
-#include "audio/audio.h"
-#include "shell/globals.h"
-#include "shell/shell.h"
+#include "resources/resource.h"
+#include "shell/mainwindow.h"
 #include "tests/support/main_window.h"
 #include "tests/support/playback_support.h"
 #include "tests/support/support.h"
@@ -12,7 +11,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -26,13 +24,13 @@ struct Case {
     const char* name;
     int32_t fftExponent;
     int32_t timeResolution;
-    int32_t view;
+    int view;   // the View menu command
 };
 
 constexpr Case kCases[] = {
-    {"log spectrum, FFT 65536, deltatime 512 (hardest)", 16, 512, kCmdViewLogSpectrum},
-    {"linear spectrum, FFT 65536, deltatime 512", 16, 512, kCmdViewLinearSpectrum},
-    {"log spectrum, FFT 4096, deltatime 2048 (defaults)", 12, 2048, kCmdViewLogSpectrum},
+    {"log spectrum, FFT 65536, deltatime 512 (hardest)", 16, 512, IDM_VIEW_LOG_SPECTRUM},
+    {"linear spectrum, FFT 65536, deltatime 512", 16, 512, IDM_VIEW_LINEAR_SPECTRUM},
+    {"log spectrum, FFT 4096, deltatime 2048 (defaults)", 12, 2048, IDM_VIEW_LOG_SPECTRUM},
 };
 
 double NowMs()
@@ -59,28 +57,29 @@ std::string MakeFile()
 
 bool RunCase(const Case& c, const std::string& path)
 {
-    if (!OpenMainWindow()) return false;
-    state.fftExponent = c.fftExponent;
-    state.timeResolution = c.timeResolution;
-    SendMessageA(app.mainWindow, WM_COMMAND, c.view, 0);
-    std::strcpy(g.fileName, path.c_str());
+    MainWindow* app = OpenMainWindow();
+    if (!app) return false;
+    app->settings.fftExponent = c.fftExponent;
+    app->settings.timeResolution = c.timeResolution;
+    Command(c.view);
+    std::snprintf(app->fileName, sizeof app->fileName, "%s", path.c_str());
     BeginBoxCapture();
-    bool ok = SelectFileSource() == 1;
-    const double blockMs = 1000.0 * run.blockSize / source.avgBytesPerSec;
-    waveLog.clear();
+    bool ok = SelectFileSource(*app);
+    const double blockMs = 1000.0 * app->playback.BlockSize() / app->format.avgBytesPerSec;
+    WaveLog log;
     const double start = NowMs();
-    if (ok) StartPlayback();
+    if (ok) Command(IDM_START);
     const double startMs = NowMs() - start;
     // The pump asks its goal again right after each message it dispatched: when the log has
     // grown since the previous ask, the time between the two asks is that message's handling.
     std::vector<double> handlingMs;
     double lastAsk = NowMs();
-    ok = ok && state.running && PumpWaveMessages([&] {
+    ok = ok && app->Running() && PumpWaveMessages([&] {
         const double now = NowMs();
-        if (waveLog.size() > handlingMs.size()) handlingMs.push_back(now - lastAsk);
+        if (log.size() > handlingMs.size()) handlingMs.push_back(now - lastAsk);
         lastAsk = now;
-        return state.running == 0;
-    }, kRunBound);
+        return !app->Running();
+    }, kRunBound, &log);
     const double wallMs = NowMs() - start;
     const bool quiet = EndBoxCapture().empty();
     CloseMainWindow();

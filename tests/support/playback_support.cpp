@@ -4,11 +4,8 @@
 #include "display/display.h"
 #include "tests/support/main_window.h"
 
-
-std::vector<WaveMessage> waveLog;
-
 // What a header held is read before the handler runs, what it queued again after.
-bool PumpWaveMessages(const std::function<bool()>& goal, DWORD timeoutMs)
+bool PumpWaveMessages(const std::function<bool()>& goal, DWORD timeoutMs, WaveLog* log)
 {
     const DWORD start = GetTickCount();
     MSG message;
@@ -20,17 +17,18 @@ bool PumpWaveMessages(const std::function<bool()>& goal, DWORD timeoutMs)
         }
         const WAVEHDR* header = reinterpret_cast<const WAVEHDR*>(message.lParam);
         const bool done = message.message == MM_WOM_DONE;
-        const bool logged = (done || message.message == MM_WIM_DATA) && TestWindow() && message.hwnd == TestWindow()->window;
+        const bool wave = done || message.message == MM_WIM_DATA;
+        const bool logged = log && wave && TestWindow() && message.hwnd == TestWindow()->window;
         const DWORD recorded = logged ? header->dwBytesRecorded : 0;
         DispatchMessageA(&message);
-        if (logged) waveLog.push_back({recorded, done ? QueuedBytes(header) : std::vector<uint8_t>()});
+        if (logged) log->push_back({recorded, done ? QueuedBytes(header) : std::vector<uint8_t>()});
     }
     return true;
 }
 
-bool PumpUntilRunEnds(DWORD timeoutMs)
+bool PumpUntilRunEnds(DWORD timeoutMs, WaveLog* log)
 {
-    return PumpWaveMessages([] { return !TestWindow() || !TestWindow()->Running(); }, timeoutMs);
+    return PumpWaveMessages([] { return !TestWindow() || !TestWindow()->Running(); }, timeoutMs, log);
 }
 
 std::vector<uint8_t> QueuedBytes(const WAVEHDR* header)
@@ -38,6 +36,22 @@ std::vector<uint8_t> QueuedBytes(const WAVEHDR* header)
     if (!header || !(header->dwFlags & WHDR_INQUEUE)) return {};
     const uint8_t* data = reinterpret_cast<const uint8_t*>(header->lpData);
     return std::vector<uint8_t>(data, data + header->dwBufferLength);
+}
+
+uint32_t RecordedBytes(const WaveLog& log)
+{
+    uint32_t sum = 0;
+    for (const WaveMessage& message : log) sum += message.bytesRecorded;
+    return sum;
+}
+
+bool RecordingBufferHasData()
+{
+    const MainWindow* app = TestWindow();
+    if (!app || !app->Running()) return false;
+    for (int slot : {0, 1})
+        if ((app->headers[slot]->dwFlags & WHDR_INQUEUE) && app->headers[slot]->dwBytesRecorded > 0) return true;
+    return false;
 }
 
 bool CaptureClient(HWND window, MemoryCanvas& canvas)
@@ -51,11 +65,11 @@ bool CaptureClient(HWND window, MemoryCanvas& canvas)
 }
 
 // Segments are sampled one pixel into their left edge, on the first bar's top row.
-bool SegmentLit(HWND window, int s)
+bool SegmentLit(HWND window, const Layout& layout, int s)
 {
-    const Layout& layout = MainWindowOf(window)->layout;
+    constexpr int kFirstBarRow = 2;
     HDC dc = GetDC(window);
-    const COLORREF colour = GetPixel(dc, LevelSegmentLeft(s, layout.charWidth) + 1, layout.Row(2) + 1);
+    const COLORREF colour = GetPixel(dc, LevelSegmentLeft(s, layout.charWidth) + 1, layout.Row(kFirstBarRow) + 1);
     ReleaseDC(window, dc);
     return colour == LevelSegmentColour(s, true);
 }

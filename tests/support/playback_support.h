@@ -7,21 +7,28 @@
 #include <mmsystem.h>
 #include <functional>
 
+#include "core/types.h"
 #include "tests/support/support.h"
 
 struct WaveMessage {
     DWORD bytesRecorded = 0;          // as the header came back (MM_WIM_DATA)
     std::vector<uint8_t> queued;      // MM_WOM_DONE: the bytes queued again with it (none: not requeued)
 };
-extern std::vector<WaveMessage> waveLog;   // tests clear it before a run
-// Pumps this thread's messages, logging MM_WOM_DONE and MM_WIM_DATA of the main window, until
-// `goal()` holds or `timeoutMs` passes; returns whether it held.
-bool PumpWaveMessages(const std::function<bool()>& goal, DWORD timeoutMs);
-bool PumpUntilRunEnds(DWORD timeoutMs);
+using WaveLog = std::vector<WaveMessage>;
+// Pumps this thread's messages, appending MM_WOM_DONE and MM_WIM_DATA of the test window to
+// `log` (when given), until `goal()` holds or `timeoutMs` passes; returns whether it held.
+bool PumpWaveMessages(const std::function<bool()>& goal, DWORD timeoutMs, WaveLog* log = nullptr);
+// The same until the test window has no run going.
+bool PumpUntilRunEnds(DWORD timeoutMs, WaveLog* log = nullptr);
 // The bytes of `header` while it is on the device (else none).
 std::vector<uint8_t> QueuedBytes(const WAVEHDR* header);
+// The bytes the logged MM_WIM_DATA messages brought.
+uint32_t RecordedBytes(const WaveLog& log);
+// Whether the test window runs and the recording buffer the device is filling holds data.
+bool RecordingBufferHasData();
 
 // The client area of `window` (this process or another) copied into a new canvas.
 bool CaptureClient(HWND window, MemoryCanvas& canvas);
-// Whether `window` shows segment `s` (0 to 16) of the first level bar lit.
-bool SegmentLit(HWND window, int s);
+// Whether `window`, laid out in `layout`, shows segment `s` (0 to 16) of the first level bar lit.
+// The layout is the caller's: another process's window object cannot be read from here.
+bool SegmentLit(HWND window, const Layout& layout, int s);

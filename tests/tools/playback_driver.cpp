@@ -7,8 +7,8 @@
 // FFT length 4096) it switches to the linear spectrum view as soon as the run is under way and
 // checks what the window shows at the end.
 // Exit status 0 when every check passed.
-#include "analysis/analysis.h"
-#include "shell/globals.h"
+#include "display/display.h"
+#include "resources/resource.h"
 #include "tests/support/playback_support.h"
 
 #include <cstdio>
@@ -17,13 +17,15 @@
 
 namespace {
 
-constexpr int kPlayId = 201, kStopId = 202, kViewLinearSpectrum = 108;
 constexpr int kToneColumn = 93 * kGraphWidth / 2048;   // bin 93 of 2048 on 512 columns
 constexpr double kToneHz = 93 * 44100.0 / 4096;
 constexpr DWORD kBound = 30000;
+// The part of the peak panel compared: its 7 columns, down to above the power line (row 6).
+constexpr int kPanelColumns = 7, kPanelRowsAbovePower = 5;
 
 int failures = 0;
 HWND window = nullptr;
+Layout layout;   // the program's layout units, measured as it measures them
 
 void Check(bool ok, const char* what)
 {
@@ -46,7 +48,7 @@ bool RunOver(void*)
         PostMessageA(box, WM_COMMAND, IDOK, 0);
         answered = box;
     }
-    if (box || !Enabled(kPlayId) || Enabled(kStopId)) quietSince = GetTickCount();
+    if (box || !Enabled(IDM_START) || Enabled(IDM_STOP)) quietSince = GetTickCount();
     return GetTickCount() - quietSince > 1000;
 }
 
@@ -72,23 +74,26 @@ void CheckTone(const MemoryCanvas& shot)
     int top = 0, stray = 0;   // tone pixels in the top rows; pixels elsewhere in the upper half
     for (int y = 0; y < kGraphHeight / 2; ++y)
         for (int p = 0; p < kGraphWidth; ++p) {
-            const bool black = PixelAt(shot, Col(1) + p, Row(13) + y) == 0;
+            const bool black = PixelAt(shot, layout.Col(kGraphLeftCol) + p, layout.Row(kGraphTopRow) + y) == 0;
             top += black && y <= 2 && std::abs(p - kToneColumn) <= 1;
             stray += black && std::abs(p - kToneColumn) > 3;
         }
     std::printf("      tone column %d: %d pixels at the top, %d stray pixels\n", kToneColumn, top, stray);
-    Check(top > 0 && stray == 0, "linear spectrum: only the tone's column rises, to the top");
+    Check(top > 0, "linear spectrum: the tone's column rises to the top");
+    Check(stray == 0, "linear spectrum: no other column in the upper half");
     MemoryCanvas expected;   // the panel for the tone's frequency, compared above its power line
     CreateCanvas(expected, shot.width, shot.height);
     SelectObject(expected.dc, GetStockObject(OEM_FIXED_FONT));
-    DrawPeakPanel(expected.dc, kToneHz, 0.0);
-    const POINT at = PeakPanelOrigin(g.charWidth, g.lineHeight);
+    DrawPeakPanel(expected.dc, layout, kToneHz, 0.0);
+    const POINT at = PeakPanelOrigin(layout.charWidth, layout.lineHeight);
     bool same = true;
-    for (int y = at.y; y < at.y + Row(5); ++y)
-        for (int x = at.x; x < at.x + Col(7); ++x) same = same && PixelAt(expected, x, y) == PixelAt(shot, x, y);
+    for (int y = at.y; y < at.y + layout.Row(kPanelRowsAbovePower); ++y)
+        for (int x = at.x; x < at.x + layout.Col(kPanelColumns); ++x)
+            same = same && PixelAt(expected, x, y) == PixelAt(shot, x, y);
     DestroyCanvas(expected);
     Check(same, "peak panel: the tone's frequency");
-    Check(SegmentLit(window, 15) && !SegmentLit(window, 16), "level bar lit up to segment 15");
+    Check(SegmentLit(window, layout, 15), "level bar: segment 15 lit");
+    Check(!SegmentLit(window, layout, 16), "level bar: the full-scale segment dark");
 }
 
 }  // namespace
@@ -111,12 +116,12 @@ int main(int argc, char** argv)
     SelectObject(screen, GetStockObject(OEM_FIXED_FONT));
     GetTextMetricsA(screen, &metrics);
     ReleaseDC(nullptr, screen);
-    g.charWidth = metrics.tmAveCharWidth;
-    g.lineHeight = metrics.tmAscent / 2;
+    layout.charWidth = metrics.tmAveCharWidth;
+    layout.lineHeight = metrics.tmAscent / 2;
 
     if (tone) {
-        Check(PumpUntil([](void*) { return Enabled(kStopId); }, nullptr, kBound), "autoplay started a run");
-        SendMessageTimeoutA(window, WM_COMMAND, kViewLinearSpectrum, 0, SMTO_NORMAL, kBound, nullptr);
+        Check(PumpUntil([](void*) { return Enabled(IDM_STOP); }, nullptr, kBound), "autoplay started a run");
+        SendMessageTimeoutA(window, WM_COMMAND, IDM_VIEW_LINEAR_SPECTRUM, 0, SMTO_NORMAL, kBound, nullptr);
     }
     quietSince = GetTickCount();
     PumpUntil(RunOver, nullptr, 3600 * 1000);   // another process's windows are polled
