@@ -34,7 +34,7 @@ public:
 
     // Makes the plan fit 2^ClampFftExponent(fftExponent) points; keeps what already fits (arrays
     // of a longer length, the window table with its key). False when memory runs out (the plan
-    // is then empty: Exponent() is 0 and AnalyseBlock draws no view with it).
+    // is then empty: Exponent() is 0 and AnalyseBlock gives no view with it).
     [[nodiscard]] bool Prepare(int fftExponent);
     int Exponent() const { return fft_.Exponent(); }
 

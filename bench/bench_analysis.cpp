@@ -1,7 +1,7 @@
-// Cost of analysing and drawing one block (AnalyseBlock: peak scan, level bar, transform, peak
-// panel, renderer) for every FFT length and view, into a memory DC and into a real window's DC,
-// beside the playing time of one block; and the real FFT alone with its accuracy against a
-// straightforward complex DFT.
+// Cost of analysing and drawing one block (AnalyseBlock: peak scan, transform, display bytes;
+// DrawBlockResult: level bar, peak panel, renderer) for every FFT length and view, into a memory
+// DC and into a real window's DC, beside the playing time of one block; and the real FFT alone
+// with its accuracy against a straightforward complex DFT.
 #include <windows.h>
 
 #include <algorithm>
@@ -13,7 +13,6 @@
 #include "analysis/analysis.h"
 #include "analysis/fft.h"
 #include "display/display.h"
-#include "shell/globals.h"
 
 namespace {
 
@@ -55,16 +54,32 @@ struct Timing {
     double maxMs;
 };
 
-Timing TimeBlocks(HDC dc, std::vector<uint8_t>& block)
+// What one block needs besides its bytes: the source, the settings, the plan and the layout.
+struct Run {
+    SourceFormat format;
+    Settings settings;
+    AnalysisPlan plan;
+    Layout layout;
+    double peakFrequency = 0.0;
+};
+
+void AnalyseAndDraw(HDC dc, const std::vector<uint8_t>& block, Run& run)
 {
-    app.block[0] = block.data();
-    AnalyseBlock(dc, 0, static_cast<int32_t>(block.size()));   // warm up, builds the window table
+    const BlockResult result = AnalyseBlock(block.data(), static_cast<int32_t>(block.size()), run.format,
+                                            run.settings, run.plan, run.peakFrequency);
+    run.peakFrequency = result.peakFrequency;
+    DrawBlockResult(dc, run.layout, run.settings, run.format, result);
+}
+
+Timing TimeBlocks(HDC dc, const std::vector<uint8_t>& block, Run& run)
+{
+    AnalyseAndDraw(dc, block, run);   // warm up, builds the window table
     GdiFlush();
     double total = 0, worst = 0;
     int repeats = 0;
     while (repeats < kMinRepeats || total < kMinSecondsPerCase) {
         const double start = Now();
-        AnalyseBlock(dc, 0, static_cast<int32_t>(block.size()));
+        AnalyseAndDraw(dc, block, run);
         GdiFlush();
         const double elapsed = Now() - start;
         total += elapsed;
@@ -112,9 +127,9 @@ void PrepareDc(HDC dc)
     SetBkColor(dc, RGB(255, 255, 255));
 }
 
-void BenchBlocks(HDC memoryDc, HDC windowDc)
+bool BenchBlocks(HDC memoryDc, HDC windowDc, Run& run)
 {
-    std::printf("Per-block cost of AnalyseBlock, 16-bit mono 44100 Hz, block of max(N, %d) samples\n",
+    std::printf("Per-block cost of AnalyseBlock and DrawBlockResult, 16-bit mono 44100 Hz, block of max(N, %d) samples\n",
                 kBlockSamples);
     std::printf("Block playing time: %.1f ms at time resolution 512, %.1f ms at 2048; target < %.1f ms\n",
                 1000.0 * 512 / kTimeUnitsPerSecond, 1000.0 * 2048 / kTimeUnitsPerSecond,
@@ -122,24 +137,26 @@ void BenchBlocks(HDC memoryDc, HDC windowDc)
     std::printf("%6s  %-16s %10s %10s %10s %10s\n", "N", "view", "mem mean", "mem max", "win mean", "win max");
     for (int exponent = kMinFftExponent; exponent <= kMaxFftExponent; ++exponent) {
         const int n = PowerOfTwo(exponent);
-        std::vector<uint8_t> block = MakeBlock(std::max(n, kBlockSamples));
-        state.fftExponent = exponent;
-        for (int view = kCmdViewWaveform; view <= kCmdViewChart; ++view) {
-            state.viewMode = view;
-            const Timing memory = TimeBlocks(memoryDc, block);
-            const Timing window = windowDc ? TimeBlocks(windowDc, block) : Timing{-1, -1};
-            std::printf("%6d  %-16s %10.3f %10.3f %10.3f %10.3f\n", n, kViewNames[view - kCmdViewWaveform],
-                        memory.meanMs, memory.maxMs, window.meanMs, window.maxMs);
+        const std::vector<uint8_t> block = MakeBlock(std::max(n, kBlockSamples));
+        run.settings.fftExponent = exponent;
+        if (!run.plan.Prepare(exponent)) return false;
+        for (int view = kViewWaveform; view < kViewCount; ++view) {
+            run.settings.view = static_cast<ViewMode>(view);
+            const Timing memory = TimeBlocks(memoryDc, block, run);
+            const Timing window = windowDc ? TimeBlocks(windowDc, block, run) : Timing{-1, -1};
+            std::printf("%6d  %-16s %10.3f %10.3f %10.3f %10.3f\n", n, kViewNames[view], memory.meanMs,
+                        memory.maxMs, window.meanMs, window.maxMs);
         }
     }
+    return true;
 }
 
 // Worst |RealFft - DFT| over every bin (N <= 4096) or every 97th bin (larger N).
-double FftError(int exponent, const std::vector<double>& x)
+double FftError(const FftPlan& plan, const std::vector<double>& x)
 {
-    const int n = PowerOfTwo(exponent);
+    const int n = PowerOfTwo(plan.Exponent());
     std::vector<double> re(x.begin(), x.begin() + n), im(n, 0.0);
-    RealFft(re.data(), im.data(), exponent);
+    RealFft(plan, re.data(), im.data());
     const int stride = n <= 4096 ? 1 : 97;
     double worst = 0;
     for (int k = 0; k < n / 2; k += stride) {
@@ -155,22 +172,20 @@ double FftError(int exponent, const std::vector<double>& x)
 }
 
 // The analysis without any drawing: loading, windowing, transform, peak search, display bytes.
-double AnalysisOnlyMs(int exponent, const std::vector<uint8_t>& block)
+double AnalysisOnlyMs(AnalysisPlan& plan, const std::vector<uint8_t>& block)
 {
-    const int n = PowerOfTwo(exponent);
-    std::vector<double> re(n), im(n);
-    std::vector<uint8_t> bytes(n / 2);
+    const int n = PowerOfTwo(plan.Exponent());
     int repeats = 0;
     const double start = Now();
     while (repeats < kMinRepeats || Now() - start < kMinSecondsPerCase) {
-        ComputeSpectrum(block.data(), static_cast<int32_t>(block.size()), true, exponent, re.data(), im.data());
-        SpectrumBytes(re.data(), im.data(), n, true, kSlopeWhite, kScaleStandard, bytes.data());
+        ComputeSpectrum(block.data(), static_cast<int32_t>(block.size()), true, kWindowHanning, plan);
+        SpectrumBytes(plan.Re(), plan.Im(), n, true, kSlopeWhite, kScaleStandard, plan.Bytes());
         ++repeats;
     }
     return 1000.0 * (Now() - start) / repeats;
 }
 
-void BenchFft()
+bool BenchFft()
 {
     std::printf("\nRealFft alone (random samples in [-1, 1)), the whole analysis without drawing\n"
                 "(Hanning window, transform, peak search, display bytes), and the error of X[k]/N\n"
@@ -182,32 +197,37 @@ void BenchFft()
         seed = seed * 1664525u + 1013904223u;
         v = (seed >> 8) / 8388608.0 - 1.0;
     }
+    AnalysisPlan plan;
     for (int exponent = kMinFftExponent; exponent <= kMaxFftExponent; ++exponent) {
+        if (!plan.Prepare(exponent)) return false;
         const int n = PowerOfTwo(exponent);
         std::vector<double> re(n), im(n);
         int repeats = 0;
         const double start = Now();
         while (repeats < kMinRepeats || Now() - start < kMinSecondsPerCase) {
             std::copy(x.begin(), x.begin() + n, re.begin());
-            RealFft(re.data(), im.data(), exponent);
+            RealFft(plan.Fft(), re.data(), im.data());
             ++repeats;
         }
         const double ms = 1000.0 * (Now() - start) / repeats;
         const std::vector<uint8_t> block = MakeBlock(n);
-        std::printf("%6d %12.3f %14.3f %12.2e\n", n, ms, AnalysisOnlyMs(exponent, block), FftError(exponent, x));
+        std::printf("%6d %12.3f %14.3f %12.2e\n", n, ms, AnalysisOnlyMs(plan, block), FftError(plan.Fft(), x));
     }
+    return true;
 }
 
 }  // namespace
 
 int main()
 {
-    ResetGlobals();
-    source.analysable = 1;
-    source.sampleFormat = kMono16;
-    source.rateCode = 44;
-    source.samplesPerSec = 44100;
-    source.bitsPerSample = 16;
+    Run run;
+    run.format.formatTag = 1;   // PCM
+    run.format.channels = 1;
+    run.format.samplesPerSec = 44100;
+    run.format.bitsPerSample = 16;
+    run.format.blockAlign = 2;
+    run.format.avgBytesPerSec = 88200;
+    run.settings.windowType = kWindowHanning;
 
     HDC memoryDc = nullptr;
     HBITMAP bitmap = nullptr;
@@ -218,26 +238,27 @@ int main()
     PrepareDc(memoryDc);
     TEXTMETRICA tm;
     GetTextMetricsA(memoryDc, &tm);
-    g.charWidth = tm.tmAveCharWidth;
-    g.lineHeight = tm.tmAscent / 2;
+    run.layout.charWidth = tm.tmAveCharWidth;
+    run.layout.lineHeight = tm.tmAscent / 2;
 
     HWND window = CreatePlainWindow();
     HDC windowDc = window ? GetDC(window) : nullptr;
     if (windowDc) {
         PrepareDc(windowDc);
-        g.colourDepth = GetDeviceCaps(windowDc, PLANES) * GetDeviceCaps(windowDc, BITSPIXEL);
+        run.layout.colourDepth = GetDeviceCaps(windowDc, PLANES) * GetDeviceCaps(windowDc, BITSPIXEL);
     } else {
         std::printf("no window: window DC columns show -1\n");
-        g.colourDepth = 32;
+        run.layout.colourDepth = 32;
     }
-    std::printf("Column %d px, row %d px, colour depth %d\n", g.charWidth, g.lineHeight, g.colourDepth);
+    std::printf("Column %d px, row %d px, colour depth %d\n", run.layout.charWidth, run.layout.lineHeight,
+                run.layout.colourDepth);
 
-    BenchBlocks(memoryDc, windowDc);
-    BenchFft();
+    const bool ran = BenchBlocks(memoryDc, windowDc, run) && BenchFft();
+    if (!ran) std::printf("out of memory\n");
 
     if (windowDc) ReleaseDC(window, windowDc);
     if (window) DestroyWindow(window);
     DeleteDC(memoryDc);
     DeleteObject(bitmap);
-    return 0;
+    return ran ? 0 : 1;
 }

@@ -13,8 +13,8 @@
 
 HPALETTE CreateDisplayPalette();
 
-// The scale line with the labels of the current view, the cleared graph area and, for a stereo
-// source, the notice that only mono is shown.
+// The scale line with the labels of the current view (for the clamped FFT length the analysis
+// uses), the cleared graph area and, for a two-channel source, the notice that only mono is shown.
 void DrawDisplayFrame(HDC dc, const Layout& layout, const Settings& settings, const SourceFormat& format);
 
 // One analysed block: its level bars, then (mono) the peak panel of a spectrum view and the view.

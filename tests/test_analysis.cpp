@@ -1,7 +1,7 @@
 // The analysis as a pure step: AnalyseBlock's result for every kind of block, read from blocks
-// whose every byte past the valid count is unreadable; the plan it needs; the window table and
-// its rebuild rule; the windowing of short blocks; the worked tone, silence and pink-slope
-// display bytes with the peak; the waveform bytes.
+// whose every byte past the valid count is unreadable; the window table and its rebuild rule;
+// the windowing of short blocks; the worked tone, silence and pink-slope display bytes with the
+// peak and its frequency; the waveform bytes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,55 +17,35 @@ using Bytes = std::vector<uint8_t>;
 SourceFormat Format(uint16_t channels, uint16_t bits, uint32_t rate = 44100)
 {
     SourceFormat format;
-    format.formatTag = 1;   // PCM
-    format.channels = channels;
-    format.bitsPerSample = bits;
-    format.samplesPerSec = rate;
-    format.blockAlign = uint16_t(channels * bits / 8);
-    format.avgBytesPerSec = rate * format.blockAlign;
+    format.channels = channels, format.bitsPerSample = bits, format.samplesPerSec = rate;
     return format;
 }
 
-Settings ViewSettings(ViewMode view, int exponent = 12, WindowType window = kWindowHanning)
+Settings ViewSettings(ViewMode view, int exponent = 12, AmplitudeScale scale = kScaleStandard)
 {
     Settings settings;
-    settings.view = view;
-    settings.fftExponent = exponent;
-    settings.windowType = window;
+    settings.view = view, settings.fftExponent = exponent, settings.amplitudeScale = scale;
     return settings;
 }
 
-// A copy of some bytes that ends where an inaccessible page begins: any read past them faults.
-class GuardedBlock {
-public:
-    explicit GuardedBlock(const Bytes& bytes)
-    {
-        const size_t page = 4096, pages = bytes.size() / page + 2;
-        base_ = static_cast<uint8_t*>(VirtualAlloc(nullptr, pages * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-        DWORD old;
-        guarded_ = base_ && VirtualProtect(base_ + (pages - 1) * page, page, PAGE_NOACCESS, &old);
-        if (guarded_) block_ = std::copy(bytes.begin(), bytes.end(), base_ + (pages - 1) * page - bytes.size()) - bytes.size();
-    }
-    ~GuardedBlock() { if (base_) VirtualFree(base_, 0, MEM_RELEASE); }
-    bool Guarded() const { return guarded_; }
-    const uint8_t* Data() const { return block_; }
-
-private:
-    uint8_t* base_ = nullptr;
-    const uint8_t* block_ = nullptr;
-    bool guarded_ = false;
-};
-
-// The plan prepared for `settings` and the result of one block, analysed over a guard page.
+// One block analysed with a plan prepared for the settings, from a copy of its bytes that ends
+// where an inaccessible page begins: any read past them faults.
 struct Analysed {
     AnalysisPlan plan;
     BlockResult result;
     Analysed(const Bytes& bytes, const SourceFormat& format, const Settings& settings, double previous = 0.0)
+    { Run(bytes, format, settings, previous); }
+    void Run(const Bytes& bytes, const SourceFormat& format, const Settings& settings, double previous)
     {
-        const GuardedBlock block(bytes);
-        EXPECT_TRUE(block.Guarded());
-        EXPECT_TRUE(plan.Prepare(settings.fftExponent));
-        result = AnalyseBlock(block.Data(), int32_t(bytes.size()), format, settings, plan, previous);
+        const size_t page = 4096, pages = bytes.size() / page + 2;
+        auto* base = static_cast<uint8_t*>(VirtualAlloc(nullptr, pages * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        ASSERT_NE(nullptr, base);
+        DWORD old;
+        ASSERT_TRUE(VirtualProtect(base + (pages - 1) * page, page, PAGE_NOACCESS, &old));
+        ASSERT_TRUE(plan.Prepare(settings.fftExponent));
+        uint8_t* block = std::copy(bytes.begin(), bytes.end(), base + (pages - 1) * page - bytes.size()) - bytes.size();
+        result = AnalyseBlock(block, int32_t(bytes.size()), format, settings, plan, previous);
+        VirtualFree(base, 0, MEM_RELEASE);
     }
     Bytes Display(int from, int to) const { return Bytes(result.bytes + from, result.bytes + to); }
 };
@@ -74,48 +54,43 @@ struct Analysed {
 
 // ---- One block -------------------------------------------------------------------------------
 
-// Half scale in the first frame's left channel, silence elsewhere; most counts end in a partial
-// frame, which is never read. Mono blocks get one bar and their view, stereo ones two bars
-// only; an exponent above 16 is brought down to 16, so the window never outgrows its table.
+// Half scale in the first frame's left channel, a quarter in the second frame's right, silence
+// elsewhere; most counts end in a partial frame, which is never read. Mono blocks get one bar
+// and their view, stereo ones two bars only. The exponent is clamped to 8..16, so the window
+// never outgrows its table.
 TEST(AnalyseBlock, ResultsOfEveryKindOfBlock)
 {
-    struct Case { uint16_t channels, bits; int32_t bytes; ViewMode view; int exponent;
-                  bool analysed; int bars; uint32_t peak, unit; bool view_; int32_t count; bool peakShown; int half; };
+    struct Case { uint16_t channels, bits; int32_t bytes; ViewMode view; int exponent; bool analysed; int bars;
+                  uint32_t left, right, unit; bool hasView; int32_t count; bool hasPeak; int half; };
     const Case cases[] = {
-        {1, 16, 8193, kViewLinearSpectrum, 12, true, 1, 16384, 2048, true, 2048, true, 2048},
-        {1, 8, 4095, kViewChart, 12, true, 1, 64, 8, true, 2048, true, 2047},
-        {1, 16, 140000, kViewLevelMeter, 30, true, 1, 16384, 2048, true, 32768, true, kWindowTableSize},
-        {1, 16, 603, kViewWaveform, 12, true, 1, 16384, 2048, true, 301, false, 0},
-        {1, 8, 1000, kViewWaveform, 12, true, 1, 64, 8, true, 512, false, 0},
-        {1, 16, 1, kViewWaveform, 12, true, 1, 0, 2048, true, 0, false, 0},
-        {2, 16, 4102, kViewLogSpectrum, 12, true, 2, 16384, 2048, false, 0, false, 0},
-        {2, 8, 4097, kViewWaveform, 12, true, 2, 64, 8, false, 0, false, 0},
-        {1, 16, 0, kViewLevelMeter, 12, true, 1, 0, 2048, false, 0, false, 0},
-        {1, 24, 8192, kViewLinearSpectrum, 12, false, 0, 0, 0, false, 0, false, 0},
+        {1, 16, 8193, kViewLinearSpectrum, 12, true, 1, 16384, 0, 2048, true, 2048, true, 2048},
+        {1, 8, 4095, kViewChart, 12, true, 1, 64, 0, 8, true, 2048, true, 2047},
+        {1, 16, 140000, kViewLevelMeter, 30, true, 1, 16384, 0, 2048, true, 32768, true, kWindowTableSize},
+        {1, 16, 1001, kViewLogSpectrum, 3, true, 1, 16384, 0, 2048, true, 128, true, 128},
+        {1, 16, 603, kViewWaveform, 12, true, 1, 16384, 0, 2048, true, 301, false, 0},
+        {1, 8, 1000, kViewWaveform, 12, true, 1, 64, 0, 8, true, 512, false, 0},
+        {1, 16, 1, kViewWaveform, 12, true, 1, 0, 0, 2048, true, 0, false, 0},
+        {2, 16, 4102, kViewLogSpectrum, 12, true, 2, 16384, 8192, 2048, false, 0, false, 0},
+        {2, 8, 4097, kViewWaveform, 12, true, 2, 64, 32, 8, false, 0, false, 0},
+        {1, 16, 0, kViewLevelMeter, 12, true, 1, 0, 0, 2048, false, 0, false, 0},
+        {1, 24, 8192, kViewLinearSpectrum, 12, false, 0, 0, 0, 0, false, 0, false, 0},
     };
     for (const Case& c : cases) {
-        Bytes block(c.bytes, c.bits == 8 ? 128 : 0);
-        if (c.bytes >= 2) block[c.bits == 8 ? 0 : 1] = c.bits == 8 ? 192 : 0x40;
+        const bool eight = c.bits == 8;
+        Bytes block(c.bytes, eight ? 128 : 0);
+        if (c.bytes >= 8) block[eight ? 0 : 1] = eight ? 192 : 0x40, block[eight ? 3 : 7] = eight ? 160 : 0x20;
         Analysed a(block, Format(c.channels, c.bits), ViewSettings(c.view, c.exponent));
         SCOPED_TRACE(testing::Message() << c.channels << " x " << c.bits << " bits, " << c.bytes << " bytes");
         EXPECT_EQ(c.analysed, a.result.analysed);
         EXPECT_EQ(c.bars, a.result.barCount);
-        EXPECT_EQ(c.peak, a.result.peaks[0]);
-        EXPECT_EQ(0u, a.result.peaks[1]);
+        EXPECT_EQ(c.left, a.result.peaks[0]);
+        EXPECT_EQ(c.right, a.result.peaks[1]);
         EXPECT_EQ(c.unit, a.result.segmentUnit);
-        EXPECT_EQ(c.view_, a.result.hasView);
+        EXPECT_EQ(c.hasView, a.result.hasView);
         EXPECT_EQ(c.count, a.result.count);
-        EXPECT_EQ(c.peakShown, a.result.hasPeak);
+        EXPECT_EQ(c.hasPeak, a.result.hasPeak);
         EXPECT_EQ(c.half, a.plan.Key().halfLength);
     }
-}
-
-// The right channel's peak comes from the second sample of each frame.
-TEST(AnalyseBlock, StereoPeaksComeFromTheirOwnChannel)
-{
-    const Analysed a(Samples16({100, -3000, -200, 5}), Format(2, 16), ViewSettings(kViewWaveform));
-    EXPECT_EQ(200u, a.result.peaks[0]);
-    EXPECT_EQ(3000u, a.result.peaks[1]);
 }
 
 // No block, a negative count, or a plan of another length (or none) leave the bars without a view.
@@ -125,22 +100,13 @@ TEST(AnalyseBlock, NoViewWithoutBytesOrAFittingPlan)
     ASSERT_TRUE(plan.Prepare(12));
     ASSERT_TRUE(other.Prepare(10));
     const Bytes block(8192, 0);
+    const SourceFormat mono = Format(1, 16);
     const Settings spectrum = ViewSettings(kViewLinearSpectrum);
-    EXPECT_FALSE(AnalyseBlock(nullptr, 8192, Format(1, 16), spectrum, plan, 0).hasView);
-    EXPECT_FALSE(AnalyseBlock(block.data(), -2, Format(1, 16), spectrum, plan, 0).hasView);
-    EXPECT_FALSE(AnalyseBlock(block.data(), 8192, Format(1, 16), spectrum, other, 0).hasView);
-    EXPECT_FALSE(AnalyseBlock(block.data(), 8192, Format(1, 16), ViewSettings(kViewWaveform), empty, 0).hasView);
-    EXPECT_TRUE(AnalyseBlock(block.data(), 8192, Format(1, 16), spectrum, plan, 0).analysed);
-}
-
-// The plan takes the clamped length, 2^8 to 2^16 points.
-TEST(AnalysisPlan, PrepareClampsTheExponent)
-{
-    AnalysisPlan plan;
-    ASSERT_TRUE(plan.Prepare(30));
-    EXPECT_EQ(16, plan.Exponent());
-    ASSERT_TRUE(plan.Prepare(3));
-    EXPECT_EQ(8, plan.Exponent());
+    EXPECT_FALSE(AnalyseBlock(nullptr, 8192, mono, spectrum, plan, 0).hasView);
+    EXPECT_FALSE(AnalyseBlock(block.data(), -2, mono, spectrum, plan, 0).hasView);
+    EXPECT_FALSE(AnalyseBlock(block.data(), 8192, mono, spectrum, other, 0).hasView);
+    EXPECT_FALSE(AnalyseBlock(block.data(), 8192, mono, ViewSettings(kViewWaveform), empty, 0).hasView);
+    EXPECT_TRUE(AnalyseBlock(block.data(), 8192, mono, spectrum, other, 0).analysed);
 }
 
 // ---- Window table ----------------------------------------------------------------------------
@@ -151,11 +117,11 @@ TEST(WindowTable, RebuiltOnlyWhenLengthOrTypeChanges)
 {
     const Bytes tone = Samples16(Sine(20000, 93, 4096, 4100));
     AnalysisPlan plan;
-    ASSERT_TRUE(plan.Prepare(12));
     struct Step { int type; int32_t bytes; int half, keyType; bool rebuilt, grow; };
-    for (const Step& s : {Step{kWindowHanning, 8200, 2048, kWindowHanning, true, false}, {kWindowHanning, 8200, 2048, kWindowHanning, false, true},
+    const Step steps[] = {{kWindowHanning, 8200, 2048, kWindowHanning, true, false}, {kWindowHanning, 8200, 2048, kWindowHanning, false, true},
                           {kWindowHamming, 8200, 2048, kWindowHamming, true, false}, {kWindowRectangle, 8200, 2048, kWindowHamming, false, false},
-                          {kWindowHamming, 8200, 2048, kWindowHamming, false, false}, {kWindowHamming, 1000, 250, kWindowHamming, true, false}}) {
+                          {kWindowHamming, 8200, 2048, kWindowHamming, false, false}, {kWindowHamming, 1000, 250, kWindowHamming, true, false}};
+    for (const Step& s : steps) {
         ASSERT_TRUE(plan.Prepare(s.grow ? 16 : 12));
         ASSERT_TRUE(plan.Prepare(12));
         plan.WindowTable()[1] = 42.0;
@@ -177,11 +143,10 @@ TEST(WindowTable, ShortBlocksAreWindowedOverTwiceTheHalfLength)
                                 {0, 0.0664466, 0.34, 0.7735534}, {0, 0.25, 0.5, 0.75}, {-9, -9, -9, -9}};
     AnalysisPlan plan;
     ASSERT_TRUE(plan.Prepare(12));
-    std::vector<double> re(4096), im(2049);
     for (int type = kWindowHanning; type <= kWindowRectangle; ++type) {
         std::fill(plan.WindowTable(), plan.WindowTable() + 9, -9.0);
         ComputeSpectrum(block.data(), 9, false, type, plan);
-        std::fill(re.begin(), re.end(), 0.0);
+        std::vector<double> re(4096), im(2049);
         for (int i = 0; i < 9; ++i) {
             EXPECT_NEAR(i < 4 ? halves[type][i] : -9.0, plan.WindowTable()[i], 5e-8) << "type " << type << " entry " << i;
             re[i] = (block[i] - 128) * (type == kWindowRectangle || i == 8 ? 1.0 : halves[type][std::min(i, 7 - i)]);
@@ -195,18 +160,16 @@ TEST(WindowTable, ShortBlocksAreWindowedOverTwiceTheHalfLength)
 
 // 32767 sin(2 pi 93 j / 4096) and its 8-bit variant (amplitude 127), Hanning: the peak at bin 93
 // with power (A/2 * gain)^2 near each reference, where the mirrored half window of m = 2048 has
-// the gain (m - 1) / 2m, and the display bytes around it.
+// the gain (m - 1) / 2m, and the display bytes around it on both scales.
 TEST(Spectrum, WorkedToneGivesItsPeakAndDisplayBytes)
 {
     const Bytes tone16 = Samples16(Sine(32767, 93, 4096, 4096));
     const Analysed s16(tone16, Format(1, 16), ViewSettings(kViewLinearSpectrum));
-    Settings doubled = ViewSettings(kViewLinearSpectrum);
-    doubled.amplitudeScale = kScaleDoubled;
-    const Analysed d16(tone16, Format(1, 16), doubled);
+    const Analysed d16(tone16, Format(1, 16), ViewSettings(kViewLinearSpectrum, 12, kScaleDoubled));
     const Analysed s8(Samples8(Sine(127, 93, 4096, 4096)), Format(1, 8), ViewSettings(kViewLinearSpectrum));
+    const double gain = 2047.0 / 4096;
     EXPECT_EQ(93, s16.result.peakBin);
     EXPECT_EQ(93, s8.result.peakBin);
-    const double gain = 2047.0 / 4096;
     EXPECT_NEAR(std::pow(32767 / 2.0 * gain, 2), s16.result.peakPower, 2e3);
     EXPECT_NEAR(std::pow(127 / 2.0 * gain, 2), s8.result.peakPower, 0.5);
     EXPECT_EQ((Bytes{255, 178, 14, 0, 14, 178, 255}), s16.Display(90, 97));
@@ -218,21 +181,18 @@ TEST(Spectrum, WorkedToneGivesItsPeakAndDisplayBytes)
 TEST(Spectrum, PeakFrequencyFollowsTheRateCode)
 {
     const Bytes tone = Samples16(Sine(30000, 93, 4096, 4096));
-    const std::pair<uint32_t, double> rates[] = {
-        {44100, 93 * 44100.0 / 4096}, {44000, 93 * 44100.0 / 4096}, {22050, 93 * 22050.0 / 4096},
-        {11025, 93 * 11025.0 / 4096}, {48000, 123.0}, {8000, 123.0}};
+    const std::pair<uint32_t, double> rates[] = {{44100, 93 * 44100.0 / 4096}, {44000, 93 * 44100.0 / 4096},
+                                                 {22050, 93 * 22050.0 / 4096}, {11025, 93 * 11025.0 / 4096}, {48000, 123.0}, {8000, 123.0}};
     for (const auto& r : rates)
         EXPECT_EQ(r.second, Analysed(tone, Format(1, 16, r.first), ViewSettings(kViewChart), 123.0).result.peakFrequency) << r.first;
 }
 
-// Silence sits at the floor on both scales with no peak; the pink slope weighs the power ratio by
-// 2k/N (bin 0 is always the floor).
+// Silence sits at the floor on both scales with no power; the pink slope weighs the power ratio
+// by 2k/N (bin 0 is always the floor).
 TEST(Spectrum, SilenceAndPinkSlope)
 {
     for (AmplitudeScale scale : {kScaleStandard, kScaleDoubled}) {
-        Settings settings = ViewSettings(kViewLinearSpectrum);
-        settings.amplitudeScale = scale;
-        const Analysed silent(Bytes(8192, 0), Format(1, 16), settings);
+        const Analysed silent(Bytes(8192, 0), Format(1, 16), ViewSettings(kViewLinearSpectrum, 12, scale));
         EXPECT_EQ(Bytes(2048, 255), silent.Display(0, 2048)) << "scale " << scale;
         EXPECT_EQ(0.0, silent.result.peakPower) << "scale " << scale;
     }
@@ -242,8 +202,8 @@ TEST(Spectrum, SilenceAndPinkSlope)
 }
 
 // Waveform bytes: 8-bit bytes as they stand or doubled around 128 within 64..191; 16-bit values
-// truncated toward zero, doubled with the zero level at 129 and 256 brought down to 255; and a
-// peak search that lets the lowest of equal bins win.
+// truncated toward zero, doubled with the zero level at 129 and 256 brought down to 255; the
+// view's bytes in sample order; and a peak search that lets the lowest of equal bins win.
 TEST(WaveformAndPeak, ScalesClampAndTies)
 {
     const std::pair<int, int> doubled16[] = {{16300, 255}, {16384, 255}, {-16384, 0}, {0, 129}, {-129, 128}, {16383, 255}};
@@ -252,15 +212,9 @@ TEST(WaveformAndPeak, ScalesClampAndTies)
     const std::pair<int, int> doubled8[] = {{64, 0}, {65, 3}, {128, 129}, {191, 255}, {192, 255}};
     for (const auto& c : doubled8) EXPECT_EQ(c.second, WaveformByte8(uint8_t(c.first), kScaleDoubled)) << c.first;
     EXPECT_EQ(200, WaveformByte8(200, kScaleStandard));
+    EXPECT_EQ((Bytes{128, 129, 126, 255}), Analysed(Samples16({0, 256, -512, 32767}), Format(1, 16), ViewSettings(kViewWaveform)).Display(0, 4));
     const double re[] = {0, 3, 0, -3}, im[] = {0, 0, 3, 0};
     EXPECT_EQ(1, FindPeak(re, im, 4).bin);
     const double zero[] = {0, 0};
     EXPECT_EQ(0, FindPeak(zero, zero, 2).bin);
-}
-
-// The waveform view's bytes come from the block's samples in order.
-TEST(WaveformAndPeak, WaveformViewBytesFollowTheSamples)
-{
-    const Analysed a(Samples16({0, 256, -512, 32767}), Format(1, 16), ViewSettings(kViewWaveform));
-    EXPECT_EQ((Bytes{128, 129, 126, 255}), a.Display(0, 4));
 }

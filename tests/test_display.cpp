@@ -19,25 +19,6 @@ constexpr uint32_t kUntouched = 0x123456, kBlack = 0x000000, kWhite = 0xFFFFFF;
 constexpr int kLeft = 6, kTop = 65;             // graph area at character width 6, line height 5
 constexpr int kPanelX = 444, kPanelY = 5;       // peak panel: 2 columns + 512 pixels is not left of column 74
 
-Layout TestLayout(int colourDepth = 32, HPALETTE palette = nullptr)
-{
-    Layout layout;
-    layout.charWidth = 6;
-    layout.lineHeight = 5;
-    layout.colourDepth = colourDepth;
-    layout.palette = palette;
-    return layout;
-}
-
-SourceFormat Format(uint16_t channels, uint32_t rate = 44100)
-{
-    SourceFormat format;
-    format.channels = channels;
-    format.bitsPerSample = 16;
-    format.samplesPerSec = rate;
-    return format;
-}
-
 // The spectra drawn the straightforward way: the cleared area, the yellow grid, then one LineTo
 // per bin (linear) or one fill per bin from bin 1 on (logarithmic, grid in octaves from `top`).
 void Reference(HDC dc, const Bytes& v, bool log, double top, double nyquist)
@@ -93,7 +74,7 @@ protected:
         return lit;
     }
 
-    const Layout layout = TestLayout();
+    const Layout layout = {6, 5, 32, nullptr};
     MemoryCanvas canvas, other;   // the other: a picture to compare with
 };
 
@@ -149,7 +130,7 @@ TEST_F(Display, FrameDrawsScaleLineGraphAreaAndStereoNotice)
     settings.view = kViewLinearSpectrum;
     SelectObject(canvas.dc, GetStockObject(ANSI_VAR_FONT));
     SetBkMode(canvas.dc, TRANSPARENT);
-    DrawDisplayFrame(canvas.dc, layout, settings, Format(2, 11025));
+    DrawDisplayFrame(canvas.dc, layout, settings, SourceFormat{1, 2, 11025});
     EXPECT_EQ(GetStockObject(ANSI_VAR_FONT), GetCurrentObject(canvas.dc, OBJ_FONT));
     SetBkColor(other.dc, RGB(192, 192, 192));
     TextOutA(other.dc, 6, kTop + 260, std::string(86, ' ').c_str(), 86);
@@ -188,30 +169,20 @@ TEST_F(Display, LevelBarSegmentsLightAtTheUnitThresholds)
 TEST_F(Display, BlockResultsDrawTheirBarsViewAndPanel)
 {
     const Bytes bytes(2048, 200);
-    struct Case { bool analysed; int bars; uint32_t peaks[2]; bool hasView; ViewMode view; int rows[4]; bool graph, panel; };
+    struct Case { BlockResult result; int rows[4]; bool graph, panel; };
     const Case cases[] = {
-        {true, 1, {16384, 0}, true, kViewLinearSpectrum, {8, 8, 8, -1}, true, true},
-        {true, 1, {16384, 0}, true, kViewWaveform, {8, 8, 8, -1}, true, false},
-        {true, 2, {4096, 30000}, false, kViewLogSpectrum, {2, -1, 15, -1}, false, false},
-        {true, 1, {0, 0}, false, kViewChart, {0, 0, 0, -1}, false, false},
-        {false, 0, {0, 0}, false, kViewLevelMeter, {-1, -1, -1, -1}, false, false},
+        {{true, 1, {16384, 0}, 2048, true, kViewLinearSpectrum, bytes.data(), 2048, true}, {8, 8, 8, -1}, true, true},
+        {{true, 1, {16384, 0}, 2048, true, kViewWaveform, bytes.data(), 2048}, {8, 8, 8, -1}, true, false},
+        {{true, 2, {4096, 30000}, 2048}, {2, -1, 15, -1}, false, false},
+        {{true, 1, {0, 0}, 8}, {0, 0, 0, -1}, false, false},
+        {{false, 0, {0, 0}, 2048, true, kViewLevelMeter, bytes.data(), 2048, true}, {-1, -1, -1, -1}, false, false},
     };
     for (const Case& c : cases) {
-        BlockResult result;
-        result.analysed = c.analysed;
-        result.barCount = c.bars;
-        std::copy(c.peaks, c.peaks + 2, result.peaks);
-        result.segmentUnit = 2048;
-        result.hasView = c.hasView;
-        result.view = c.view;
-        result.bytes = bytes.data();
-        result.count = 2048;
-        result.hasPeak = c.view != kViewWaveform;
         std::fill(canvas.bits, canvas.bits + canvas.width * canvas.height, kUntouched);
-        DrawBlockResult(canvas.dc, layout, Settings(), Format(c.bars), result);
-        for (int i = 0; i < 4; ++i) EXPECT_EQ(c.rows[i], LitSegments(5 * (2 + i))) << "view " << c.view << ", row " << 2 + i;
-        EXPECT_EQ(c.graph, PixelAt(canvas, kLeft, kTop + 255) != kUntouched) << "view " << c.view;
-        EXPECT_EQ(c.panel, PixelAt(canvas, kPanelX + 41, kPanelY + 39) != kUntouched) << "view " << c.view;
+        DrawBlockResult(canvas.dc, layout, Settings(), SourceFormat{1, uint16_t(c.result.barCount), 44100}, c.result);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(c.rows[i], LitSegments(5 * (2 + i))) << "case " << &c - cases << ", row " << 2 + i;
+        EXPECT_EQ(c.graph, PixelAt(canvas, kLeft, kTop + 255) != kUntouched) << "case " << &c - cases;
+        EXPECT_EQ(c.panel, PixelAt(canvas, kPanelX + 41, kPanelY + 39) != kUntouched) << "case " << &c - cases;
     }
 }
 
@@ -226,7 +197,7 @@ TEST_F(Display, PeakPanelOfTheWorkedTone)
     Settings settings;
     settings.view = kViewLogSpectrum;
     const Bytes tone = Samples16(Sine(32767, 93, 4096, 4096));
-    const BlockResult result = AnalyseBlock(tone.data(), int32_t(tone.size()), Format(1), settings, plan, 0.0);
+    const BlockResult result = AnalyseBlock(tone.data(), int32_t(tone.size()), {1, 1, 44100, 88200, 2, 16}, settings, plan, 0.0);
     DrawPeakPanel(canvas.dc, layout, result.peakFrequency, result.peakPower);
     PatBlt(other.dc, kPanelX, kPanelY, 42, 40, WHITENESS);
     const std::pair<int, const char*> lines[] = {{0, "Peak Lv"}, {15, " 1001Hz"}, {30, "6.7e+07"}};
@@ -313,9 +284,8 @@ TEST_F(Display, BandBarsCoverOctavesOfTheBins)
 // m = 256 draws each bin two pixels wide, m = 4096 its 512 lowest bins one pixel each.
 TEST_F(Display, ChartColoursScrollAndBinWidths)
 {
-    const std::pair<uint8_t, COLORREF> ramp[] = {
-        {31, RGB(255, 255, 255)}, {32, RGB(255, 255, 0)}, {64, RGB(0, 255, 255)}, {127, RGB(0, 255, 0)},
-        {128, RGB(255, 0, 255)}, {191, RGB(255, 0, 0)}, {223, RGB(0, 0, 255)}, {224, RGB(0, 0, 0)}};
+    const std::pair<uint8_t, COLORREF> ramp[] = {{31, RGB(255, 255, 255)}, {32, RGB(255, 255, 0)}, {64, RGB(0, 255, 255)},
+        {127, RGB(0, 255, 0)}, {128, RGB(255, 0, 255)}, {191, RGB(255, 0, 0)}, {223, RGB(0, 0, 255)}, {224, RGB(0, 0, 0)}};
     for (const auto& r : ramp) EXPECT_EQ(r.second, ChartColour(r.first, 4)) << int(r.first);
     EXPECT_EQ(PALETTERGB(255, 255, 255), ChartColour(0, 24));
     EXPECT_EQ(PALETTERGB(0, 0, 0), ChartColour(255, 8));
@@ -327,7 +297,7 @@ TEST_F(Display, ChartColoursScrollAndBinWidths)
     SetPixelV(canvas.dc, kLeft + 3, kTop + 1, RGB(255, 0, 0));
     Bytes stripes(4096, 0);
     for (int i = 0; i < 256; ++i) stripes[i] = (i % 2) ? 255 : 0;
-    const Layout grey = TestLayout(8, palette);
+    const Layout grey = {6, 5, 8, palette};
     DrawChartRow(canvas.dc, grey, stripes.data(), 256);
     EXPECT_EQ(Rgb(255, 0, 0), PixelAt(canvas, kLeft + 3, kTop));
     for (int x : {0, 1, 4, 5, 508, 509, 2, 3, 6, 7, 510, 511})
