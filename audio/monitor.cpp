@@ -56,7 +56,11 @@ void MonitorEngine::CloseDevice()
 {
     if (!device_) return;
     waveInReset(device_);
-    waveInClose(device_);
+    // A driver that still holds a buffer refuses the close; one more reset hands it back.
+    if (waveInClose(device_) != MMSYSERR_NOERROR) {
+        waveInReset(device_);
+        waveInClose(device_);
+    }
     device_ = nullptr;
 }
 

@@ -36,7 +36,11 @@ void PlaybackEngine::CloseDevice()
 {
     if (!device_) return;
     waveOutReset(device_);
-    waveOutClose(device_);
+    // A driver that still holds a buffer refuses the close; one more reset hands it back.
+    if (waveOutClose(device_) != MMSYSERR_NOERROR) {
+        waveOutReset(device_);
+        waveOutClose(device_);
+    }
     device_ = nullptr;
 }
 

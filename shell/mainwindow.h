@@ -76,9 +76,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 // ---- Commands and runs (commands.cpp, runs.cpp) ----
 void OnCommand(MainWindow& app, int commandId, int notifyCode);
 void OnDropFiles(MainWindow& app, HDROP drop);
-bool OpenFileSource(MainWindow& app);
-bool SelectFileSource(MainWindow& app);
-bool OpenMonitorSource(MainWindow& app);
+[[nodiscard]] bool OpenFileSource(MainWindow& app);
+[[nodiscard]] bool SelectFileSource(MainWindow& app);
+[[nodiscard]] bool OpenMonitorSource(MainWindow& app);
 void CloseSource(MainWindow& app);
 void StartRun(MainWindow& app);
 void StopRun(MainWindow& app);
@@ -87,7 +87,7 @@ void OnOutputDone(MainWindow& app, const WAVEHDR* header);
 void OnInputData(MainWindow& app, const WAVEHDR* header);
 void OnElapsedTimer(MainWindow& app, DWORD messageTime);
 // Runs need both wave headers: false, after saying so, when WM_CREATE could not get them.
-bool WaveHeadersReady(MainWindow& app);
+[[nodiscard]] bool WaveHeadersReady(MainWindow& app);
 
 // ---- Controls and status panel (controls.cpp) ----
 void EnableIdleControls(MainWindow& app);
