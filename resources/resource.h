@@ -1,0 +1,108 @@
+// Every id of the program: menu commands (the three buttons carry the ids of Start, Stop and
+// Pause), dialog controls and message texts. Included by the .rc files and by the C++ code, so
+// the two can never disagree. Plain #defines: windres reads this file too.
+#pragma once
+
+// ---- Menu commands ----
+#define IDM_ABOUT                100
+#define IDM_MONITOR              101
+#define IDM_OPEN                 102
+#define IDM_INFO                 103
+#define IDM_EXIT                 104
+#define IDM_HELP                 105
+#define IDM_VIEW_WAVEFORM        106   // the five views in order: IDM_VIEW_WAVEFORM + ViewMode
+#define IDM_VIEW_LEVEL_METER     107
+#define IDM_VIEW_LINEAR_SPECTRUM 108
+#define IDM_VIEW_LOG_SPECTRUM    109
+#define IDM_VIEW_CHART           110
+#define IDM_OPTIONS              200
+#define IDM_START                201
+#define IDM_STOP                 202
+#define IDM_PAUSE                203
+
+// ---- Options dialog ("Option") ----
+#define IDC_OPT_TIME_RESOLUTION  101
+#define IDC_OPT_TIME_LABEL       102
+#define IDC_OPT_FFT_LABEL        103
+#define IDC_OPT_FFT_LENGTH       104
+#define IDC_OPT_SLOPE_GROUP      105
+#define IDC_OPT_WHITE_NOISE      106
+#define IDC_OPT_PINK_NOISE       107
+#define IDC_OPT_WINDOW_LABEL     108
+#define IDC_OPT_WINDOW           109
+#define IDC_OPT_SCALE_GROUP      110
+#define IDC_OPT_STANDARD_SCALE   111
+#define IDC_OPT_DOUBLED_SCALE    112
+#define IDC_OPT_ON_MEMORY        114
+#define IDC_OPT_MEMORY_SIZE      115
+#define IDC_OPT_MEMORY_UNIT      116
+#define IDC_OPT_MEMORY_LABEL     117
+
+// ---- Monitor dialog ("RecOpen") ----
+#define IDC_MON_RATE_GROUP       105
+#define IDC_MON_RATE_44          106
+#define IDC_MON_RATE_22          107
+#define IDC_MON_RATE_11          108
+#define IDC_MON_CHANNEL_GROUP    109
+#define IDC_MON_STEREO           110
+#define IDC_MON_MONO             111
+#define IDC_MON_WIDTH_GROUP      112
+#define IDC_MON_16_BIT           113
+#define IDC_MON_8_BIT            114
+
+// ---- Wave Information dialog ("InfoBox") ----
+#define IDC_INFO_RIFF_ID         101
+#define IDC_INFO_RIFF_SIZE       102
+#define IDC_INFO_RIFF_TYPE       103
+#define IDC_INFO_CHUNK_ID        104
+#define IDC_INFO_CHUNK_SIZE      105
+#define IDC_INFO_FORMAT_TAG      106
+#define IDC_INFO_CHANNELS        107
+#define IDC_INFO_RATE            108
+#define IDC_INFO_AVG_BYTES       109
+#define IDC_INFO_BLOCK_ALIGN     110
+#define IDC_INFO_BITS            111
+#define IDC_INFO_CB_SIZE         112
+#define IDC_INFO_NEXT_ID         113
+#define IDC_INFO_NEXT_SIZE       114
+#define IDC_INFO_FILE_SIZE       116
+#define IDC_INFO_TAG_NAME        117
+
+// ---- Message texts (STRINGTABLE in strings.rc) ----
+// The WAV reader's refusals.
+#define IDS_NO_FILE_NAME         1001
+#define IDS_CANNOT_OPEN_FILE     1002
+#define IDS_NOT_WAVE             1003
+#define IDS_BROKEN_WAVE          1004
+#define IDS_NO_MEMORY            1005
+#define IDS_LOCK_FAILED          1006
+#define IDS_UNREADABLE_FORMAT    1007
+#define IDS_NOT_PCM              1008
+#define IDS_UNPLAYABLE           1009
+#define IDS_NO_DATA_CHUNK        1010
+#define IDS_EMPTY_DATA           1011
+#define IDS_CANNOT_OPEN_OUTPUT   1012
+// Runs.
+#define IDS_NO_BLOCK_MEMORY      1020
+#define IDS_BLOCK_LOCK_FAILED    1021
+#define IDS_READ_FAILED          1022
+#define IDS_HEADER_FAILED        1023
+#define IDS_WRITE_FAILED         1024
+#define IDS_HEADER_ALLOC_FAILED  1025
+#define IDS_HEADER_LOCK_FAILED   1026
+#define IDS_NO_ANALYSIS_MEMORY   1027
+// Monitoring.
+#define IDS_CANNOT_OPEN_INPUT    1030
+#define IDS_QUERY_BAD_DEVICE     1031
+#define IDS_QUERY_ALLOCATED      1032
+#define IDS_QUERY_NO_DRIVER      1033
+#define IDS_QUERY_NO_MEMORY      1034
+#define IDS_CANNOT_RECORD        1035
+#define IDS_QUERY_SYNC           1036
+#define IDS_QUERY_OTHER          1037   // printf format with the result code
+// Shell.
+#define IDS_NAME_TOO_LONG        1040
+#define IDS_ABOUT_TEXT           1041
+#define IDS_ABOUT_CAPTION        1042
+#define IDS_FIELD_OVERFLOW       1043
+#define IDS_LAYOUT_FAULT         1044
