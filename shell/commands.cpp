@@ -2,6 +2,7 @@
 // Start, Stop and Pause), the F1 key and dropped files.
 #include "shell/shell.h"
 #include "shell/globals.h"
+#include "shell/help.h"
 #include "shell/messages.h"
 #include "audio/audio.h"
 #include "display/display.h"
@@ -10,8 +11,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "trilvo_version.h"
+
 namespace {
-const char kAboutText[] = "TRILVO  Version 1.0\n\n"
+const char kAboutText[] = "TRILVO  Version " TRILVO_VERSION_TEXT "\n\n"
                           "WAVファイルの再生音と録音入力を解析する\nオーディオ・スペクトラム・アナライザ";
 const char kAboutCaption[] = "About TRILVO";
 const char kOpenFilter[] = "ｻｳﾝﾄﾞ(*.WAV)\0*.WAV\0全ファイル(*.*)\0*.*\0";
@@ -82,18 +85,6 @@ void ChooseFile(HWND window)
     if (GetOpenFileNameA(&openFileRecord)) SelectFileSource();
     else RestoreFileName();
     RedrawFileName(window);
-}
-
-void ShowHelp()
-{
-    if (g.platformVersion == kVersionWin95) {
-        GetModuleFileNameA(nullptr, g.textBuffer, kTextBufferSize);
-        g.textBuffer[kTextBufferSize - 1] = '\0';
-    }
-    char path[kPathBufferSize];
-    BuildHelpPath(g.platformVersion, g.textBuffer, path, sizeof path);
-    std::memcpy(g.textBuffer, path, kPathBufferSize);
-    WinHelpA(app.mainWindow, g.textBuffer, HELP_CONTENTS, 0);
 }
 
 void SelectView(HWND window, int id)
@@ -190,7 +181,7 @@ void OnCommand(HWND window, int commandId, LPARAM, int notifyCode)
         DialogBoxParamA(app.instance, "InfoBox", app.mainWindow, INFOBOX, 0);
         break;
     case kCmdExit: DestroyWindow(window); break;
-    case kCmdHelp: ShowHelp(); break;
+    case kCmdHelp: OpenHelp(window, g.platformVersion); break;
     case kCmdViewWaveform:
     case kCmdViewLevelMeter:
     case kCmdViewLinearSpectrum:

@@ -1,8 +1,10 @@
 // Main window procedure: the wave headers of the window, the repaint of the info and level
 // panels, the position line of on-memory runs, and device notifications handed to the audio
-// sources; commands, keys and drops go on to commands.cpp.
+// sources; commands, keys (F1 from a button or a menu comes as WM_HELP) and drops go on to
+// commands.cpp.
 #include "shell/shell.h"
 #include "shell/globals.h"
+#include "shell/help.h"
 #include "shell/messages.h"
 #include "audio/audio.h"
 #include "display/display.h"
@@ -154,6 +156,9 @@ LRESULT CALLBACK WNDPROC(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     case WM_TIMER:
         OnTimer(window);
         return 0;
+    case WM_HELP:
+        if (IsHelpFromElsewhere(window, reinterpret_cast<const HELPINFO*>(lParam))) OnCommand(window, kCmdHelp, 0, 0);
+        return TRUE;
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         break;

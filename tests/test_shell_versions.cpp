@@ -102,10 +102,13 @@ TEST(ShellVersions, HelpPathDiskRootLabelsAndMemoryBoundFollowTheVersion)
     WNDCLASSA viewer = {0, HelpViewer, 0, 0, GetModuleHandleA(nullptr), 0, 0, 0, 0, "MS_WINHELP"};
     RegisterClassA(&viewer);
     HWND window = CreateWindowExA(0, "MS_WINHELP", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, viewer.hInstance, nullptr);
+    // The help file the version's rules name, beside the program: WinHelp gets its full path.
+    const std::string help = WriteTempFile(win95 ? "SHELLV95.HLP" : "trilvo.hlp", {});
     SendMessageA(app.mainWindow, WM_KEYDOWN, VK_F2, 0);
     SendMessageA(app.mainWindow, WM_KEYDOWN, VK_F1, 0);
     DestroyWindow(window);
-    EXPECT_EQ(win95 ? TempDirectory() + "SHELLV95.HLP" : "trilvo.hlp", helpFile);      // beside the program
+    DeleteFileA(help.c_str());
+    EXPECT_EQ(help, helpFile);
     std::strcpy(g.textBuffer, "untouched");
     EXPECT_GT(MeasureDisk("C:\\"), 0u);
     EXPECT_STREQ(win95 ? "C:\\" : "untouched", g.textBuffer);          // below 4.0 the path as given
