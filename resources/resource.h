@@ -103,7 +103,8 @@
 #define IDS_QUERY_OTHER          1037   // printf format with the result code
 // Shell.
 #define IDS_NAME_TOO_LONG        1040
-#define IDS_ABOUT_TEXT           1041
+#define IDS_ABOUT_TEXT           1041   // printf format with the version
 #define IDS_ABOUT_CAPTION        1042
 #define IDS_FIELD_OVERFLOW       1043
 #define IDS_LAYOUT_FAULT         1044
+#define IDS_CANNOT_OPEN_HELP     1045   // printf format with the help page's path

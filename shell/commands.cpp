@@ -1,13 +1,17 @@
 // Command dispatch of the main window: menu items, the three buttons (they carry the ids of
 // Start, Stop and Pause), the source choices (Monitor, Open, drops), views, Options, Help.
 #include "shell/dialogs.h"
+#include "shell/help.h"
 #include "shell/mainwindow.h"
 #include "shell/messages.h"
 #include "display/display.h"
 #include "resources/resource.h"
 
 #include <commdlg.h>
+#include <cstdio>
 #include <cstring>
+
+#include "trilvo_version.h"
 
 namespace {
 const char kOpenFilter[] = "ｻｳﾝﾄﾞ(*.WAV)\0*.WAV\0全ファイル(*.*)\0*.*\0";
@@ -75,19 +79,11 @@ void ChooseFile(MainWindow& app)
     RedrawFileName(app);
 }
 
-void ShowHelp(MainWindow& app)
-{
-    char modulePath[kPathBufferSize] = {};
-    if (app.platformVersion == kVersionWin95) GetModuleFileNameA(nullptr, modulePath, sizeof modulePath - 1);
-    char path[kPathBufferSize];
-    BuildHelpPath(app.platformVersion, modulePath, path, sizeof path);
-    WinHelpA(app.window, path, HELP_CONTENTS, 0);
-}
-
 void ShowAbout(MainWindow& app)
 {
-    char text[kAboutBytes], caption[kAboutBytes];
-    LoadText(IDS_ABOUT_TEXT, text, sizeof text);
+    char format[kAboutBytes], text[kAboutBytes], caption[kAboutBytes];
+    LoadText(IDS_ABOUT_TEXT, format, sizeof format);
+    std::snprintf(text, sizeof text, format, TRILVO_VERSION_TEXT);
     LoadText(IDS_ABOUT_CAPTION, caption, sizeof caption);
     MessageBoxA(app.window, text, caption, MB_OK);
 }
@@ -127,7 +123,7 @@ void OnCommand(MainWindow& app, int commandId, int notifyCode)
         DialogBoxParamA(app.instance, "InfoBox", app.window, InfoDialogProc, reinterpret_cast<LPARAM>(app.fileName));
         break;
     case IDM_EXIT: DestroyWindow(app.window); break;
-    case IDM_HELP: ShowHelp(app); break;
+    case IDM_HELP: OpenHelp(app.window, app.platformVersion); break;
     case IDM_VIEW_WAVEFORM:
     case IDM_VIEW_LEVEL_METER:
     case IDM_VIEW_LINEAR_SPECTRUM:

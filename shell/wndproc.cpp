@@ -1,6 +1,8 @@
 // The main window procedure: one handler per message. Creation takes the wave headers,
-// destruction gives back whatever runs, the repaint draws the info and level panels, and the
-// device notifications go to the runs.
+// destruction gives back whatever runs, the repaint draws the info and level panels, F1 (as a
+// key, or as WM_HELP from a button or a menu) asks for help, and the device notifications go to
+// the runs.
+#include "shell/help.h"
 #include "shell/mainwindow.h"
 #include "shell/messages.h"
 #include "display/display.h"
@@ -87,6 +89,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_KEYDOWN:
         if (static_cast<int>(wParam) == kVirtualKeyF1) SendMessageA(window, WM_COMMAND, IDM_HELP, 0);
         return 0;
+    case WM_HELP:
+        if (IsHelpFromElsewhere(window, reinterpret_cast<const HELPINFO*>(lParam))) OnCommand(*app, IDM_HELP, 0);
+        return TRUE;
     case WM_COMMAND:
         OnCommand(*app, LOWORD(wParam), HIWORD(wParam));
         return 0;

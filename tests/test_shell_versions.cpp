@@ -107,10 +107,13 @@ TEST(ShellVersions, HelpPathDiskRootLabelsAndMemoryBoundFollowTheVersion)
     WNDCLASSA viewer = {0, HelpViewer, 0, 0, GetModuleHandleA(nullptr), 0, 0, 0, 0, "MS_WINHELP"};
     RegisterClassA(&viewer);
     HWND window = CreateWindowExA(0, "MS_WINHELP", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, viewer.hInstance, nullptr);
+    // The help file the version's rules name, beside the program: WinHelp gets its full path.
+    const std::string help = WriteTempFile(win95 ? "SHELLV95.HLP" : "trilvo.hlp", {});
     SendMessageA(app->window, WM_KEYDOWN, VK_F2, 0);
     SendMessageA(app->window, WM_KEYDOWN, VK_F1, 0);
     DestroyWindow(window);
-    EXPECT_EQ(win95 ? TempDirectory() + "SHELLV95.HLP" : "trilvo.hlp", helpFile);      // beside the program
+    DeleteFileA(help.c_str());
+    EXPECT_EQ(help, helpFile);
     EXPECT_GT(MeasureDiskCapacity(version, "C:\\"), 0u);      // below 4.0 the path as given
     const int lineHeight = app->layout.lineHeight;
     EXPECT_TRUE(StereoLabelsMatch(*app, win95 ? -(3 * lineHeight) / 2 : -lineHeight, win95 ? 1 : 0));

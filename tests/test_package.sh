@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# The download as a user gets it: the zip packed from this build is unpacked into an empty folder
+# and the program started from there under Wine. The zip holds the program, the help page and the
+# readme in one folder, packs to the same bytes twice, and the version in its name is the one the
+# program's version resource and About box give and scripts/run --version prints.
+# Argument: the build directory.
+set -uo pipefail
+build="$(cd "${1:?build directory}" && pwd)"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+source "$root/scripts/lib/wine.sh"
+source "$root/scripts/lib/package.sh"
+export TRILVO_DLL_OVERRIDES="mscoree,mshtml,winedbg.exe,winhlp32.exe,winebrowser.exe="
+trilvo_services_start "$build" || exit 1
+work=$(mktemp -d /tmp/trilvo-package-test.XXXXXX)
+cleanup() {
+  trilvo_services_stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+status=0
+check() {  # $1: what is proven; the rest: the command that proves it
+  if "${@:2}"; then echo "ok  : $1"; else echo "FAIL: $1"; status=1; fi
+}
+windows_path() { local p="Z:$1"; echo "${p//\//\\}"; }   # Wine's drive Z: is the Unix root
+crlf_only() { [ -s "$1" ] && ! grep -q $'[^\r]$' "$1"; }
+named_by_version() { [[ "$1" =~ ^trilvo-[0-9]+\.[0-9]+\.[0-9]+-win32\.zip$ ]]; }
+
+zip="$(trilvo_package "$build" "$work/dist")" || { echo "FAIL: packing the build"; exit 1; }
+again="$(trilvo_package "$build" "$work/again")" || { echo "FAIL: packing the build again"; exit 1; }
+name="$(basename "$zip")"
+version="${name#trilvo-}"
+version="${version%-win32.zip}"
+echo "zip: $name"
+check "zip named trilvo-<version>-win32.zip" named_by_version "$name"
+check "packing twice gives the same bytes" cmp -s "$zip" "$again"
+listing="$(unzip -Z1 "$zip" | sort | tr '\n' ' ')"
+check "zip holds TRILVO.EXE, TRILVO.HTM and README.txt in trilvo-$version/" \
+  [ "$listing" = "trilvo-$version/ trilvo-$version/README.txt trilvo-$version/TRILVO.EXE trilvo-$version/TRILVO.HTM " ]
+
+mkdir "$work/unpacked"
+unzip -q "$zip" -d "$work/unpacked"
+folder="$work/unpacked/trilvo-$version"
+check "help page is docs/TRILVO.HTM" cmp -s "$folder/TRILVO.HTM" "$root/docs/TRILVO.HTM"
+check "readme lines end in CRLF" crlf_only "$folder/README.txt"
+check "readme names the version" grep -q "Trilvo $version " "$folder/README.txt"
+check "scripts/run --version prints it" [ "$("$root/scripts/run" --version)" = "Trilvo $version" ]
+trilvo_wine_run "$build/tools/release_check.exe" "$(windows_path "$folder/TRILVO.EXE")" "$version" || status=1
+exit $status
