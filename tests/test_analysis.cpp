@@ -30,8 +30,9 @@ struct Analysed {
     {
         const size_t page = 4096, size = (bytes.size() / page + 2) * page;
         auto* base = static_cast<uint8_t*>(VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        ASSERT_NE(nullptr, base);
         DWORD old;
-        ASSERT_TRUE(VirtualProtect(base + size - page, page, PAGE_NOACCESS, &old));   // fails without a base too
+        ASSERT_TRUE(VirtualProtect(base + size - page, page, PAGE_NOACCESS, &old));
         ASSERT_TRUE(plan.Prepare(settings.fftExponent));
         const uint8_t* block = std::copy_backward(bytes.begin(), bytes.end(), base + size - page);
         result = AnalyseBlock(block, int32_t(bytes.size()), format, settings, plan, previous);
@@ -170,19 +171,18 @@ TEST(Spectrum, PeakFrequencyFollowsTheRateCode)
 
 // Display byte of one bin: no power is the floor on both scales; the pink slope weighs the power
 // ratio by 2k/N, so bin 0 is always the floor (8-bit data against its own reference).
-TEST(Spectrum, BinBytesOnBothScalesAndSlopes)
+TEST(Spectrum, NoPowerIsTheFloorAndThePinkSlopeWeighsTheBin)
 {
     struct Case { double power; int bin; bool sixteenBit; SlopeReference slope; AmplitudeScale scale; int byte; };
     for (const Case& c : {Case{0.0, 5, true, kSlopeWhite, kScaleStandard, 255}, {0.0, 5, true, kSlopeWhite, kScaleDoubled, 255},
-                          {7e13, 0, true, kSlopePink, kScaleStandard, 255},
-                          {7e7, 1024, true, kSlopePink, kScaleStandard, 7}, {2e3 * std::exp(-12.5), 1024, false, kSlopePink, kScaleDoubled, 127}})
+                          {7e13, 0, true, kSlopePink, kScaleStandard, 255}, {7e7, 1024, true, kSlopePink, kScaleStandard, 7}, {2e3 * std::exp(-12.5), 1024, false, kSlopePink, kScaleDoubled, 127}})
         EXPECT_EQ(c.byte, SpectrumByte(c.power, c.bin, 4096, c.sixteenBit, c.slope, c.scale)) << c.power << " at bin " << c.bin;
 }
 
 // Waveform bytes: 8-bit bytes as they stand or doubled around 128 within 64..191; 16-bit values
 // truncated toward zero, doubled with the zero level at 129 and 256 brought down to 255; the
 // view's bytes in sample order.
-TEST(Waveform, BytesScaleAndClamp)
+TEST(Waveform, BytesFollowTheScaleAndClampAtTheEdges)
 {
     const std::pair<int, int> doubled16[] = {{16300, 255}, {16384, 255}, {-16384, 0}, {0, 129}, {-129, 128}, {16383, 255}};
     for (const auto& c : doubled16) EXPECT_EQ(c.second, WaveformByte16(c.first, kScaleDoubled)) << c.first;
