@@ -1,7 +1,7 @@
 // The analysis as a pure step: AnalyseBlock's result for every kind of block, read from blocks
 // whose every byte past the valid count is unreadable; the window table and its rebuild rule;
-// the windowing of short blocks; the worked tone, silence and pink-slope display bytes with the
-// peak and its frequency; the waveform bytes.
+// the windowing of short blocks; the worked tone's peak, frequency and display bytes; the
+// display bytes of one bin and of the waveform; ties in the peak search.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,19 +14,10 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-SourceFormat Format(uint16_t channels, uint16_t bits, uint32_t rate = 44100)
-{
-    SourceFormat format;
-    format.channels = channels, format.bitsPerSample = bits, format.samplesPerSec = rate;
-    return format;
-}
+SourceFormat Format(uint16_t channels, uint16_t bits, uint32_t rate = 44100) { return {1, channels, rate, 0, 0, bits}; }
 
 Settings ViewSettings(ViewMode view, int exponent = 12, AmplitudeScale scale = kScaleStandard)
-{
-    Settings settings;
-    settings.view = view, settings.fftExponent = exponent, settings.amplitudeScale = scale;
-    return settings;
-}
+{ Settings s; s.view = view, s.fftExponent = exponent, s.amplitudeScale = scale; return s; }
 
 // One block analysed with a plan prepared for the settings, from a copy of its bytes that ends
 // where an inaccessible page begins: any read past them faults.
@@ -37,13 +28,13 @@ struct Analysed {
     { Run(bytes, format, settings, previous); }
     void Run(const Bytes& bytes, const SourceFormat& format, const Settings& settings, double previous)
     {
-        const size_t page = 4096, pages = bytes.size() / page + 2;
-        auto* base = static_cast<uint8_t*>(VirtualAlloc(nullptr, pages * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        const size_t page = 4096, size = (bytes.size() / page + 2) * page;
+        auto* base = static_cast<uint8_t*>(VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
         ASSERT_NE(nullptr, base);
         DWORD old;
-        ASSERT_TRUE(VirtualProtect(base + (pages - 1) * page, page, PAGE_NOACCESS, &old));
+        ASSERT_TRUE(VirtualProtect(base + size - page, page, PAGE_NOACCESS, &old));
         ASSERT_TRUE(plan.Prepare(settings.fftExponent));
-        uint8_t* block = std::copy(bytes.begin(), bytes.end(), base + (pages - 1) * page - bytes.size()) - bytes.size();
+        const uint8_t* block = std::copy_backward(bytes.begin(), bytes.end(), base + size - page);
         result = AnalyseBlock(block, int32_t(bytes.size()), format, settings, plan, previous);
         VirtualFree(base, 0, MEM_RELEASE);
     }
@@ -100,36 +91,30 @@ TEST(AnalyseBlock, NoViewWithoutBytesOrAFittingPlan)
     ASSERT_TRUE(plan.Prepare(12));
     ASSERT_TRUE(other.Prepare(10));
     const Bytes block(8192, 0);
-    const SourceFormat mono = Format(1, 16);
-    const Settings spectrum = ViewSettings(kViewLinearSpectrum);
-    EXPECT_FALSE(AnalyseBlock(nullptr, 8192, mono, spectrum, plan, 0).hasView);
-    EXPECT_FALSE(AnalyseBlock(block.data(), -2, mono, spectrum, plan, 0).hasView);
-    EXPECT_FALSE(AnalyseBlock(block.data(), 8192, mono, spectrum, other, 0).hasView);
-    EXPECT_FALSE(AnalyseBlock(block.data(), 8192, mono, ViewSettings(kViewWaveform), empty, 0).hasView);
-    EXPECT_TRUE(AnalyseBlock(block.data(), 8192, mono, spectrum, other, 0).analysed);
+    EXPECT_FALSE(AnalyseBlock(nullptr, 8192, Format(1, 16), ViewSettings(kViewLinearSpectrum), plan, 0).hasView);
+    EXPECT_FALSE(AnalyseBlock(block.data(), -2, Format(1, 16), ViewSettings(kViewLinearSpectrum), plan, 0).hasView);
+    EXPECT_FALSE(AnalyseBlock(block.data(), 8192, Format(1, 16), ViewSettings(kViewLinearSpectrum), other, 0).hasView);
+    EXPECT_FALSE(AnalyseBlock(block.data(), 8192, Format(1, 16), ViewSettings(kViewWaveform), empty, 0).hasView);
+    EXPECT_TRUE(AnalyseBlock(block.data(), 8192, Format(1, 16), ViewSettings(kViewLinearSpectrum), other, 0).analysed);
 }
 
 // ---- Window table ----------------------------------------------------------------------------
 
-// The rectangle touches neither table nor key, so going back to the window before needs no
-// rebuild; neither does preparing the plan for a longer length and back (grow).
+// The table is rebuilt when the half length or the type changes and only then: the rectangle
+// touches neither table nor key, so going back to the window before needs no rebuild; neither
+// does preparing the plan for a longer length and back.
 TEST(WindowTable, RebuiltOnlyWhenLengthOrTypeChanges)
 {
     const Bytes tone = Samples16(Sine(20000, 93, 4096, 4100));
     AnalysisPlan plan;
-    struct Step { int type; int32_t bytes; int half, keyType; bool rebuilt, grow; };
-    const Step steps[] = {{kWindowHanning, 8200, 2048, kWindowHanning, true, false}, {kWindowHanning, 8200, 2048, kWindowHanning, false, true},
-                          {kWindowHamming, 8200, 2048, kWindowHamming, true, false}, {kWindowRectangle, 8200, 2048, kWindowHamming, false, false},
-                          {kWindowHamming, 8200, 2048, kWindowHamming, false, false}, {kWindowHamming, 1000, 250, kWindowHamming, true, false}};
-    for (const Step& s : steps) {
+    struct Step { int type; int32_t bytes; bool grow, rebuilt; };
+    for (const Step& s : {Step{kWindowHanning, 8200, false, true}, {kWindowHanning, 8200, true, false}, {kWindowHamming, 8200, false, true},
+                          {kWindowRectangle, 8200, false, false}, {kWindowHamming, 8200, false, false}, {kWindowHamming, 1000, false, true}}) {
         ASSERT_TRUE(plan.Prepare(s.grow ? 16 : 12));
         ASSERT_TRUE(plan.Prepare(12));
         plan.WindowTable()[1] = 42.0;
         ComputeSpectrum(tone.data(), s.bytes, true, s.type, plan);
-        SCOPED_TRACE(testing::Message() << "type " << s.type << ", " << s.bytes << " bytes");
-        EXPECT_EQ(s.half, plan.Key().halfLength);
-        EXPECT_EQ(s.keyType, plan.Key().type);
-        EXPECT_EQ(s.rebuilt, plan.WindowTable()[1] != 42.0);
+        EXPECT_EQ(s.rebuilt, plan.WindowTable()[1] != 42.0) << "type " << s.type << ", " << s.bytes << " bytes";
     }
 }
 
@@ -158,23 +143,20 @@ TEST(WindowTable, ShortBlocksAreWindowedOverTwiceTheHalfLength)
 
 // ---- Display bytes and peak ------------------------------------------------------------------
 
-// 32767 sin(2 pi 93 j / 4096) and its 8-bit variant (amplitude 127), Hanning: the peak at bin 93
-// with power (A/2 * gain)^2 near each reference, where the mirrored half window of m = 2048 has
-// the gain (m - 1) / 2m, and the display bytes around it on both scales.
+// 32767 sin(2 pi 93 j / 4096), Hanning: the peak at bin 93 with power (A/2 * gain)^2, where the
+// mirrored half window of m = 2048 has the gain (m - 1) / 2m, and the display bytes around it on
+// both scales; amplitude 127 in 8 bits reaches the top against the 8-bit reference.
 TEST(Spectrum, WorkedToneGivesItsPeakAndDisplayBytes)
 {
-    const Bytes tone16 = Samples16(Sine(32767, 93, 4096, 4096));
-    const Analysed s16(tone16, Format(1, 16), ViewSettings(kViewLinearSpectrum));
-    const Analysed d16(tone16, Format(1, 16), ViewSettings(kViewLinearSpectrum, 12, kScaleDoubled));
-    const Analysed s8(Samples8(Sine(127, 93, 4096, 4096)), Format(1, 8), ViewSettings(kViewLinearSpectrum));
-    const double gain = 2047.0 / 4096;
-    EXPECT_EQ(93, s16.result.peakBin);
-    EXPECT_EQ(93, s8.result.peakBin);
-    EXPECT_NEAR(std::pow(32767 / 2.0 * gain, 2), s16.result.peakPower, 2e3);
-    EXPECT_NEAR(std::pow(127 / 2.0 * gain, 2), s8.result.peakPower, 0.5);
-    EXPECT_EQ((Bytes{255, 178, 14, 0, 14, 178, 255}), s16.Display(90, 97));
-    EXPECT_EQ((Bytes{255, 229, 0, 0, 0, 229, 255}), d16.Display(90, 97));
-    EXPECT_EQ((Bytes{0}), s8.Display(93, 94));   // above the reference
+    const Bytes tone = Samples16(Sine(32767, 93, 4096, 4096));
+    const Analysed standard(tone, Format(1, 16), ViewSettings(kViewLinearSpectrum));
+    const Analysed doubled(tone, Format(1, 16), ViewSettings(kViewLinearSpectrum, 12, kScaleDoubled));
+    EXPECT_EQ(93, standard.result.peakBin);
+    EXPECT_NEAR(std::pow(32767 / 2.0 * 2047.0 / 4096, 2), standard.result.peakPower, 2e3);
+    EXPECT_EQ((Bytes{255, 178, 14, 0, 14, 178, 255}), standard.Display(90, 97));
+    EXPECT_EQ((Bytes{255, 229, 0, 0, 0, 229, 255}), doubled.Display(90, 97));
+    const Analysed eightBit(Samples8(Sine(127, 93, 4096, 4096)), Format(1, 8), ViewSettings(kViewLinearSpectrum));
+    EXPECT_EQ((Bytes{0}), eightBit.Display(93, 94));   // its own reference: 114 against the 16-bit one
 }
 
 // Bin 93 at the nominal rate of codes 44, 22 and 11; any other rate keeps the previous frequency.
@@ -187,24 +169,20 @@ TEST(Spectrum, PeakFrequencyFollowsTheRateCode)
         EXPECT_EQ(r.second, Analysed(tone, Format(1, 16, r.first), ViewSettings(kViewChart), 123.0).result.peakFrequency) << r.first;
 }
 
-// Silence sits at the floor on both scales with no power; the pink slope weighs the power ratio
-// by 2k/N (bin 0 is always the floor).
-TEST(Spectrum, SilenceAndPinkSlope)
+// Display byte of one bin: no power is the floor on both scales; the pink slope weighs the power
+// ratio by 2k/N, so bin 0 is always the floor (8-bit data against its own reference).
+TEST(Spectrum, NoPowerIsTheFloorAndThePinkSlopeWeighsTheBin)
 {
-    for (AmplitudeScale scale : {kScaleStandard, kScaleDoubled}) {
-        const Analysed silent(Bytes(8192, 0), Format(1, 16), ViewSettings(kViewLinearSpectrum, 12, scale));
-        EXPECT_EQ(Bytes(2048, 255), silent.Display(0, 2048)) << "scale " << scale;
-        EXPECT_EQ(0.0, silent.result.peakPower) << "scale " << scale;
-    }
-    EXPECT_EQ(255, SpectrumByte(7e13, 0, 4096, true, kSlopePink, kScaleStandard));
-    EXPECT_EQ(7, SpectrumByte(7e7, 1024, 4096, true, kSlopePink, kScaleStandard));   // ln(1/2) / 25
-    EXPECT_EQ(127, SpectrumByte(2000 * std::exp(-12.5), 1024, 4096, false, kSlopePink, kScaleDoubled));
+    struct Case { double power; int bin; bool sixteenBit; SlopeReference slope; AmplitudeScale scale; int byte; };
+    for (const Case& c : {Case{0.0, 5, true, kSlopeWhite, kScaleStandard, 255}, {0.0, 5, true, kSlopeWhite, kScaleDoubled, 255},
+                          {7e13, 0, true, kSlopePink, kScaleStandard, 255}, {7e7, 1024, true, kSlopePink, kScaleStandard, 7}, {2e3 * std::exp(-12.5), 1024, false, kSlopePink, kScaleDoubled, 127}})
+        EXPECT_EQ(c.byte, SpectrumByte(c.power, c.bin, 4096, c.sixteenBit, c.slope, c.scale)) << c.power << " at bin " << c.bin;
 }
 
 // Waveform bytes: 8-bit bytes as they stand or doubled around 128 within 64..191; 16-bit values
 // truncated toward zero, doubled with the zero level at 129 and 256 brought down to 255; the
-// view's bytes in sample order; and a peak search that lets the lowest of equal bins win.
-TEST(WaveformAndPeak, ScalesClampAndTies)
+// view's bytes in sample order.
+TEST(Waveform, BytesFollowTheScaleAndClampAtTheEdges)
 {
     const std::pair<int, int> doubled16[] = {{16300, 255}, {16384, 255}, {-16384, 0}, {0, 129}, {-129, 128}, {16383, 255}};
     for (const auto& c : doubled16) EXPECT_EQ(c.second, WaveformByte16(c.first, kScaleDoubled)) << c.first;
@@ -213,8 +191,11 @@ TEST(WaveformAndPeak, ScalesClampAndTies)
     for (const auto& c : doubled8) EXPECT_EQ(c.second, WaveformByte8(uint8_t(c.first), kScaleDoubled)) << c.first;
     EXPECT_EQ(200, WaveformByte8(200, kScaleStandard));
     EXPECT_EQ((Bytes{128, 129, 126, 255}), Analysed(Samples16({0, 256, -512, 32767}), Format(1, 16), ViewSettings(kViewWaveform)).Display(0, 4));
+}
+
+// Among bins of equal power the lowest wins.
+TEST(FindPeak, LowestOfEqualBinsWins)
+{
     const double re[] = {0, 3, 0, -3}, im[] = {0, 0, 3, 0};
     EXPECT_EQ(1, FindPeak(re, im, 4).bin);
-    const double zero[] = {0, 0};
-    EXPECT_EQ(0, FindPeak(zero, zero, 2).bin);
 }

@@ -42,47 +42,34 @@ class Display : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(CreateCanvas(canvas, 88 * 6, kTop + 280, kUntouched));
-        ASSERT_TRUE(CreateCanvas(other, canvas.width, canvas.height, kUntouched));
-        SelectObject(canvas.dc, GetStockObject(OEM_FIXED_FONT));
-        SelectObject(other.dc, GetStockObject(OEM_FIXED_FONT));
+        for (MemoryCanvas* c : {&canvas, &other}) {
+            ASSERT_TRUE(CreateCanvas(*c, 88 * 6, kTop + 280, kUntouched));
+            SelectObject(c->dc, GetStockObject(OEM_FIXED_FONT));
+        }
     }
     void TearDown() override { DestroyCanvas(canvas); DestroyCanvas(other); }
 
+    // Pixels of colour rgb in columns x0 .. x1-1 of rows y0 .. y1-1.
     int Count(int x0, int y0, int x1, int y1, uint32_t rgb) const
     {
-        GdiFlush();
         int n = 0;
         for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x) n += (canvas.bits[y * canvas.width + x] & 0xFFFFFF) == rgb;
+            for (int x = x0; x < x1; ++x) n += PixelAt(canvas, x, y) == rgb;
         return n;
     }
-    bool SamePictures() const
-    {
-        GdiFlush();
-        return std::equal(canvas.bits, canvas.bits + canvas.width * canvas.height, other.bits);
-    }
-    // Lit segments of the level bar on row y (a lit colour has a full component); -1: no bar.
+    bool SamePictures() const { return GdiFlush(), std::equal(canvas.bits, canvas.bits + canvas.width * canvas.height, other.bits); }
+    // Lit segments of the level bar on row y (-1: no bar): lit colours have a full red or green,
+    // dim ones at most 0x80.
     int LitSegments(int y) const
     {
         int lit = 0;
-        for (int s = 0; s < kLevelBarSegments; ++s) {
-            const uint32_t p = PixelAt(canvas, LevelSegmentLeft(s, 6), y);
-            if (p == kUntouched) return -1;
-            lit += (p >> 16) == 0xFF || ((p >> 8) & 0xFF) == 0xFF;
-        }
-        return lit;
+        for (int s = 0; s < kLevelBarSegments; ++s) lit += (PixelAt(canvas, LevelSegmentLeft(s, 6), y) & 0x7F7F00) != 0;
+        return PixelAt(canvas, LevelSegmentLeft(0, 6), y) == kUntouched ? -1 : lit;
     }
 
     const Layout layout = {6, 5, 32, nullptr};
     MemoryCanvas canvas, other;   // the other: a picture to compare with
 };
-
-std::string Text(bool (*format)(double, char*, size_t), double value)
-{
-    char text[32];
-    return format(value, text, sizeof text) ? text : "(no room)";
-}
 
 }  // namespace
 
@@ -95,8 +82,7 @@ TEST(ScaleLabels, TextsAndPositionsOfEveryView)
 {
     using S = std::vector<std::string>;
     struct Case { ViewMode view; int exponent, rateCode; uint32_t rate; int charWidth; S texts; std::vector<int> xs; };
-    const Case cases[] = {
-        {kViewWaveform, 12, 44, 44100, 6, {}, {}},
+    for (const Case& c : {Case{kViewWaveform, 12, 44, 44100, 6, {}, {}},
         {kViewLevelMeter, 12, 44, 44100, 6, {" 30 ", " 60 ", "120 ", "240 ", "490 ", " 1k ", " 2k ", " 4k ", " 8k ", "16k "},
          {24, 74, 124, 174, 224, 274, 324, 374, 424, 474}},
         {kViewLevelMeter, 12, 0, 0, 9, {"  8 ", " 15 ", " 30 ", " 60 ", "120 ", "240 ", "490 ", " 1k ", " 2k ", " 4k "}, {21, 71}},
@@ -107,16 +93,14 @@ TEST(ScaleLabels, TextsAndPositionsOfEveryView)
         {kViewLogSpectrum, 13, 44, 44100, 8, {"20k", "10k", "5000", "2500", "1250", "625", "312", "156", "78", "39", "20", "10"}, {}},
         {kViewChart, 8, 44, 44100, 6, {"22050 Hz", "0"}, {471, 6}},   {kViewChart, 9, 22, 22050, 6, {"11025 Hz", "0"}, {}},
         {kViewChart, 10, 11, 11025, 6, {"5512 Hz", "0"}, {}},         {kViewChart, 16, 44, 44000, 6, {"344 Hz", "0"}, {}},
-        {kViewChart, 12, 48, 48000, 6, {"6000 Hz", "0"}, {}},         {kViewChart, 12, 0, 0, 6, {"1378 Hz", "0"}, {}},
-    };
-    for (const Case& c : cases) {
+        {kViewChart, 12, 48, 48000, 6, {"6000 Hz", "0"}, {}},         {kViewChart, 12, 0, 0, 6, {"1378 Hz", "0"}, {}}}) {
         ScaleLabel labels[kMaxScaleLabels];
         const int n = ComputeScaleLabels({c.view, c.exponent, (1 << c.exponent) / 2, c.rateCode, c.rate, c.charWidth}, labels, kMaxScaleLabels);
-        S texts;
-        std::vector<int> xs;
-        for (int i = 0; i < n; ++i) texts.push_back(labels[i].text), xs.push_back(labels[i].x);
-        ASSERT_EQ(c.texts, texts) << "view " << c.view << " exponent " << c.exponent << " rate code " << c.rateCode;
-        EXPECT_TRUE(std::equal(c.xs.begin(), c.xs.end(), xs.begin())) << "view " << c.view << " exponent " << c.exponent;
+        SCOPED_TRACE(testing::Message() << "view " << c.view << " exponent " << c.exponent << " rate code " << c.rateCode);
+        S texts(n);
+        for (int i = 0; i < n; ++i) texts[i] = labels[i].text;
+        ASSERT_EQ(c.texts, texts);
+        for (size_t i = 0; i < c.xs.size(); ++i) EXPECT_EQ(c.xs[i], labels[i].x) << "label " << i;
     }
 }
 
@@ -155,7 +139,7 @@ TEST_F(Display, LevelBarSegmentsLightAtTheUnitThresholds)
             DrawLevelBar(canvas.dc, layout, c.first, 10, 5, u);
             for (int s = 0; s < kLevelBarSegments; ++s) {
                 const int left = 37 * 6 + (2 + 3 * s) * 3, on = s < c.second ? 255 : 128;
-                const uint32_t colour = s < 8 ? Rgb(0, on, 0) : s < 12 ? Rgb(on, on, 0) : Rgb(on, 0, 0);
+                const uint32_t colour = (s < 8 ? 0x000100u : s < 12 ? 0x010100u : 0x010000u) * on;   // green, yellow, red
                 // The 6 x 5 segment and none of the pixels around it.
                 EXPECT_EQ(6 * 5, Count(left - 1, 9, left + 7, 16, colour)) << "segment " << s << " level " << c.first;
             }
@@ -170,35 +154,26 @@ TEST_F(Display, BlockResultsDrawTheirBarsViewAndPanel)
 {
     const Bytes bytes(2048, 200);
     struct Case { BlockResult result; int rows[4]; bool graph, panel; };
-    const Case cases[] = {
-        {{true, 1, {16384, 0}, 2048, true, kViewLinearSpectrum, bytes.data(), 2048, true}, {8, 8, 8, -1}, true, true},
-        {{true, 1, {16384, 0}, 2048, true, kViewWaveform, bytes.data(), 2048}, {8, 8, 8, -1}, true, false},
-        {{true, 2, {4096, 30000}, 2048}, {2, -1, 15, -1}, false, false},
-        {{true, 1, {0, 0}, 8}, {0, 0, 0, -1}, false, false},
-        {{false, 0, {0, 0}, 2048, true, kViewLevelMeter, bytes.data(), 2048, true}, {-1, -1, -1, -1}, false, false},
-    };
-    for (const Case& c : cases) {
+    for (const Case& c : {Case{{true, 1, {16384, 0}, 2048, true, kViewLinearSpectrum, bytes.data(), 2048, true}, {8, 8, 8, -1}, true, true},
+                          Case{{true, 1, {16384, 0}, 2048, true, kViewWaveform, bytes.data(), 2048}, {8, 8, 8, -1}, true, false},
+                          Case{{true, 2, {4096, 30000}, 2048}, {2, -1, 15, -1}, false, false}, Case{{true, 1, {0, 0}, 8}, {0, 0, 0, -1}, false, false},
+                          Case{{false, 0, {0, 0}, 2048, true, kViewLevelMeter, bytes.data(), 2048, true}, {-1, -1, -1, -1}, false, false}}) {
         std::fill(canvas.bits, canvas.bits + canvas.width * canvas.height, kUntouched);
         DrawBlockResult(canvas.dc, layout, Settings(), SourceFormat{1, uint16_t(c.result.barCount), 44100}, c.result);
-        for (int i = 0; i < 4; ++i) EXPECT_EQ(c.rows[i], LitSegments(5 * (2 + i))) << "case " << &c - cases << ", row " << 2 + i;
-        EXPECT_EQ(c.graph, PixelAt(canvas, kLeft, kTop + 255) != kUntouched) << "case " << &c - cases;
-        EXPECT_EQ(c.panel, PixelAt(canvas, kPanelX + 41, kPanelY + 39) != kUntouched) << "case " << &c - cases;
+        SCOPED_TRACE(testing::Message() << c.result.barCount << " bars, view " << c.result.view << ", level " << c.result.peaks[0]);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(c.rows[i], LitSegments(5 * (2 + i))) << "row " << 2 + i;
+        EXPECT_EQ(c.graph, PixelAt(canvas, kLeft, kTop + 255) != kUntouched);
+        EXPECT_EQ(c.panel, PixelAt(canvas, kPanelX + 41, kPanelY + 39) != kUntouched);
     }
 }
 
 // ---- Peak panel ------------------------------------------------------------------------------
 
-// The worked tone (bin 93 of 4096 at 44.1 kHz, 16-bit power) analysed and drawn: a white box of
-// 7 columns by 8 rows with "Peak Lv", the frequency and the power on rows 0, 3 and 6.
-TEST_F(Display, PeakPanelOfTheWorkedTone)
+// A white box of 7 columns by 8 rows with "Peak Lv", the frequency and the power on rows 0, 3 and
+// 6, in the DC's font.
+TEST_F(Display, PeakPanelWritesThreeLinesInAWhiteBox)
 {
-    AnalysisPlan plan;
-    ASSERT_TRUE(plan.Prepare(12));
-    Settings settings;
-    settings.view = kViewLogSpectrum;
-    const Bytes tone = Samples16(Sine(32767, 93, 4096, 4096));
-    const BlockResult result = AnalyseBlock(tone.data(), int32_t(tone.size()), {1, 1, 44100, 88200, 2, 16}, settings, plan, 0.0);
-    DrawPeakPanel(canvas.dc, layout, result.peakFrequency, result.peakPower);
+    DrawPeakPanel(canvas.dc, layout, 1001.29, 6.7e7);
     PatBlt(other.dc, kPanelX, kPanelY, 42, 40, WHITENESS);
     const std::pair<int, const char*> lines[] = {{0, "Peak Lv"}, {15, " 1001Hz"}, {30, "6.7e+07"}};
     for (const auto& line : lines) TextOutA(other.dc, kPanelX, kPanelY + line.first, line.second, 7);
@@ -206,16 +181,16 @@ TEST_F(Display, PeakPanelOfTheWorkedTone)
 }
 
 // Frequencies lose decimals at their thresholds; powers in two-digit exponent form. The panel
-// stands right of the graph area when a wide font leaves room left of column 74.
+// stands right of the graph area when a wide font leaves room left of column 74 (the drawing
+// above shows the other place, column 74 on row 1).
 TEST(PeakPanel, TextsAndPlace)
 {
-    const std::pair<double, const char*> texts[] = {
+    char text[32];
+    const std::pair<double, const char*> frequencies[] = {
         {1001.293, " 1001Hz"}, {999.95, " 1000Hz"}, {99.995, "100.0Hz"}, {9.9995, "10.00Hz"}, {9.9994, "9.999Hz"}, {0.0, "0.000Hz"}};
-    for (const auto& t : texts) EXPECT_EQ(t.second, Text(FormatPeakFrequency, t.first));
-    EXPECT_EQ("1.0e+03", Text(FormatPeakPower, 1007.0));
-    EXPECT_EQ("0.0e+00", Text(FormatPeakPower, 0.0));
-    EXPECT_EQ(444, PeakPanelOrigin(6, 5).x);
-    EXPECT_EQ(5, PeakPanelOrigin(6, 5).y);
+    for (const auto& f : frequencies) EXPECT_EQ(f.second, std::string(FormatPeakFrequency(f.first, text, sizeof text) ? text : "")) << f.first;
+    for (const auto& p : {std::make_pair(1007.0, "1.0e+03"), std::make_pair(0.0, "0.0e+00")})
+        EXPECT_EQ(p.second, std::string(FormatPeakPower(p.first, text, sizeof text) ? text : "")) << p.first;
     EXPECT_EQ(528, PeakPanelOrigin(8, 6).x);
     EXPECT_EQ(78, PeakPanelOrigin(8, 6).y);
 }
@@ -228,7 +203,7 @@ TEST_F(Display, SpectraEqualCallByCallDrawing)
 {
     // Rate code, top and Nyquist frequency of the logarithmic axes; the last row is the linear view.
     const double axes[4][3] = {{44, 20000.0, 22050.0}, {22, 10000.0, 11025.0}, {0, 5000.0, 5512.5}, {44, 0, 0}};
-    for (int m : {128, 256, 2048, 32768}) {
+    for (int m : {128, 256, 2048, 32768})
         for (int sloped : {0, 1}) {
             std::mt19937 random(m + sloped);
             Bytes v(m);
@@ -242,11 +217,6 @@ TEST_F(Display, SpectraEqualCallByCallDrawing)
                 EXPECT_TRUE(SamePictures()) << "m " << m << " sloped " << sloped << " axis " << axis;
             }
         }
-    }
-    // All bins at the floor: the axis at 44.1 kHz and m = 2048 has 11 grid lines.
-    const Bytes floor(2048, 255);
-    DrawLogSpectrum(canvas.dc, layout, 44, floor.data(), 2048);
-    EXPECT_EQ(11, Count(kLeft, kTop + 1, kLeft + 512, kTop + 2, 0xFFFF00));
 }
 
 // One pixel per sample from the left edge, the first 512 samples only (the line ends before the
@@ -265,12 +235,9 @@ TEST_F(Display, WaveformDrawsUpTo512Samples)
 TEST_F(Display, BandBarsCoverOctavesOfTheBins)
 {
     struct Case { int exponent; std::vector<std::pair<int, uint8_t>> bins; int heights[10]; };
-    const Case cases[] = {
-        {8, {{0, 0}, {1, 10}, {63, 50}, {64, 20}}, {0, 0, 256, 246, 1, 1, 1, 1, 206, 236}},   // band 3: DC alone
-        {10, {{0, 0}, {1, 100}}, {0, 156, 1, 1, 1, 1, 1, 1, 1, 1}},  {11, {{0, 0}, {1, 100}}, {156, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
-        {12, {{1, 0}, {3, 30}, {4, 5}, {7, 61}, {1024, 200}, {2047, 0}}, {226, 251, 1, 1, 1, 1, 1, 1, 1, 256}},
-    };
-    for (const Case& c : cases) {
+    for (const Case& c : {Case{8, {{0, 0}, {1, 10}, {63, 50}, {64, 20}}, {0, 0, 256, 246, 1, 1, 1, 1, 206, 236}},   // band 3: DC alone
+                          Case{10, {{0, 0}, {1, 100}}, {0, 156, 1, 1, 1, 1, 1, 1, 1, 1}}, Case{11, {{0, 0}, {1, 100}}, {156, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+                          Case{12, {{1, 0}, {3, 30}, {4, 5}, {7, 61}, {1024, 200}, {2047, 0}}, {226, 251, 1, 1, 1, 1, 1, 1, 1, 256}}}) {
         Bytes v(1 << (c.exponent - 1), 255);
         for (const auto& bin : c.bins) v[bin.first] = bin.second;
         DrawBandLevels(canvas.dc, layout, c.exponent, v.data(), static_cast<int32_t>(v.size()));
@@ -289,22 +256,21 @@ TEST_F(Display, ChartColoursScrollAndBinWidths)
     for (const auto& r : ramp) EXPECT_EQ(r.second, ChartColour(r.first, 4)) << int(r.first);
     EXPECT_EQ(PALETTERGB(255, 255, 255), ChartColour(0, 24));
     EXPECT_EQ(PALETTERGB(0, 0, 0), ChartColour(255, 8));
-    HPALETTE palette = CreateDisplayPalette();
+    const Layout grey = {6, 5, 8, CreateDisplayPalette()};
     PALETTEENTRY mid = {};
-    ASSERT_EQ(1u, GetPaletteEntries(palette, 128, 1, &mid));
+    ASSERT_EQ(1u, GetPaletteEntries(grey.palette, 128, 1, &mid));
     EXPECT_EQ(128, mid.peGreen);
 
     SetPixelV(canvas.dc, kLeft + 3, kTop + 1, RGB(255, 0, 0));
     Bytes stripes(4096, 0);
-    for (int i = 0; i < 256; ++i) stripes[i] = (i % 2) ? 255 : 0;
-    const Layout grey = {6, 5, 8, palette};
+    for (int i = 1; i < 256; i += 2) stripes[i] = 255;
     DrawChartRow(canvas.dc, grey, stripes.data(), 256);
-    EXPECT_EQ(Rgb(255, 0, 0), PixelAt(canvas, kLeft + 3, kTop));
+    EXPECT_EQ(0xFF0000u, PixelAt(canvas, kLeft + 3, kTop));
     for (int x : {0, 1, 4, 5, 508, 509, 2, 3, 6, 7, 510, 511})
         EXPECT_EQ(x % 4 < 2 ? kWhite : kBlack, PixelAt(canvas, kLeft + x, kTop + 255)) << x;
     DrawChartRow(canvas.dc, grey, stripes.data(), 4096);
     EXPECT_EQ(256, Count(kLeft, kTop + 254, kLeft + 512, kTop + 255, kBlack));
     EXPECT_EQ(128, Count(kLeft, kTop + 255, kLeft + 512, kTop + 256, kBlack));
     EXPECT_EQ(kUntouched, PixelAt(canvas, kLeft + 512, kTop + 255));
-    DeleteObject(palette);
+    DeleteObject(grey.palette);
 }

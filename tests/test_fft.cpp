@@ -1,11 +1,12 @@
 // The transforms: accuracy against a direct DFT, bit-for-bit equality with the plain step-by-step
-// arrangement at every length, plans without state between transforms, PowerOfTwo.
+// arrangement at every length, and plans that keep no state between transforms.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "analysis/fft.h"
@@ -14,7 +15,6 @@ namespace {
 
 using Doubles = std::vector<double>;
 const double kPi = 3.141592653589793;
-constexpr int kLargestExponent = kMaxFftExponent + 1;
 
 // Deterministic pseudo-random values in [-1, 1).
 Doubles Noise(int n, uint32_t seed)
@@ -40,27 +40,6 @@ double WorstDftError(const Doubles& xr, const Doubles& xi, const Doubles& re, co
     return worst;
 }
 
-// Index of the first of `count` entries whose bits differ (-0.0 differs from 0.0), or -1.
-int FirstDifference(const Doubles& a, const Doubles& b, int count)
-{
-    for (int i = 0; i < count; ++i) if (std::memcmp(&a[i], &b[i], sizeof(double)) != 0) return i;
-    return -1;
-}
-
-FftPlan PlanFor(int exponent)
-{
-    FftPlan plan;
-    EXPECT_TRUE(plan.Build(exponent)) << "exponent " << exponent;
-    return plan;
-}
-
-// One transform through `plan`: real (of the plan's length) or complex of 2^exponent points.
-void Transform(const FftPlan& plan, Doubles& re, Doubles& im, int exponent, bool real)
-{
-    if (real) RealFft(plan, re.data(), im.data());
-    else ComplexFft(plan, re.data(), im.data(), exponent);
-}
-
 // The transforms written down step by step: bit reversal, stages whose twiddles come from one
 // rotation per butterfly group (sine and cosine once per stage), division by n; the split step
 // with its angle added up, then two halvings.
@@ -75,14 +54,11 @@ void ReferenceComplexFft(double* re, double* im, int exponent)
     for (int m = 1; m <= half; m *= 2, theta /= 2.0) {
         const double cs = std::cos(theta), sn = -std::sin(theta);
         double wr = 1.0, wi = 0.0;
-        for (int j = 0; j < m; ++j) {
+        for (int j = 0; j < m; ++j, std::tie(wr, wi) = std::make_pair(cs * wr - sn * wi, sn * wr + cs * wi))
             for (int k = j; k < n; k += 2 * m) {
                 const double tr = re[k + m] * wr - im[k + m] * wi, ti = im[k + m] * wr + re[k + m] * wi;
                 re[k + m] = re[k] - tr; im[k + m] = im[k] - ti; re[k] = re[k] + tr; im[k] = im[k] + ti;
             }
-            const double w = cs * wr - sn * wi;
-            wi = sn * wr + cs * wi, wr = w;
-        }
     }
     for (int i = 0; i < n; ++i) re[i] /= n, im[i] /= n;
 }
@@ -92,15 +68,27 @@ void ReferenceRealFft(Doubles& re, Doubles& im, int exponent)
     const int m = (1 << exponent) / 2;
     for (int i = 0; i < m; ++i) re[i] = re[2 * i], im[i] = re[2 * i + 1];
     ReferenceComplexFft(re.data(), im.data(), exponent - 1);
-    re[m] = re[0], im[m] = im[0];
-    Doubles a(m), b(m);
+    const Doubles zr = re, zi = im;   // z[m] is z[0]
     double phi = 0.0;
     for (int k = 0; k < m; ++k, phi += 2 * kPi / (2 * m)) {
-        const double cs = std::cos(phi), sn = std::sin(phi), x = re[k], y = im[k], x2 = re[m - k], y2 = im[m - k];
-        a[k] = (x + x2 + cs * (y + y2) - sn * (x - x2)) / 2.0;
-        b[k] = ((y - y2) - sn * (y + y2) - cs * (x - x2)) / 2.0;
+        const double cs = std::cos(phi), sn = std::sin(phi), x = zr[k], y = zi[k], x2 = zr[(m - k) % m], y2 = zi[(m - k) % m];
+        re[k] = (x + x2 + cs * (y + y2) - sn * (x - x2)) / 2.0 / 2.0;
+        im[k] = ((y - y2) - sn * (y + y2) - cs * (x - x2)) / 2.0 / 2.0;
     }
-    for (int k = 0; k < m; ++k) re[k] = a[k] / 2.0, im[k] = b[k] / 2.0;
+}
+
+// The transform through `plan` and the step-by-step one, each on a copy of (x, y): the first
+// output entry whose bits differ (-0.0 differs from 0.0), counting re's N/2 or n entries, then
+// im's; -1 if none does.
+int FirstDifferenceFromReference(const FftPlan& plan, const Doubles& x, const Doubles& y, int exponent, bool real)
+{
+    Doubles re = x, im = y, refRe = x, refIm = y;
+    if (real) RealFft(plan, re.data(), im.data()), ReferenceRealFft(refRe, refIm, exponent);
+    else ComplexFft(plan, re.data(), im.data(), exponent), ReferenceComplexFft(refRe.data(), refIm.data(), exponent);
+    const int count = real ? (1 << exponent) / 2 : 1 << exponent;
+    for (int i = 0; i < 2 * count; ++i)
+        if (std::memcmp(&(i < count ? re : im)[i % count], &(i < count ? refRe : refIm)[i % count], sizeof(double))) return i;
+    return -1;
 }
 
 }  // namespace
@@ -112,12 +100,15 @@ void ReferenceRealFft(Doubles& re, Doubles& im, int exponent)
 TEST(Fft, AgreesWithDirectDftWithinTheWorstErrorSeen)
 {
     struct Case { bool real; int exponent; double bound; };
-    for (const Case& c : {Case{false, 5, 1.5e-16}, {false, 10, 1e-15}, {false, 17, 1e-14}, {true, 2, 5e-17},
-                          {true, 8, 2.5e-16}, {true, 12, 1.2e-15}, {true, 16, 4e-15}}) {
-        const int n = PowerOfTwo(c.exponent);
+    for (const Case& c : {Case{false, 5, 1.5e-16}, {false, 10, 1e-15}, {false, 17, 1e-14},
+                          {true, 2, 5e-17}, {true, 8, 2.5e-16}, {true, 12, 1.2e-15}, {true, 16, 4e-15}}) {
+        const int n = 1 << c.exponent;
         const Doubles xr = Noise(n, 77 + c.exponent), xi = c.real ? Doubles(n) : Noise(n, 99 + c.exponent);
         Doubles re = xr, im = c.real ? Doubles(n, 123.0) : xi;   // the imaginary input is ignored if real
-        Transform(PlanFor(c.exponent), re, im, c.exponent, c.real);
+        FftPlan plan;
+        ASSERT_TRUE(plan.Build(c.exponent));
+        if (c.real) RealFft(plan, re.data(), im.data());
+        else ComplexFft(plan, re.data(), im.data(), c.exponent);
         EXPECT_LT(WorstDftError(xr, xi, re, im, c.real ? n / 2 : n, n > 4096 ? n / 512 + 1 : 1), c.bound)
             << (c.real ? "real" : "complex") << ", exponent " << c.exponent;
     }
@@ -130,47 +121,34 @@ TEST(Fft, AgreesWithDirectDftWithinTheWorstErrorSeen)
 TEST(Fft, KeepsTheOperationOrderBitForBit)
 {
     constexpr int kZeroPatterns = 4;
-    for (int exponent = 1; exponent <= kLargestExponent; ++exponent) {
-        const int n = 1 << exponent;
-        const FftPlan plan = PlanFor(exponent);
+    for (int exponent = 1; exponent <= kMaxFftExponent + 1; ++exponent) {
+        FftPlan plan;
+        ASSERT_TRUE(plan.Build(exponent));
         for (int input = 0; input <= kZeroPatterns; ++input) {
-            Doubles x = Noise(n, 7 + input), y = Noise(n + 1, 20 + input);
-            for (double& v : x) v = input ? std::copysign(0.0, v) : v;
-            for (double& v : y) v = input ? std::copysign(0.0, v) : v;
-            for (bool real : {false, true}) {
-                SCOPED_TRACE(testing::Message() << "exponent " << exponent << (real ? " real" : " complex") << " input " << input);
-                Doubles re = x, im = y, refRe = re, refIm = im;
-                Transform(plan, re, im, exponent, real);
-                if (real) ReferenceRealFft(refRe, refIm, exponent);
-                else ReferenceComplexFft(refRe.data(), refIm.data(), exponent);
-                EXPECT_EQ(FirstDifference(re, refRe, real ? n / 2 : n), -1);
-                EXPECT_EQ(FirstDifference(im, refIm, real ? n / 2 : n), -1);
-            }
+            Doubles x = Noise(1 << exponent, 7 + input), y = Noise((1 << exponent) + 1, 20 + input);
+            for (Doubles* v : {&x, &y}) for (double& e : *v) e = input ? std::copysign(0.0, e) : e;
+            for (bool real : {false, true})
+                EXPECT_EQ(-1, FirstDifferenceFromReference(plan, x, y, exponent, real))
+                    << "exponent " << exponent << (real ? " real" : " complex") << " input " << input;
         }
     }
 }
 
-// One plan used for a real transform, a shorter complex one and another real one gives the bits
-// that fresh plans of each length give.
+// One plan used for a real transform, a shorter complex one and another real one: every
+// transform gives the step-by-step bits, as one from a fresh plan of its length does.
 TEST(Fft, PlanKeepsNoStateBetweenTransforms)
 {
-    const FftPlan shared = PlanFor(13);
+    FftPlan shared;
+    ASSERT_TRUE(shared.Build(13));
     struct Step { bool real; int exponent; uint32_t seed; };
-    for (const Step& s : {Step{true, 13, 1}, {false, 9, 2}, {true, 13, 3}}) {
-        const int n = 1 << s.exponent;
-        Doubles re = Noise(n, s.seed), im = Noise(n, s.seed + 10), freshRe = re, freshIm = im;
-        Transform(shared, re, im, s.exponent, s.real);
-        Transform(PlanFor(s.exponent), freshRe, freshIm, s.exponent, s.real);
-        EXPECT_EQ(FirstDifference(re, freshRe, s.real ? n / 2 : n), -1) << "re, seed " << s.seed;
-        EXPECT_EQ(FirstDifference(im, freshIm, s.real ? n / 2 : n), -1) << "im, seed " << s.seed;
-    }
+    for (const Step& s : {Step{true, 13, 1}, {false, 9, 2}, {true, 13, 3}})
+        EXPECT_EQ(-1, FirstDifferenceFromReference(shared, Noise(1 << s.exponent, s.seed), Noise(1 << s.exponent, s.seed + 10), s.exponent, s.real))
+            << "seed " << s.seed;
 }
 
-// Lengths come from PowerOfTwo: 2^n, and 1 for every n <= 0.
+// Every length above comes from PowerOfTwo, which gives 1 for every n <= 0.
 TEST(Fft, PowerOfTwoIsOneAtAndBelowZero)
 {
-    EXPECT_EQ(PowerOfTwo(-3), 1);
-    EXPECT_EQ(PowerOfTwo(0), 1);
-    EXPECT_EQ(PowerOfTwo(1), 2);
-    EXPECT_EQ(PowerOfTwo(16), 65536);
+    EXPECT_EQ(1, PowerOfTwo(0));
+    EXPECT_EQ(1, PowerOfTwo(-3));
 }

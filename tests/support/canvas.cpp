@@ -3,13 +3,7 @@
 
 bool CreateCanvas(MemoryCanvas& canvas, int width, int height, DWORD fillRgb)
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;          // top-down rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};   // top-down rows
     void* bits = nullptr;
     canvas.dc = CreateCompatibleDC(nullptr);
     if (!canvas.dc) return false;

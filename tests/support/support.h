@@ -44,7 +44,6 @@ struct MemoryCanvas {
 bool CreateCanvas(MemoryCanvas& canvas, int width, int height, DWORD fillRgb = 0xFFFFFF);
 void DestroyCanvas(MemoryCanvas& canvas);
 uint32_t PixelAt(const MemoryCanvas& canvas, int x, int y);    // flushes GDI first
-inline uint32_t Rgb(int r, int g, int b) { return (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b); }
 
 // ---- Message boxes ----
 // Captures every message box the current thread shows and closes it with `answer`.
