@@ -55,9 +55,9 @@ struct Analysed {
 // ---- One block -------------------------------------------------------------------------------
 
 // Half scale in the first frame's left channel, a quarter in the second frame's right, silence
-// elsewhere; most counts end in a partial frame, which is never read. Mono blocks get one bar
-// and their view, stereo ones two bars only. The exponent is clamped to 8..16, so the window
-// never outgrows its table.
+// elsewhere; most counts end in a partial frame, which is never read. Mono blocks get one bar,
+// stereo ones two, and both their view; 12-bit samples are played, not analysed. The exponent is
+// clamped to 8..16, so the window never outgrows its table.
 TEST(AnalyseBlock, ResultsOfEveryKindOfBlock)
 {
     struct Case { uint16_t channels, bits; int32_t bytes; ViewMode view; int exponent; bool analysed; int bars;
@@ -70,10 +70,10 @@ TEST(AnalyseBlock, ResultsOfEveryKindOfBlock)
         {1, 16, 603, kViewWaveform, 12, true, 1, 16384, 0, 2048, true, 301, false, 0},
         {1, 8, 1000, kViewWaveform, 12, true, 1, 64, 0, 8, true, 512, false, 0},
         {1, 16, 1, kViewWaveform, 12, true, 1, 0, 0, 2048, true, 0, false, 0},
-        {2, 16, 4102, kViewLogSpectrum, 12, true, 2, 16384, 8192, 2048, false, 0, false, 0},
-        {2, 8, 4097, kViewWaveform, 12, true, 2, 64, 32, 8, false, 0, false, 0},
+        {2, 16, 4102, kViewLogSpectrum, 12, true, 2, 16384, 8192, 2048, true, 2048, true, 512},
+        {2, 8, 4097, kViewWaveform, 12, true, 2, 64, 32, 8, true, 512, false, 0},
         {1, 16, 0, kViewLevelMeter, 12, true, 1, 0, 0, 2048, false, 0, false, 0},
-        {1, 24, 8192, kViewLinearSpectrum, 12, false, 0, 0, 0, 0, false, 0, false, 0},
+        {1, 12, 8192, kViewLinearSpectrum, 12, false, 0, 0, 0, 0, false, 0, false, 0},
     };
     for (const Case& c : cases) {
         const bool eight = c.bits == 8;
@@ -125,7 +125,7 @@ TEST(WindowTable, RebuiltOnlyWhenLengthOrTypeChanges)
         ASSERT_TRUE(plan.Prepare(s.grow ? 16 : 12));
         ASSERT_TRUE(plan.Prepare(12));
         plan.WindowTable()[1] = 42.0;
-        ComputeSpectrum(tone.data(), s.bytes, true, s.type, plan);
+        ComputeSpectrum(tone.data(), s.bytes, Format(1, 16), s.type, plan);
         SCOPED_TRACE(testing::Message() << "type " << s.type << ", " << s.bytes << " bytes");
         EXPECT_EQ(s.half, plan.Key().halfLength);
         EXPECT_EQ(s.keyType, plan.Key().type);
@@ -145,7 +145,7 @@ TEST(WindowTable, ShortBlocksAreWindowedOverTwiceTheHalfLength)
     ASSERT_TRUE(plan.Prepare(12));
     for (int type = kWindowHanning; type <= kWindowRectangle; ++type) {
         std::fill(plan.WindowTable(), plan.WindowTable() + 9, -9.0);
-        ComputeSpectrum(block.data(), 9, false, type, plan);
+        ComputeSpectrum(block.data(), 9, Format(1, 8), type, plan);
         std::vector<double> re(4096), im(2049);
         for (int i = 0; i < 9; ++i) {
             EXPECT_NEAR(i < 4 ? halves[type][i] : -9.0, plan.WindowTable()[i], 5e-8) << "type " << type << " entry " << i;
@@ -177,12 +177,13 @@ TEST(Spectrum, WorkedToneGivesItsPeakAndDisplayBytes)
     EXPECT_EQ((Bytes{0}), s8.Display(93, 94));   // above the reference
 }
 
-// Bin 93 at the nominal rate of codes 44, 22 and 11; any other rate keeps the previous frequency.
-TEST(Spectrum, PeakFrequencyFollowsTheRateCode)
+// Bin 93 at the actual rate: 44100, 22050 and 11025 Hz as before, 44000 Hz no longer as 44100;
+// without a rate the previous frequency stays.
+TEST(Spectrum, PeakFrequencyFollowsTheRate)
 {
     const Bytes tone = Samples16(Sine(30000, 93, 4096, 4096));
-    const std::pair<uint32_t, double> rates[] = {{44100, 93 * 44100.0 / 4096}, {44000, 93 * 44100.0 / 4096},
-                                                 {22050, 93 * 22050.0 / 4096}, {11025, 93 * 11025.0 / 4096}, {48000, 123.0}, {8000, 123.0}};
+    const std::pair<uint32_t, double> rates[] = {{44100, 93 * 44100.0 / 4096}, {44000, 999.0234375},
+                                                 {22050, 93 * 22050.0 / 4096}, {11025, 93 * 11025.0 / 4096}, {48000, 1089.84375}, {0, 123.0}};
     for (const auto& r : rates)
         EXPECT_EQ(r.second, Analysed(tone, Format(1, 16, r.first), ViewSettings(kViewChart), 123.0).result.peakFrequency) << r.first;
 }

@@ -142,11 +142,12 @@ TEST(WavHeaderRules, BufferingModeAndBlockSize)
     EXPECT_EQ(kStreamingMode, ChooseBufferingMode(false, kDisketteCapacity + 1));
     // A disk whose size wraps to a diskette-sized number in 32 bits is still large.
     EXPECT_EQ(kStreamingMode, ChooseBufferingMode(false, 0x100000000ull + 1000));
-    // 864000 bytes/s: the division by 11025 truncates before the multiplication.
-    EXPECT_EQ(159744u, BlockSizeFor(kStreamingMode, 864000, 2048, 15, 99));
-    EXPECT_EQ(kMegabyte, BlockSizeFor(kOnMemoryMode, 176400, 2048, 1, kMegabyte + kMegabyte / 2));
+    // 48000 Hz, six 24-bit channels: 48000 x 2048 / 11025 = 8916.6 frames of 18 bytes, whole.
+    EXPECT_EQ(8916u * 18, BlockSizeFor(kStreamingMode, {1, 6, 48000, 864000, 18, 24}, 2048, 15, 99));
+    EXPECT_EQ(kMegabyte, BlockSizeFor(kOnMemoryMode, {1, 2, 44100, 176400, 4, 16}, 2048, 1, kMegabyte + kMegabyte / 2));
+    EXPECT_EQ(kMegabyte - 4, BlockSizeFor(kOnMemoryMode, {1, 2, 48000, 288000, 6, 24}, 2048, 1, kMegabyte + kMegabyte / 2));
     // A product beyond 32 bits is capped, never wrapped to a small block.
-    EXPECT_EQ(0xFFFFFFFFu, BlockSizeFor(kStreamingMode, 0xFFFFFFFFu, 1 << 20, 15, 99));
+    EXPECT_EQ(0xFFFFFFFFu, BlockSizeFor(kStreamingMode, {1, 1, 0xFFFFFFFFu, 0xFFFFFFFFu, 1, 8}, 1 << 20, 15, 99));
 }
 
 // ---- Through the window ----
