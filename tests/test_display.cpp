@@ -120,6 +120,50 @@ TEST(ScaleLabels, TextsAndPositionsOfEveryView)
     }
 }
 
+// Peak frequency of bin 93 of 4096, linear labels and grid, the logarithmic axis's top and the
+// octave-band labels at other rates, worked by hand: the step s = 5000 x 2^k is the largest with
+// 4s <= rate / 2; s..4s stand at trunc(f x 1024 / rate), in Hz below s = 2500; band k names
+// rate x 2^(k-12) x sqrt 2 rounded below 20 Hz to 1 Hz, below 950 Hz to 10 Hz, else to 1 kHz.
+// 22050 Hz keeps its former table.
+TEST_F(Display, EveryRateHasTrueAxes)
+{
+    using S = std::vector<std::string>;
+    struct Case { uint32_t rate; double peak; S linear; int positions[4]; double logTop; S bands; };
+    const Case cases[] = {
+        {8000, 181.640625, {" 625", "1250", "1875", "2500"}, {80, 160, 240, 320}, 2500,
+         {"  6 ", " 11 ", " 20 ", " 40 ", " 90 ", "180 ", "350 ", "710 ", " 1k ", " 3k "}},
+        {16000, 363.28125, {"1250", "2500", "3750", "5000"}, {80, 160, 240, 320}, 5000, {}},
+        {22050, 500.64697265625, {"2.5k", " 5k ", "7.5k", "10k "}, {116, 232, 348, 464}, 10000,
+         {" 15 ", " 30 ", " 60 ", "120 ", "240 ", "490 ", " 1k ", " 2k ", " 4k ", " 8k "}},
+        {32000, 726.5625, {"2.5k", " 5k ", "7.5k", "10k "}, {80, 160, 240, 320}, 10000, {}},
+        {48000, 1089.84375, {" 5k ", "10k ", "15k ", "20k "}, {106, 213, 320, 426}, 20000,
+         {" 30 ", " 70 ", "130 ", "270 ", "530 ", " 1k ", " 2k ", " 4k ", " 8k ", "17k "}},
+        {88200, 2002.587890625, {"10k ", "20k ", "30k ", "40k "}, {116, 232, 348, 464}, 40000, {}},
+        {96000, 2179.6875, {"10k ", "20k ", "30k ", "40k "}, {106, 213, 320, 426}, 40000, {}},
+        {192000, 4359.375, {"20k ", "40k ", "60k ", "80k "}, {106, 213, 320, 426}, 80000,
+         {"130 ", "270 ", "530 ", " 1k ", " 2k ", " 4k ", " 8k ", "17k ", "34k ", "68k "}},
+    };
+    const Bytes floor(2048, 255);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rate);
+        double hz = 0;
+        EXPECT_TRUE(PeakFrequencyFor(93, 4096, c.rate, &hz));
+        EXPECT_EQ(c.peak, hz);
+        EXPECT_EQ(c.logTop, LogAxisFor(c.rate).top);
+        ScaleLabel labels[kMaxScaleLabels];
+        ASSERT_EQ(5, ComputeScaleLabels({kViewLinearSpectrum, 12, 2048, 0, c.rate, 6}, labels, kMaxScaleLabels));
+        DrawLinearSpectrum(canvas.dc, layout, c.rate, floor.data(), 2048);
+        EXPECT_EQ(4, Count(kLeft, kTop + 1, kLeft + 512, kTop + 2, 0xFFFF00));
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(c.linear[i], labels[i + 1].text);
+            EXPECT_EQ(c.positions[i] - 6, labels[i + 1].x);
+            EXPECT_EQ(0xFFFF00u, PixelAt(canvas, kLeft + c.positions[i], kTop + 1)) << "grid line " << i;
+        }
+        ComputeScaleLabels({kViewLevelMeter, 12, 2048, 0, c.rate, 6}, labels, kMaxScaleLabels);
+        for (size_t i = 0; i < c.bands.size(); ++i) EXPECT_EQ(c.bands[i], labels[i].text);
+    }
+}
+
 // The linear view's frame for a stereo 11025 Hz source against the same frame drawn by hand: the
 // scale line grey from column 1 on with the labels in black, the gap above it left alone, the
 // graph area white and no notice on it; the caller's font stays selected.

@@ -3,6 +3,8 @@
 // header decisions on plain inputs; and one refusal seen through the real main window.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "audio/wavreader.h"
 #include "resources/resource.h"
 #include "shell/messages.h"
@@ -109,6 +111,33 @@ TEST(WavReader, FormatTheDeviceRefusesIsUnplayable)
     EXPECT_FALSE(reader.IsOpen());
 }
 
+// PCM of more than 16 bits or more than two channels is offered to the device as its extensible
+// equivalent (same figures, all bits valid, the usual speakers, PCM sub-format); 16-bit stereo
+// PCM and float records as they stand in the file.
+TEST(WavReader, WidePcmIsOfferedToTheDeviceAsExtensible)
+{
+    static WAVEFORMATEXTENSIBLE offered;
+    const auto capture = [](const WAVEFORMATEX* r) -> MMRESULT {
+        offered = {};
+        std::memcpy(&offered, r, sizeof(WAVEFORMATEX) + std::min<WORD>(r->cbSize, 22));
+        return MMSYSERR_NOERROR;
+    };
+    struct Case { std::vector<uint8_t> fmt; WORD tag, valid; DWORD mask, subFormat; };
+    const Case cases[] = {{FmtBody(1, 6, 48000, 24), 0xFFFE, 24, 0x3F, 1}, {FmtBody(1, 2, 44100, 32), 0xFFFE, 32, 0x3, 1},
+                          {FmtBody(1, 2, 44100, 16), 1, 0, 0, 0}, {FmtBody(3, 2, 44100, 32), 3, 0, 0, 0}};
+    for (const Case& c : cases) {
+        WaveReader reader;
+        ASSERT_EQ(ReaderResult::kOk, reader.Open(WriteTempFile("wide.wav", WithData(c.fmt)).c_str(), capture));
+        SCOPED_TRACE(testing::Message() << "tag " << reader.Format().formatTag << ", " << reader.Format().bitsPerSample << " bits");
+        EXPECT_EQ(c.tag, offered.Format.wFormatTag);
+        EXPECT_EQ(c.fmt[12], offered.Format.nBlockAlign);
+        EXPECT_EQ(reader.Format().bitsPerSample, offered.Format.wBitsPerSample);
+        EXPECT_EQ(c.valid, offered.Samples.wValidBitsPerSample);
+        EXPECT_EQ(c.mask, offered.dwChannelMask);
+        EXPECT_EQ(c.subFormat, offered.SubFormat.Data1);
+    }
+}
+
 // A data chunk that claims more than the file holds: the read gives what is there, and nothing
 // remains after it.
 TEST(WavReader, ShortDataReadsWhatIsThereAndEnds)
@@ -136,6 +165,32 @@ TEST(WavHeaderRules, FormatLimits)
     EXPECT_EQ(kFormatUnreadable, CheckFormatChunkSize(kMaxFormatChunkSize + 1));
 }
 
+// Float and extensible records: the verdict, and for accepted ones what the analysis reads.
+TEST(WavHeaderRules, FloatAndExtensibleRecords)
+{
+    struct Case { const char* name; std::vector<uint8_t> fmt; FormatVerdict verdict; SampleEncoding encoding; uint16_t valid; };
+    const Case cases[] = {
+        {"float", FmtBody(3, 2, 48000, 32, true), kFormatAccepted, SampleEncoding::kFloat32, 0},
+        {"double", FmtBody(3, 1, 44100, 64), kFormatAccepted, SampleEncoding::kFloat64, 0},
+        {"16-bit float", FmtBody(3, 1, 44100, 16), kFormatNotPcm, {}, 0},
+        {"20 of 24 bits", ExtensibleFmtBody(2, 48000, 24, 20, 1), kFormatAccepted, SampleEncoding::kSigned24, 20},
+        {"extensible float", ExtensibleFmtBody(6, 96000, 32, 32, 3), kFormatAccepted, SampleEncoding::kFloat32, 32},
+        {"extensible ADPCM", ExtensibleFmtBody(2, 44100, 4, 4, 2), kFormatNotPcm, {}, 0},
+        {"extensible, cbSize 0", ExtensibleFmtBody(2, 44100, 16, 16, 1, 0), kFormatUnreadable, {}, 0},
+        {"extensible in 18 bytes", FmtBody(0xFFFE, 2, 44100, 16, true), kFormatUnreadable, {}, 0},
+        {"24 valid bits of 16", ExtensibleFmtBody(2, 44100, 16, 24, 1), kFormatUnplayable, {}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.verdict, CheckFormatChunk(c.fmt.data(), uint32_t(c.fmt.size()), uint32_t(c.fmt.size())));
+        if (c.verdict != kFormatAccepted) continue;
+        WAVEFORMATEXTENSIBLE record = {};
+        std::memcpy(&record, c.fmt.data(), c.fmt.size());
+        EXPECT_EQ(c.encoding, FormatFigures(record.Format).Encoding());
+        EXPECT_EQ(c.valid, FormatFigures(record.Format).validBits);
+    }
+}
+
 TEST(WavHeaderRules, BufferingModeAndBlockSize)
 {
     EXPECT_EQ(kOnMemoryMode, ChooseBufferingMode(false, kDisketteCapacity));
@@ -143,6 +198,7 @@ TEST(WavHeaderRules, BufferingModeAndBlockSize)
     // A disk whose size wraps to a diskette-sized number in 32 bits is still large.
     EXPECT_EQ(kStreamingMode, ChooseBufferingMode(false, 0x100000000ull + 1000));
     // 48000 Hz, six 24-bit channels: 48000 x 2048 / 11025 = 8916.6 frames of 18 bytes, whole.
+    EXPECT_EQ(1486u, BlockSizeFor(kStreamingMode, {1, 1, 8000, 8000, 1, 8}, 2048, 15, 99));   // 1486.1 frames
     EXPECT_EQ(8916u * 18, BlockSizeFor(kStreamingMode, {1, 6, 48000, 864000, 18, 24}, 2048, 15, 99));
     EXPECT_EQ(kMegabyte, BlockSizeFor(kOnMemoryMode, {1, 2, 44100, 176400, 4, 16}, 2048, 1, kMegabyte + kMegabyte / 2));
     EXPECT_EQ(kMegabyte - 4, BlockSizeFor(kOnMemoryMode, {1, 2, 48000, 288000, 6, 24}, 2048, 1, kMegabyte + kMegabyte / 2));

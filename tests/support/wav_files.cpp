@@ -28,6 +28,19 @@ std::vector<uint8_t> FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uin
     return b;
 }
 
+std::vector<uint8_t> ExtensibleFmtBody(uint16_t channels, uint32_t rate, uint16_t bits, uint16_t validBits,
+                                       uint16_t subTag, uint16_t cbSize)
+{
+    std::vector<uint8_t> b = FmtBody(0xFFFE, channels, rate, bits);
+    Put16(b, cbSize);
+    Put16(b, validBits);
+    Put32(b, channels == 2 ? 0x3 : 0);
+    const uint8_t guidTail[] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    Put32(b, subTag);
+    b.insert(b.end(), guidTail, guidTail + sizeof guidTail);
+    return b;
+}
+
 std::vector<uint8_t> Samples8(const std::vector<int>& values)
 {
     std::vector<uint8_t> out;
