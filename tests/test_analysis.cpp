@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <map>
 #include <memory>
 
 #include "analysis/analysis.h"
@@ -16,10 +16,11 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-SourceFormat Format(uint16_t channels, uint16_t bits, uint32_t rate = 44100)
+SourceFormat Format(uint16_t channels, uint16_t bits, uint32_t rate = 44100, bool floats = false, uint16_t valid = 0)
 {
     SourceFormat format;
     format.channels = channels, format.bitsPerSample = bits, format.samplesPerSec = rate;
+    format.floatSamples = floats, format.validBits = valid;
     return format;
 }
 
@@ -52,20 +53,17 @@ struct Analysed {
     Bytes Display(int from, int to) const { return Bytes(result.bytes + from, result.bytes + to); }
 };
 
-// Frames of `gains.size()` channels, channel c holding gains[c] x `tone` (full scale 1.0), as
-// integers of `bytes` bytes (noise in the bits below `validBits`) or as floats (bytes 4 or 8).
-Bytes Interleave(const std::vector<double>& tone, const std::vector<double>& gains, int bytes, bool floats,
-                 int validBits = 0)
+// Frames of gains.size() channels, channel c holding gains[c] x `tone` (full scale 1.0), as
+// integers of `bytes` bytes (counting noise below the top `valid` bits) or as floats of `bytes`.
+Bytes Interleave(const std::vector<double>& tone, const std::vector<double>& gains, int bytes, bool floats, int valid = 0)
 {
     Bytes out;
     for (size_t j = 0; j < tone.size(); ++j)
         for (double gain : gains) {
             const double v = gain * tone[j];
             const float f = float(v);
-            uint8_t raw[8];
-            if (floats) bytes == 4 ? std::memcpy(raw, &f, 4) : std::memcpy(raw, &v, 8);
-            const int64_t noise = validBits ? int64_t(j * 7 % (1 << (8 * bytes - validBits))) : 0;
-            const int64_t integer = std::llround(std::ldexp(v, 8 * bytes - 1)) | noise;
+            const int64_t integer = std::llround(std::ldexp(v, 8 * bytes - 1)) | (valid ? int64_t(j % (1 << (8 * bytes - valid))) : 0);
+            const uint8_t* raw = bytes == 8 ? reinterpret_cast<const uint8_t*>(&v) : reinterpret_cast<const uint8_t*>(&f);
             for (int i = 0; i < bytes; ++i) out.push_back(floats ? raw[i] : uint8_t(integer >> (8 * i)));
         }
     return out;
@@ -121,33 +119,32 @@ TEST(AnalyseBlock, EverySampleFormatOnTheSixteenBitScale)
 {
     struct Case { const char* name; std::vector<double> gains; int bytes; bool floats; uint16_t valid; double left, right, view; };
     const Case cases[] = {
-        {"16-bit", {1}, 2, false, 0, 1, 0, 1},          {"24-bit", {1}, 3, false, 0, 1, 0, 1},
-        {"32-bit", {1}, 4, false, 0, 1, 0, 1},          {"float", {1}, 4, true, 0, 1, 0, 1},
-        {"double", {1}, 8, true, 0, 1, 0, 1},           {"stereo, equal channels", {1, 1}, 2, false, 0, 1, 1, 1},
-        {"24-bit stereo, left only", {1, 0}, 3, false, 0, 1, 0, 0.5},
-        {"six channels", {1, 0.5, 0.5, 1, 0, 0}, 3, false, 0, 1, 0.5, 0.5},
+        {"16-bit", {1}, 2, false, 0, 1, 0, 1}, {"24-bit", {1}, 3, false, 0, 1, 0, 1}, {"32-bit", {1}, 4, false, 0, 1, 0, 1},
+        {"float", {1}, 4, true, 0, 1, 0, 1}, {"double", {1}, 8, true, 0, 1, 0, 1}, {"stereo, equal channels", {1, 1}, 2, false, 0, 1, 1, 1},
+        {"24-bit stereo, left only", {1, 0}, 3, false, 0, 1, 0, 0.5}, {"six channels", {1, 0.5, 0.5, 1, 0, 0}, 3, false, 0, 1, 0.5, 0.5},
         {"12 valid bits of 16, noise below", {0}, 2, false, 12, 0, 0, 0},
     };
     std::vector<double> tone(4096);
     for (int j = 0; j < 4096; ++j) tone[j] = 0.5 * std::sin(2 * 3.141592653589793 * 93 * j / 4096);
+    std::map<double, std::unique_ptr<Analysed>> spectra, waves;   // the 16-bit mono tone at each gain
+    for (double gain : {0.0, 0.5, 1.0}) {
+        spectra[gain] = std::make_unique<Analysed>(Interleave(tone, {gain}, 2, false), Format(1, 16), ViewSettings(kViewLinearSpectrum));
+        waves[gain] = std::make_unique<Analysed>(Interleave(tone, {gain}, 2, false), Format(1, 16), ViewSettings(kViewWaveform));
+    }
     for (const Case& c : cases) {
+        const SourceFormat format = Format(uint16_t(c.gains.size()), uint16_t(8 * c.bytes), 44100, c.floats, c.valid);
+        const Bytes bytes = Interleave(tone, c.gains, c.bytes, c.floats, c.valid);
+        const Analysed s(bytes, format, ViewSettings(kViewLinearSpectrum)), w(bytes, format, ViewSettings(kViewWaveform));
+        const BlockResult &view = spectra[c.view]->result, &wave = waves[c.view]->result;
         SCOPED_TRACE(c.name);
-        const auto reference = [&](double gain, ViewMode view) { return std::make_unique<Analysed>(Interleave(tone, {gain}, 2, false), Format(1, 16), ViewSettings(view)); };
-        SourceFormat format = Format(uint16_t(c.gains.size()), uint16_t(8 * c.bytes));
-        format.floatSamples = c.floats, format.validBits = c.valid;
-        const Analysed spectrum(Interleave(tone, c.gains, c.bytes, c.floats, c.valid), format, ViewSettings(kViewLinearSpectrum));
-        const Analysed waveform(Interleave(tone, c.gains, c.bytes, c.floats, c.valid), format, ViewSettings(kViewWaveform));
-        const auto views = reference(c.view, kViewLinearSpectrum), waves = reference(c.view, kViewWaveform),
-                   left = reference(c.left, kViewWaveform), right = reference(c.right, kViewWaveform);
-        const BlockResult &view = views->result, &wave = waves->result;
-        EXPECT_EQ(c.gains.size() > 1 ? 2 : 1, spectrum.result.barCount);
-        EXPECT_NEAR(left->result.peaks[0], spectrum.result.peaks[0], 1.0);
-        EXPECT_NEAR(right->result.peaks[0], spectrum.result.peaks[1], 1.0);
-        EXPECT_EQ(view.peakBin, spectrum.result.peakBin);
-        EXPECT_NEAR(view.peakPower, spectrum.result.peakPower, 2e-5 * view.peakPower);
-        for (int k = 91; k < 96; ++k) EXPECT_NEAR(view.bytes[k], spectrum.result.bytes[k], 1.0) << "bin " << k;
+        EXPECT_EQ(c.gains.size() > 1 ? 2 : 1, s.result.barCount);
+        EXPECT_NEAR(waves[c.left]->result.peaks[0], s.result.peaks[0], 1.0);
+        EXPECT_NEAR(waves[c.right]->result.peaks[0], s.result.peaks[1], 1.0);
+        EXPECT_EQ(view.peakBin, s.result.peakBin);
+        EXPECT_NEAR(view.peakPower, s.result.peakPower, 2e-5 * view.peakPower);
+        for (int k = 91; k < 96; ++k) EXPECT_NEAR(view.bytes[k], s.result.bytes[k], 1.0) << "bin " << k;
         int worst = 0;
-        for (int i = 0; i < 512; ++i) worst = std::max(worst, std::abs(wave.bytes[i] - waveform.result.bytes[i]));
+        for (int i = 0; i < 512; ++i) worst = std::max(worst, std::abs(wave.bytes[i] - w.result.bytes[i]));
         EXPECT_LE(worst, 1);
     }
 }
@@ -155,9 +152,7 @@ TEST(AnalyseBlock, EverySampleFormatOnTheSixteenBitScale)
 // Float samples beyond full scale: the bars and the waveform clip them to the 16-bit range.
 TEST(AnalyseBlock, FloatBeyondFullScaleClipsForBarsAndWaveform)
 {
-    SourceFormat format = Format(1, 32);
-    format.floatSamples = true;
-    const Analysed a(Interleave({0.75, -1.5, 1.5}, {1}, 4, true), format, ViewSettings(kViewWaveform));
+    const Analysed a(Interleave({0.75, -1.5, 1.5}, {1}, 4, true), Format(1, 32, 44100, true), ViewSettings(kViewWaveform));
     EXPECT_EQ(32768u, a.result.peaks[0]);
     EXPECT_EQ((Bytes{224, 0, 255}), a.Display(0, 3));
 }

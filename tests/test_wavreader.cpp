@@ -72,7 +72,8 @@ TEST(WavReader, EveryRefusalHasItsTextAndLeavesNothingOpen)
 {
     const std::vector<uint8_t> good = PcmFile(2, 44100, 16, Filler(400));
     const char kNotWave[] = "指定したファイルは、WAVEファイルではありません。", kNoData[] = "WAVEファイルにデータ チャンクがありません。",
-               kUnreadable[] = "形式チャンクを読み取れません。", kBroken[] = "WAVEファイルが壊れています。";
+               kUnreadable[] = "形式チャンクを読み取れません。", kBroken[] = "WAVEファイルが壊れています。",
+               kNotPcm[] = "指定したファイルは、PCMファイルではありません。", kUnplayable[] = "サウンドドライバは、この形式を再生できません。";
     const struct { std::string name; std::vector<uint8_t> bytes; const char* message; } cases[] = {  // no bytes: open `name`
         {"", {}, "ファイル名が未入力。"},
         {TempDirectory() + "absent.wav", {}, "ファイルを開けません。"},
@@ -87,8 +88,12 @@ TEST(WavReader, EveryRefusalHasItsTextAndLeavesNothingOpen)
         {"14-byte fmt", WithData({good.begin() + 20, good.begin() + 34}), kUnreadable},
         {"huge fmt", RiffFile({{"fmt ", kFmt, 70000}}), kUnreadable},
         {"cut in fmt", {good.begin(), good.begin() + 30}, kUnreadable},
-        {"ADPCM", WithData(Patched(kFmt, 0, 2, 2)), "指定したファイルは、PCMファイルではありません。"},
-        {"no channels", WithData(Patched(kFmt, 2, 0, 2)), "サウンドドライバは、この形式を再生できません。"},
+        {"ADPCM", WithData(Patched(kFmt, 0, 2, 2)), kNotPcm},
+        {"no channels", WithData(Patched(kFmt, 2, 0, 2)), kUnplayable},
+        {"16-bit float", WithData(FmtBody(3, 1, 44100, 16)), kNotPcm}, {"extensible ADPCM", WithData(ExtensibleFmtBody(2, 44100, 4, 4, 2)), kNotPcm},
+        {"extensible, cbSize 0", WithData(ExtensibleFmtBody(2, 44100, 16, 16, 1, 0)), kUnreadable},
+        {"extensible in 18 bytes", WithData(FmtBody(0xFFFE, 2, 44100, 16, true)), kUnreadable},
+        {"24 valid bits of 16", WithData(ExtensibleFmtBody(2, 44100, 16, 24, 1)), kUnplayable},
         {"data first", RiffFile({{"data", Filler(400)}, {"fmt ", kFmt}}), kNoData},
         {"data past the RIFF end", RiffFile({{"fmt ", kFmt}, {"data", Filler(8)}}, 28), kNoData},
         {"empty data", PcmFile(2, 44100, 16, {}), "データ チャンクが空です。"},
@@ -111,10 +116,10 @@ TEST(WavReader, FormatTheDeviceRefusesIsUnplayable)
     EXPECT_FALSE(reader.IsOpen());
 }
 
-// PCM of more than 16 bits or more than two channels is offered to the device as its extensible
-// equivalent (same figures, all bits valid, the usual speakers, PCM sub-format); 16-bit stereo
-// PCM and float records as they stand in the file.
-TEST(WavReader, WidePcmIsOfferedToTheDeviceAsExtensible)
+// Accepted PCM, float and extensible records: the samples the analysis reads, and the record the
+// device is offered, PCM of more than 16 bits or two channels as its extensible equivalent (all
+// bits valid, the usual speakers, PCM sub-format).
+TEST(WavReader, RecordsGiveTheirSamplesAndTheDeviceItsRecord)
 {
     static WAVEFORMATEXTENSIBLE offered;
     const auto capture = [](const WAVEFORMATEX* r) -> MMRESULT {
@@ -122,19 +127,25 @@ TEST(WavReader, WidePcmIsOfferedToTheDeviceAsExtensible)
         std::memcpy(&offered, r, sizeof(WAVEFORMATEX) + std::min<WORD>(r->cbSize, 22));
         return MMSYSERR_NOERROR;
     };
-    struct Case { std::vector<uint8_t> fmt; WORD tag, valid; DWORD mask, subFormat; };
-    const Case cases[] = {{FmtBody(1, 6, 48000, 24), 0xFFFE, 24, 0x3F, 1}, {FmtBody(1, 2, 44100, 32), 0xFFFE, 32, 0x3, 1},
-                          {FmtBody(1, 2, 44100, 16), 1, 0, 0, 0}, {FmtBody(3, 2, 44100, 32), 3, 0, 0, 0}};
+    using E = SampleEncoding;
+    struct Case { std::vector<uint8_t> fmt; E encoding; uint16_t valid; WORD tag, offeredValid; DWORD mask, sub; };
+    const Case cases[] = {
+        {FmtBody(1, 6, 48000, 24), E::kSigned24, 0, 0xFFFE, 24, 0x3F, 1}, {FmtBody(1, 2, 44100, 32), E::kSigned32, 0, 0xFFFE, 32, 0x3, 1},
+        {FmtBody(1, 2, 44100, 16), E::kSigned16, 0, 1, 0, 0, 0}, {FmtBody(3, 2, 48000, 32, true), E::kFloat32, 0, 3, 0, 0, 0},
+        {FmtBody(3, 1, 44100, 64), E::kFloat64, 0, 3, 0, 0, 0}, {ExtensibleFmtBody(2, 48000, 24, 20, 1), E::kSigned24, 20, 0xFFFE, 20, 0x3, 1},
+        {ExtensibleFmtBody(6, 96000, 32, 32, 3), E::kFloat32, 32, 0xFFFE, 32, 0, 3},
+    };
     for (const Case& c : cases) {
         WaveReader reader;
-        ASSERT_EQ(ReaderResult::kOk, reader.Open(WriteTempFile("wide.wav", WithData(c.fmt)).c_str(), capture));
-        SCOPED_TRACE(testing::Message() << "tag " << reader.Format().formatTag << ", " << reader.Format().bitsPerSample << " bits");
+        ASSERT_EQ(ReaderResult::kOk, reader.Open(WriteTempFile("formats.wav", WithData(c.fmt)).c_str(), capture));
+        SCOPED_TRACE(testing::Message() << "tag " << reader.Format().formatTag << ", " << reader.Format().channels << " x "
+                                        << reader.Format().bitsPerSample << " bits");
+        EXPECT_EQ(c.encoding, reader.Format().Encoding());
+        EXPECT_EQ(c.valid, reader.Format().validBits);
         EXPECT_EQ(c.tag, offered.Format.wFormatTag);
-        EXPECT_EQ(c.fmt[12], offered.Format.nBlockAlign);
-        EXPECT_EQ(reader.Format().bitsPerSample, offered.Format.wBitsPerSample);
-        EXPECT_EQ(c.valid, offered.Samples.wValidBitsPerSample);
+        EXPECT_EQ(c.offeredValid, offered.Samples.wValidBitsPerSample);
         EXPECT_EQ(c.mask, offered.dwChannelMask);
-        EXPECT_EQ(c.subFormat, offered.SubFormat.Data1);
+        EXPECT_EQ(c.sub, offered.SubFormat.Data1);
     }
 }
 
@@ -163,32 +174,6 @@ TEST(WavHeaderRules, FormatLimits)
     EXPECT_EQ(kFormatAccepted, CheckFormatChunk(FmtBody(1, 32768, 22050, 8).data(), 16, 16));
     EXPECT_EQ(kFormatAccepted, CheckFormatChunkSize(kMaxFormatChunkSize));
     EXPECT_EQ(kFormatUnreadable, CheckFormatChunkSize(kMaxFormatChunkSize + 1));
-}
-
-// Float and extensible records: the verdict, and for accepted ones what the analysis reads.
-TEST(WavHeaderRules, FloatAndExtensibleRecords)
-{
-    struct Case { const char* name; std::vector<uint8_t> fmt; FormatVerdict verdict; SampleEncoding encoding; uint16_t valid; };
-    const Case cases[] = {
-        {"float", FmtBody(3, 2, 48000, 32, true), kFormatAccepted, SampleEncoding::kFloat32, 0},
-        {"double", FmtBody(3, 1, 44100, 64), kFormatAccepted, SampleEncoding::kFloat64, 0},
-        {"16-bit float", FmtBody(3, 1, 44100, 16), kFormatNotPcm, {}, 0},
-        {"20 of 24 bits", ExtensibleFmtBody(2, 48000, 24, 20, 1), kFormatAccepted, SampleEncoding::kSigned24, 20},
-        {"extensible float", ExtensibleFmtBody(6, 96000, 32, 32, 3), kFormatAccepted, SampleEncoding::kFloat32, 32},
-        {"extensible ADPCM", ExtensibleFmtBody(2, 44100, 4, 4, 2), kFormatNotPcm, {}, 0},
-        {"extensible, cbSize 0", ExtensibleFmtBody(2, 44100, 16, 16, 1, 0), kFormatUnreadable, {}, 0},
-        {"extensible in 18 bytes", FmtBody(0xFFFE, 2, 44100, 16, true), kFormatUnreadable, {}, 0},
-        {"24 valid bits of 16", ExtensibleFmtBody(2, 44100, 16, 24, 1), kFormatUnplayable, {}, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.verdict, CheckFormatChunk(c.fmt.data(), uint32_t(c.fmt.size()), uint32_t(c.fmt.size())));
-        if (c.verdict != kFormatAccepted) continue;
-        WAVEFORMATEXTENSIBLE record = {};
-        std::memcpy(&record, c.fmt.data(), c.fmt.size());
-        EXPECT_EQ(c.encoding, FormatFigures(record.Format).Encoding());
-        EXPECT_EQ(c.valid, FormatFigures(record.Format).validBits);
-    }
 }
 
 TEST(WavHeaderRules, BufferingModeAndBlockSize)

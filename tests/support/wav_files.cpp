@@ -32,12 +32,9 @@ std::vector<uint8_t> ExtensibleFmtBody(uint16_t channels, uint32_t rate, uint16_
                                        uint16_t subTag, uint16_t cbSize)
 {
     std::vector<uint8_t> b = FmtBody(0xFFFE, channels, rate, bits);
-    Put16(b, cbSize);
-    Put16(b, validBits);
-    Put32(b, channels == 2 ? 0x3 : 0);
-    const uint8_t guidTail[] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-    Put32(b, subTag);
-    b.insert(b.end(), guidTail, guidTail + sizeof guidTail);
+    for (uint32_t v : {uint32_t(cbSize) | uint32_t(validBits) << 16, channels == 2 ? 3u : 0u, uint32_t(subTag), 0x00100000u})
+        Put32(b, v);
+    for (uint8_t v : {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}) b.push_back(v);   // the common GUID tail
     return b;
 }
 
