@@ -17,8 +17,9 @@ constexpr uint32_t kSegmentUnit8 = 8, kSegmentUnit16 = 2048;
 constexpr int kZeroLevel8 = 128;
 
 // Integer samples of 16 bits and more are read into the top bits of a 32-bit value, so one
-// divisor brings each of them onto the 16-bit scale (24-bit / 256, 32-bit / 65536).
-constexpr double kTopAlignedUnit = 65536.0;
+// factor brings each of them onto the 16-bit scale (24-bit / 256, 32-bit / 65536); a power of
+// two, so multiplying by its inverse is exact.
+constexpr double kTopAlignedScale = 1.0 / 65536.0;
 constexpr double kFloatFullScale = 32768.0;
 constexpr double kBarLow = -32768.0, kBarHigh = 32767.0;   // the level bars' 16-bit range
 constexpr int kContainerBits = 32;
@@ -60,7 +61,7 @@ struct SignedInteger {
     {
         uint32_t top = 0;
         for (int i = 0; i < Bytes; ++i) top |= uint32_t(p[i]) << (8 * (4 - Bytes + i));
-        return static_cast<int32_t>(top & mask) / kTopAlignedUnit;
+        return static_cast<int32_t>(top & mask) * kTopAlignedScale;
     }
 };
 template <typename Float>
