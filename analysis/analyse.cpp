@@ -5,7 +5,6 @@
 #include "analysis/analysis.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -22,7 +21,7 @@ constexpr int kZeroLevel8 = 128;
 constexpr double kTopAlignedScale = 1.0 / 65536.0;
 constexpr double kFloatFullScale = 32768.0;
 constexpr double kBarLow = -32768.0, kBarHigh = 32767.0;   // the level bars' 16-bit range
-constexpr int kContainerBits = 32;
+constexpr int kContainerBits = 32, kContainerBytes = kContainerBits / kBitsPerByte;
 
 // Waveform bytes at doubled scale.
 constexpr int kDoubledLow8 = 64, kDoubledHigh8 = 192, kDoubledOffset8 = 127;
@@ -60,7 +59,7 @@ struct SignedInteger {
     static double At(const uint8_t* p, uint32_t mask)
     {
         uint32_t top = 0;
-        for (int i = 0; i < Bytes; ++i) top |= uint32_t(p[i]) << (8 * (4 - Bytes + i));
+        for (int i = 0; i < Bytes; ++i) top |= uint32_t(p[i]) << (kBitsPerByte * (kContainerBytes - Bytes + i));
         return static_cast<int32_t>(top & mask) * kTopAlignedScale;
     }
 };

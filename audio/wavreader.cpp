@@ -1,6 +1,6 @@
 // The WAV reader: the RIFF walk, the format checks (PCM, IEEE float, extensible), the record the
-// device gets, the device query and the reads of the data chunk. Each refusal closes the file before it is reported, so nothing stays open while the
-// shell shows its message.
+// device gets, the device query and the reads of the data chunk. Each refusal closes the file
+// before it is reported, so nothing stays open while the shell shows its message.
 #include "audio/wavreader.h"
 
 #include <algorithm>
@@ -162,7 +162,7 @@ WAVEFORMATEXTENSIBLE ExtensibleRecordOf(const WAVEFORMATEX& record)
     extensible.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
     extensible.Format.cbSize = kMinExtensibleSize;
     // A sample of 20 bits lies in a container of 24, and so on: the container is whole bytes.
-    extensible.Format.wBitsPerSample = WORD((record.wBitsPerSample + 7) / 8 * 8);
+    extensible.Format.wBitsPerSample = WORD(FormatFigures(record).SampleBytes() * kBitsPerByte);
     extensible.Samples.wValidBitsPerSample = record.wBitsPerSample;
     const size_t channels = record.nChannels;
     extensible.dwChannelMask = channels >= 1 && channels <= kChannelMasks.size() ? kChannelMasks[channels - 1] : 0;

@@ -54,6 +54,7 @@ enum class SampleEncoding : int32_t {
     kFloat32, kFloat64  // IEEE float, full scale +-1.0
 };
 constexpr uint16_t kMaxAnalysedChannels = 8;
+constexpr int kBitsPerByte = 8;
 
 // The format figures of the open source (file or monitor): the first 16 bytes of its format
 // record, and whether its samples are floating point and how many of their bits are valid (from
@@ -72,7 +73,7 @@ struct SourceFormat {
     bool Analysable() const { return Encoding() != SampleEncoding::kNotAnalysed; }
     // Two level bars (LEFT and RIGHT: the first two channels) for two channels or more.
     bool TwoBars() const { return channels >= 2; }
-    int SampleBytes() const { return (bitsPerSample + 7) / 8; }
+    int SampleBytes() const { return (bitsPerSample + kBitsPerByte - 1) / kBitsPerByte; }
     SampleEncoding Encoding() const
     {
         if (channels < 1 || channels > kMaxAnalysedChannels || validBits > bitsPerSample)

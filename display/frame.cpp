@@ -23,7 +23,7 @@ constexpr int kChartLabelOffset = 465;           // pixels right of the graph's 
 constexpr uint32_t kRateWithoutSource = 11025;
 constexpr double kFirstLabelStep = 5000.0;       // the step s of 44.1 kHz; others halve or double it
 constexpr double kHzLabelsBelowStep = 2500.0;    // smaller steps write hertz ("%4d"), others kHz
-constexpr double kHz = 1000.0;
+constexpr double kHertzPerKilo = 1000.0;
 constexpr int kOneDigitKilo = 10, kTwoDigitsKilo = 100;
 
 constexpr std::array<int, kBandCount> kBandLabelPositions = {30, 80, 130, 180, 230, 280, 330, 380, 430, 480};
@@ -32,7 +32,8 @@ constexpr std::array<int, kBandCount> kBandLabelPositions = {30, 80, 130, 180, 2
 // below 950 Hz, to whole kilohertz from there.
 constexpr int kBandCentreShift = 12;
 constexpr double kSqrt2 = 1.4142135623730951;
-constexpr double kWholeHertzBelow = 20.0, kTensBelow = 950.0, kTen = 10.0;
+constexpr double kWholeHertzBelow = 20.0, kTensBelow = 950.0;
+constexpr long kTens = 10;
 
 // Logarithmic axis labels: thinning, and the frequencies written in kHz.
 constexpr int kThinningAboveExponent = 12;
@@ -76,7 +77,7 @@ void KiloText(int khz, char* text, size_t size)
 // A linear label: hertz for steps below 2500 Hz, else kilohertz ("2.5k" where not whole).
 void LinearLabelText(double f, double step, char* text, size_t size)
 {
-    const double khz = f / kHz;
+    const double khz = f / kHertzPerKilo;
     if (step < kHzLabelsBelowStep) std::snprintf(text, size, "%4d", static_cast<int>(f));
     else if (khz != std::floor(khz)) std::snprintf(text, size, "%.1fk", khz);
     else KiloText(static_cast<int>(khz), text, size);
@@ -85,8 +86,8 @@ void LinearLabelText(double f, double step, char* text, size_t size)
 void BandLabelText(int band, uint32_t samplesPerSec, char* text, size_t size)
 {
     const double centre = std::ldexp(AxisRate(samplesPerSec) * kSqrt2, band - kBandCentreShift);
-    if (centre >= kTensBelow) KiloText(static_cast<int>(std::lround(centre / kHz)), text, size);
-    else if (centre >= kWholeHertzBelow) std::snprintf(text, size, "%3ld ", std::lround(centre / kTen) * 10);
+    if (centre >= kTensBelow) KiloText(static_cast<int>(std::lround(centre / kHertzPerKilo)), text, size);
+    else if (centre >= kWholeHertzBelow) std::snprintf(text, size, "%3ld ", std::lround(centre / kTens) * kTens);
     else std::snprintf(text, size, "%3ld ", std::lround(centre));
 }
 
