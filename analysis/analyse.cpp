@@ -1,21 +1,27 @@
-// Block analysis: the plan that owns every buffer of the analysis, and the pure steps from one
-// block of sample bytes to its BlockResult (peak of each channel, waveform or windowed-FFT
-// display bytes, the strongest bin with its power and frequency). Nothing here draws.
+// Block analysis: the plan that owns every buffer of the analysis, the readers that bring every
+// sample format onto one scale, and the pure steps from one block of sample bytes to its
+// BlockResult (peak of the first two channels, waveform or windowed-FFT display bytes of the
+// frames' channel means, the strongest bin with its power and frequency). Nothing here draws.
 #include "analysis/analysis.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
 constexpr uint32_t kSegmentUnit8 = 8, kSegmentUnit16 = 2048;
 
-// Frame size in bytes of each sample format code.
-constexpr std::array<int32_t, 4> kFrameStride = {1, 2, 2, 4};
-
 constexpr int kZeroLevel8 = 128;
+
+// Integer samples of 16 bits and more are read into the top bits of a 32-bit value, so one
+// factor brings each of them onto the 16-bit scale (24-bit / 256, 32-bit / 65536); a power of
+// two, so multiplying by its inverse is exact.
+constexpr double kTopAlignedScale = 1.0 / 65536.0;
+constexpr double kFloatFullScale = 32768.0;
+constexpr double kBarLow = -32768.0, kBarHigh = 32767.0;   // the level bars' 16-bit range
+constexpr int kContainerBits = 32, kContainerBytes = kContainerBits / kBitsPerByte;
 
 // Waveform bytes at doubled scale.
 constexpr int kDoubledLow8 = 64, kDoubledHigh8 = 192, kDoubledOffset8 = 127;
@@ -28,13 +34,6 @@ constexpr double kLogUnitsPerScale = 25.0;
 constexpr double kStandardSpan = 255.0;
 constexpr double kDoubledLow = -0.75, kDoubledHigh = -0.25, kDoubledSpan = 510.0;
 constexpr double kDoubledShift = 0.25;     // moves the clamped range to end at 0
-
-// Nominal rates of the rate codes that have a peak frequency.
-struct NominalRate {
-    int rateCode;
-    double hz;
-};
-constexpr std::array<NominalRate, 3> kNominalRates = {{{44, 44100.0}, {22, 22050.0}, {11, 11025.0}}};
 
 // Window coefficients of the rising half (see BuildWindowTable).
 constexpr double kPi = 3.141592653589793;
@@ -49,9 +48,81 @@ T* Allocate(size_t count)
     return static_cast<T*>(std::malloc(sizeof(T) * count));
 }
 
-int16_t Sample16At(const uint8_t* p)
+// ---- Sample readers: each gives one sample on the analysis scale ----------------------------
+
+// `mask` keeps the valid bits of an integer sample (in the reader's alignment); floats ignore it.
+struct Unsigned8 {
+    static double At(const uint8_t* p, uint32_t mask) { return int(p[0] & mask) - kZeroLevel8; }
+};
+template <int Bytes>
+struct SignedInteger {
+    static double At(const uint8_t* p, uint32_t mask)
+    {
+        uint32_t top = 0;
+        for (int i = 0; i < Bytes; ++i) top |= uint32_t(p[i]) << (kBitsPerByte * (kContainerBytes - Bytes + i));
+        return static_cast<int32_t>(top & mask) * kTopAlignedScale;
+    }
+};
+template <typename Float>
+struct FloatingPoint {
+    static double At(const uint8_t* p, uint32_t)
+    {
+        Float value;
+        std::memcpy(&value, p, sizeof value);
+        return value * kFloatFullScale;
+    }
+};
+
+// How the frames of a block are read.
+struct FrameLayout {
+    SampleEncoding encoding;
+    int channels;
+    int32_t sampleBytes;
+    int32_t frameBytes;
+    uint32_t mask;
+};
+
+FrameLayout FrameLayoutOf(const SourceFormat& format)
 {
-    return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+    const SampleEncoding encoding = format.Encoding();
+    const int bits = format.bitsPerSample;
+    const int valid = format.validBits ? format.validBits : bits;
+    // 8-bit samples are masked in place, wider integers in the top bits where they are read.
+    const uint32_t mask = encoding == SampleEncoding::kUnsigned8 ? (0xFFu << (bits - valid)) & 0xFFu
+                        : valid >= kContainerBits ? ~0u : ~0u << (kContainerBits - valid);
+    const int32_t sampleBytes = format.SampleBytes();
+    return {encoding, format.channels, sampleBytes, sampleBytes * format.channels, mask};
+}
+
+// Calls `visit` with the reader of the layout's encoding; false when the analysis reads none.
+template <typename Visit>
+bool WithReader(SampleEncoding encoding, Visit&& visit)
+{
+    switch (encoding) {
+    case SampleEncoding::kUnsigned8: visit(Unsigned8{}); return true;
+    case SampleEncoding::kSigned16: visit(SignedInteger<2>{}); return true;
+    case SampleEncoding::kSigned24: visit(SignedInteger<3>{}); return true;
+    case SampleEncoding::kSigned32: visit(SignedInteger<4>{}); return true;
+    case SampleEncoding::kFloat32: visit(FloatingPoint<float>{}); return true;
+    case SampleEncoding::kFloat64: visit(FloatingPoint<double>{}); return true;
+    default: return false;
+    }
+}
+
+// The mean of a frame's channels (a mono frame's one sample as it is).
+template <typename Reader>
+double FrameMean(const uint8_t* frame, const FrameLayout& layout)
+{
+    if (layout.channels == 1) return Reader::At(frame, layout.mask);
+    double sum = 0.0;
+    for (int c = 0; c < layout.channels; ++c) sum += Reader::At(frame + c * layout.sampleBytes, layout.mask);
+    return sum / layout.channels;
+}
+
+// A value on the 16-bit scale, clipped to its range and truncated toward zero.
+int SixteenBitValue(double value)
+{
+    return static_cast<int>(std::min(std::max(value, kBarLow), kBarHigh));
 }
 
 uint32_t Magnitude(int value)
@@ -59,9 +130,9 @@ uint32_t Magnitude(int value)
     return static_cast<uint32_t>(value < 0 ? -value : value);
 }
 
-int32_t SampleCount(int32_t byteCount, bool sixteenBit)
+int32_t FrameCount(int32_t byteCount, const FrameLayout& layout)
 {
-    return std::max(sixteenBit ? byteCount / 2 : byteCount, 0);
+    return layout.frameBytes > 0 ? std::max(byteCount / layout.frameBytes, 0) : 0;
 }
 
 // Types 0..3 are tabled windows; the rectangle (and anything unknown) leaves samples as they are.
@@ -91,11 +162,11 @@ void ApplyWindow(double* re, int m, int type, AnalysisPlan& plan)
     }
 }
 
-void AnalyseWaveform(const uint8_t* block, int32_t byteCount, bool sixteenBit, const Settings& settings,
+void AnalyseWaveform(const uint8_t* block, int32_t byteCount, const SourceFormat& format, const Settings& settings,
                      AnalysisPlan& plan, BlockResult& result)
 {
     if (!plan.Bytes()) return;
-    result.count = WaveformBytes(block, byteCount, sixteenBit, settings.amplitudeScale, plan.Bytes(),
+    result.count = WaveformBytes(block, byteCount, format, settings.amplitudeScale, plan.Bytes(),
                                  kWaveformMaxBytes);
     result.bytes = plan.Bytes();
     result.hasView = true;
@@ -106,10 +177,10 @@ void AnalyseSpectrum(const uint8_t* block, int32_t byteCount, const SourceFormat
 {
     const int exponent = ClampFftExponent(settings.fftExponent);
     if (!IsSpectrumView(settings.view) || plan.Exponent() != exponent) return;
-    const bool sixteenBit = format.SixteenBit();
+    const bool sixteenBit = format.Encoding() != SampleEncoding::kUnsigned8;
     const int n = PowerOfTwo(exponent);
-    const SpectrumPeak peak = ComputeSpectrum(block, byteCount, sixteenBit, settings.windowType, plan);
-    PeakFrequencyFor(peak.bin, n, format.RateCode(), &result.peakFrequency);
+    const SpectrumPeak peak = ComputeSpectrum(block, byteCount, format, settings.windowType, plan);
+    PeakFrequencyFor(peak.bin, n, format.samplesPerSec, &result.peakFrequency);
     SpectrumBytes(plan.Re(), plan.Im(), n, sixteenBit, settings.slopeReference, settings.amplitudeScale,
                   plan.Bytes());
     result.hasView = true;
@@ -160,23 +231,22 @@ bool AnalysisPlan::Prepare(int fftExponent)
 
 // ---- Pure steps ------------------------------------------------------------------------------
 
-bool ScanBlockPeaks(const uint8_t* block, int32_t byteCount, int sampleFormat, uint32_t peaks[2])
+bool ScanBlockPeaks(const uint8_t* block, int32_t byteCount, const SourceFormat& format, uint32_t peaks[2])
 {
     peaks[0] = peaks[1] = 0;
-    if (sampleFormat < kMono8 || sampleFormat > kStereo16) return false;
-    const int32_t stride = kFrameStride[sampleFormat];
-    const bool sixteenBit = (sampleFormat & kSampleFormat16BitFlag) != 0;
-    const bool stereo = (sampleFormat & kSampleFormatStereoFlag) != 0;
-    const int32_t channelBytes = sixteenBit ? 2 : 1;
+    const FrameLayout layout = FrameLayoutOf(format);
+    const int bars = layout.channels >= 2 ? 2 : 1;
     // Whole frames only: a trailing partial frame is never read.
-    for (int32_t offset = 0; byteCount - offset >= stride; offset += stride) {
-        for (int channel = 0; channel < (stereo ? 2 : 1); ++channel) {
-            const uint8_t* p = block + offset + channel * channelBytes;
-            const uint32_t magnitude = Magnitude(sixteenBit ? Sample16At(p) : p[0] - kZeroLevel8);
-            if (magnitude > peaks[channel]) peaks[channel] = magnitude;
+    const int32_t frames = FrameCount(byteCount, layout);
+    return WithReader(layout.encoding, [&](auto reader) {
+        for (int32_t i = 0; i < frames; ++i) {
+            const uint8_t* frame = block + i * layout.frameBytes;
+            for (int c = 0; c < bars; ++c) {
+                const double value = decltype(reader)::At(frame + c * layout.sampleBytes, layout.mask);
+                peaks[c] = std::max(peaks[c], Magnitude(SixteenBitValue(value)));
+            }
         }
-    }
-    return true;
+    });
 }
 
 uint8_t WaveformByte8(uint8_t b, int amplitudeScale)
@@ -195,16 +265,20 @@ uint8_t WaveformByte16(int v, int amplitudeScale)
     return static_cast<uint8_t>(std::min(v / kDoubledDivisor16 + kDoubledZero16, 255));
 }
 
-int32_t WaveformBytes(const uint8_t* block, int32_t byteCount, bool sixteenBit, int amplitudeScale,
+int32_t WaveformBytes(const uint8_t* block, int32_t byteCount, const SourceFormat& format, int amplitudeScale,
                       uint8_t* bytes, int32_t capacity)
 {
-    const int32_t samples = SampleCount(byteCount, sixteenBit);
-    const int32_t count = std::min({samples, capacity, static_cast<int32_t>(kWaveformMaxBytes)});
-    for (int32_t i = 0; i < count; ++i) {
-        bytes[i] = sixteenBit ? WaveformByte16(Sample16At(block + 2 * i), amplitudeScale)
-                              : WaveformByte8(block[i], amplitudeScale);
-    }
-    return count;
+    const FrameLayout layout = FrameLayoutOf(format);
+    const bool eightBit = layout.encoding == SampleEncoding::kUnsigned8;
+    const int32_t count = std::min({FrameCount(byteCount, layout), capacity, static_cast<int32_t>(kWaveformMaxBytes)});
+    const bool read = WithReader(layout.encoding, [&](auto reader) {
+        for (int32_t i = 0; i < count; ++i) {
+            const int value = SixteenBitValue(FrameMean<decltype(reader)>(block + i * layout.frameBytes, layout));
+            bytes[i] = eightBit ? WaveformByte8(static_cast<uint8_t>(value + kZeroLevel8), amplitudeScale)
+                                : WaveformByte16(value, amplitudeScale);
+        }
+    });
+    return read ? count : 0;
 }
 
 int HalfWindowLength(int32_t samples, int n)
@@ -242,15 +316,19 @@ SpectrumPeak FindPeak(const double* re, const double* im, int bins)
     return peak;
 }
 
-SpectrumPeak ComputeSpectrum(const uint8_t* block, int32_t byteCount, bool sixteenBit, int windowType,
+SpectrumPeak ComputeSpectrum(const uint8_t* block, int32_t byteCount, const SourceFormat& format, int windowType,
                              AnalysisPlan& plan)
 {
     const int n = PowerOfTwo(plan.Exponent());
-    const int32_t samples = SampleCount(byteCount, sixteenBit);
-    const int loaded = std::min(samples, n);
+    const FrameLayout layout = FrameLayoutOf(format);
+    const int32_t samples = FrameCount(byteCount, layout);
+    int loaded = std::min(samples, n);
     double* re = plan.Re();
     // The transform reads real samples from re only; im receives its results.
-    for (int i = 0; i < loaded; ++i) re[i] = sixteenBit ? Sample16At(block + 2 * i) : block[i] - kZeroLevel8;
+    const bool read = WithReader(layout.encoding, [&](auto reader) {
+        for (int i = 0; i < loaded; ++i) re[i] = FrameMean<decltype(reader)>(block + i * layout.frameBytes, layout);
+    });
+    if (!read) loaded = 0;
     std::fill(re + loaded, re + n, 0.0);
     ApplyWindow(re, HalfWindowLength(samples, n), windowType, plan);
     RealFft(plan.Fft(), re, plan.Im());
@@ -283,15 +361,11 @@ void SpectrumBytes(const double* re, const double* im, int n, bool sixteenBit, i
     }
 }
 
-bool PeakFrequencyFor(int p, int n, int rateCode, double* hz)
+bool PeakFrequencyFor(int p, int n, uint32_t samplesPerSec, double* hz)
 {
-    for (const NominalRate& rate : kNominalRates) {
-        if (rate.rateCode == rateCode) {
-            *hz = p * rate.hz / n;
-            return true;
-        }
-    }
-    return false;
+    if (samplesPerSec == 0) return false;
+    *hz = p * static_cast<double>(samplesPerSec) / n;
+    return true;
 }
 
 // ---- One block -------------------------------------------------------------------------------
@@ -301,17 +375,15 @@ BlockResult AnalyseBlock(const uint8_t* block, int32_t byteCount, const SourceFo
 {
     BlockResult result;
     result.peakFrequency = previousPeakFrequency;
-    // A source whose channel/bit pair is none of the four formats (code -1) is played, not shown.
-    const int code = format.Code();
-    if (!ScanBlockPeaks(block, block ? byteCount : 0, code, result.peaks)) return result;
+    // A source whose samples the analysis does not read is played, not shown.
+    if (!ScanBlockPeaks(block, block ? byteCount : 0, format, result.peaks)) return result;
     result.analysed = true;
-    const bool sixteenBit = (code & kSampleFormat16BitFlag) != 0;
-    result.segmentUnit = sixteenBit ? kSegmentUnit16 : kSegmentUnit8;
-    result.barCount = (code & kSampleFormatStereoFlag) ? 2 : 1;
+    result.segmentUnit = format.Encoding() == SampleEncoding::kUnsigned8 ? kSegmentUnit8 : kSegmentUnit16;
+    result.barCount = format.TwoBars() ? 2 : 1;
     result.view = settings.view;
-    // Stereo blocks show their bars only; a non-positive count (or no block) has no view.
-    if (result.barCount == 2 || byteCount <= 0 || !block) return result;
-    if (settings.view == kViewWaveform) AnalyseWaveform(block, byteCount, sixteenBit, settings, plan, result);
+    // A non-positive count (or no block) has no view.
+    if (byteCount <= 0 || !block) return result;
+    if (settings.view == kViewWaveform) AnalyseWaveform(block, byteCount, format, settings, plan, result);
     else AnalyseSpectrum(block, byteCount, format, settings, plan, result);
     return result;
 }

@@ -1,6 +1,6 @@
-// The WAV reader: the RIFF walk, the format checks, the device query and the reads of the data
-// chunk. Each refusal closes the file before it is reported, so nothing stays open while the
-// shell shows its message.
+// The WAV reader: the RIFF walk, the format checks (PCM, IEEE float, extensible), the record the
+// device gets, the device query and the reads of the data chunk. Each refusal closes the file
+// before it is reported, so nothing stays open while the shell shows its message.
 #include "audio/wavreader.h"
 
 #include <algorithm>
@@ -14,14 +14,47 @@ struct TagName {
     int16_t tag;
     const char* name;
 };
-constexpr std::array<TagName, 23> kTagNames = {{
-    {1, "PCM"}, {2, "MS-ADPCM"}, {5, "IBM-CSVD"}, {6, "CCITT-A-Law"}, {7, "CCITT-u-Law"},
+constexpr std::array<TagName, 25> kTagNames = {{
+    {1, "PCM"}, {2, "MS-ADPCM"}, {3, "IEEE-Float"}, {5, "IBM-CSVD"}, {6, "CCITT-A-Law"}, {7, "CCITT-u-Law"},
     {16, "OKI-ADPCM"}, {17, "IMA-ADPCM"}, {18, "MediaSpace-ADPCM"}, {19, "Sierra-ADPCM"},
     {20, "G.723-ADPCM"}, {32, "YAMAHA-ADPCM"}, {34, "TrueSpeech"}, {48, "DOLBY AC2"},
     {49, "GSM 6.10"}, {50, "MSN"}, {64, "G.721-ADPCM"}, {80, "MPEG"}, {112, "CELP"},
     {113, "SBC-8"}, {114, "SBC-12"}, {115, "SBC-16"}, {512, "CREATIVE ADPCM"},
-    {768, "FM-TOWNS SND"},
+    {768, "FM-TOWNS SND"}, {int16_t(WAVE_FORMAT_EXTENSIBLE), "Extensible"},
 }};
+
+// Sub-formats of an extensible record: the PCM and IEEE float tags in the common GUID frame.
+constexpr GUID kPcmSubFormat = {WAVE_FORMAT_PCM, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+constexpr GUID kFloatSubFormat = {WAVE_FORMAT_IEEE_FLOAT, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+constexpr uint16_t kFloatBits = 32, kDoubleBits = 64;
+constexpr uint16_t kWidestPlainPcmBits = 16, kMostPlainPcmChannels = 2;
+// The usual speaker assignment of 1 to 8 channels (mono is front centre).
+constexpr std::array<DWORD, 8> kChannelMasks = {0x4, 0x3, 0x7, 0x33, 0x37, 0x3F, 0x13F, 0x63F};
+
+bool SameGuid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// What a format record holds, from its tag and, for an extensible record, its sub-format.
+enum class SampleKind { kPcm, kFloat, kOther, kTooShort };
+struct RecordKind {
+    SampleKind kind;
+    uint16_t validBits;   // an extensible record's valid bits (0: not given)
+};
+
+// `bytes` holds `size` bytes of a record whose PCM fields are read already.
+RecordKind KindOf(const void* bytes, uint32_t size, uint16_t tag)
+{
+    if (tag == WAVE_FORMAT_PCM) return {SampleKind::kPcm, 0};
+    if (tag == WAVE_FORMAT_IEEE_FLOAT) return {SampleKind::kFloat, 0};
+    if (tag != WAVE_FORMAT_EXTENSIBLE) return {SampleKind::kOther, 0};
+    if (size < kExtensibleChunkSize) return {SampleKind::kTooShort, 0};
+    WAVEFORMATEXTENSIBLE record;
+    std::memcpy(&record, bytes, sizeof record);
+    if (record.Format.cbSize < kMinExtensibleSize) return {SampleKind::kTooShort, 0};
+    const uint16_t valid = record.Samples.wValidBitsPerSample;
+    if (SameGuid(record.SubFormat, kPcmSubFormat)) return {SampleKind::kPcm, valid};
+    if (SameGuid(record.SubFormat, kFloatSubFormat)) return {SampleKind::kFloat, valid};
+    return {SampleKind::kOther, valid};
+}
 
 ReaderResult ResultOf(FormatVerdict verdict)
 {
@@ -51,14 +84,19 @@ FormatVerdict CheckFormatChunk(const void* bytes, uint32_t declaredSize, uint32_
     PCMWAVEFORMAT format;
     static_assert(sizeof format == kMinFormatChunkSize, "the PCM fields are 16 bytes");
     std::memcpy(&format, bytes, sizeof format);
-    if (format.wf.wFormatTag != WAVE_FORMAT_PCM) return kFormatNotPcm;
+    const RecordKind kind = KindOf(bytes, declaredSize, format.wf.wFormatTag);
+    if (kind.kind == SampleKind::kTooShort) return kFormatUnreadable;
+    if (kind.kind == SampleKind::kOther) return kFormatNotPcm;
+    if (kind.kind == SampleKind::kFloat && format.wBitsPerSample != kFloatBits && format.wBitsPerSample != kDoubleBits)
+        return kFormatNotPcm;
     // Some drivers accept any PCM header in their format query: refuse the impossible ones
     // here, and rates that make the real open abort inside the sound server. A frame (one
     // sample of every channel) larger than the 16-bit block align can hold is impossible too;
     // a converter that takes it aborts the process at the first write.
     const uint32_t frameBytes = uint32_t(format.wf.nChannels) * ((format.wBitsPerSample + 7u) / 8u);
     if (format.wf.nChannels == 0 || format.wBitsPerSample == 0 || format.wf.nBlockAlign == 0 ||
-        frameBytes > UINT16_MAX || format.wf.nSamplesPerSec == 0 || format.wf.nSamplesPerSec > kMaxPlayableRate)
+        frameBytes > UINT16_MAX || format.wf.nSamplesPerSec == 0 || format.wf.nSamplesPerSec > kMaxPlayableRate ||
+        kind.validBits > format.wBitsPerSample)
         return kFormatUnplayable;
     return kFormatAccepted;
 }
@@ -68,17 +106,20 @@ BufferingMode ChooseBufferingMode(bool onMemoryOption, uint64_t diskCapacity)
     return (onMemoryOption || diskCapacity <= kDisketteCapacity) ? kOnMemoryMode : kStreamingMode;
 }
 
-uint32_t BlockSizeFor(BufferingMode mode, uint32_t avgBytesPerSec, int32_t timeResolution,
+uint32_t BlockSizeFor(BufferingMode mode, const SourceFormat& format, int32_t timeResolution,
                       int32_t memorySizeMB, uint32_t totalDataBytes)
 {
     // Computed in 64 bits and capped: a product beyond 32 bits becomes a size no allocation can
     // satisfy (a clear memory message) instead of a small wrapped one.
+    const uint64_t frameBytes = std::max<uint64_t>(format.blockAlign, 1);
     uint64_t size;
     if (mode == kOnMemoryMode) {
         const uint64_t limit = uint64_t(std::max(memorySizeMB, 0)) * kMegabyte;
-        size = std::min<uint64_t>(limit, totalDataBytes);
+        size = std::min<uint64_t>(limit, totalDataBytes) / frameBytes * frameBytes;
     } else {
-        size = uint64_t(avgBytesPerSec / kTimeResolutionUnit) * uint64_t(std::max(timeResolution, 0));
+        // The rate is multiplied before the division, so every rate keeps its fraction of a frame.
+        const uint64_t frames = uint64_t(format.samplesPerSec) * uint64_t(std::max(timeResolution, 0)) / kTimeResolutionUnit;
+        size = frames * frameBytes;
     }
     return uint32_t(std::min<uint64_t>(size, UINT32_MAX));
 }
@@ -100,7 +141,33 @@ SourceFormat FormatFigures(const WAVEFORMATEX& record)
     format.avgBytesPerSec = record.nAvgBytesPerSec;
     format.blockAlign = record.nBlockAlign;
     format.bitsPerSample = record.wBitsPerSample;
+    // The extension is read only where the record says it follows.
+    const uint32_t size = record.cbSize >= kMinExtensibleSize ? kExtensibleChunkSize : kMinFormatChunkSize;
+    const RecordKind kind = KindOf(&record, size, record.wFormatTag);
+    format.floatSamples = kind.kind == SampleKind::kFloat;
+    format.validBits = kind.validBits;
     return format;
+}
+
+bool NeedsExtensibleRecord(const WAVEFORMATEX& record)
+{
+    return record.wFormatTag == WAVE_FORMAT_PCM &&
+           (record.wBitsPerSample > kWidestPlainPcmBits || record.nChannels > kMostPlainPcmChannels);
+}
+
+WAVEFORMATEXTENSIBLE ExtensibleRecordOf(const WAVEFORMATEX& record)
+{
+    WAVEFORMATEXTENSIBLE extensible = {};
+    extensible.Format = record;
+    extensible.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+    extensible.Format.cbSize = kMinExtensibleSize;
+    // A sample of 20 bits lies in a container of 24, and so on: the container is whole bytes.
+    extensible.Format.wBitsPerSample = WORD(FormatFigures(record).SampleBytes() * kBitsPerByte);
+    extensible.Samples.wValidBitsPerSample = record.wBitsPerSample;
+    const size_t channels = record.nChannels;
+    extensible.dwChannelMask = channels >= 1 && channels <= kChannelMasks.size() ? kChannelMasks[channels - 1] : 0;
+    extensible.SubFormat = kPcmSubFormat;
+    return extensible;
 }
 
 MMRESULT QueryOutputFormat(const WAVEFORMATEX* format)
@@ -156,6 +223,7 @@ ReaderResult WaveReader::FindFormat(const char* path)
 ReaderResult WaveReader::ReadFormat(OutputFormatQuery query)
 {
     const uint32_t size = subChunk_.cksize;
+    extensible_ = false;
     if (CheckFormatChunkSize(size) != kFormatAccepted) return Refuse(ReaderResult::kUnreadableFormat);
     // An empty chunk leaves no record to hold.
     if (size == 0) return Refuse(ReaderResult::kLockFailed);
@@ -167,8 +235,11 @@ ReaderResult WaveReader::ReadFormat(OutputFormatQuery query)
     const LONG got = mmioRead(file_, reinterpret_cast<HPSTR>(record_.get()), LONG(size));
     const FormatVerdict verdict = CheckFormatChunk(record_.get(), size, got < 0 ? 0 : uint32_t(got));
     if (verdict != kFormatAccepted) return Refuse(ResultOf(verdict));
+    const WAVEFORMATEX& fileRecord = *reinterpret_cast<const WAVEFORMATEX*>(record_.get());
+    extensible_ = NeedsExtensibleRecord(fileRecord);
+    if (extensible_) extensibleRecord_ = ExtensibleRecordOf(fileRecord);
     if (query(Record()) != MMSYSERR_NOERROR) return Refuse(ReaderResult::kUnplayable);
-    format_ = FormatFigures(*Record());
+    format_ = FormatFigures(fileRecord);
     hasFormat_ = true;
     return ReaderResult::kOk;
 }

@@ -1,11 +1,13 @@
-// The WAV reader: opens a file, walks its RIFF chunks, checks the format chunk and asks the
-// output device whether it can play it, and leaves the file positioned at its data for the
-// playback engine. One result names each refusal; the header decisions are plain functions so
-// that every limit is checked before a size from the file is trusted.
+// The WAV reader: opens a file, walks its RIFF chunks, checks the format chunk (PCM, IEEE float
+// or the extensible record of either) and asks the output device whether it can play it, and
+// leaves the file positioned at its data for the playback engine. One result names each refusal;
+// the header decisions are plain functions so that every limit is checked before a size from the
+// file is trusted.
 #pragma once
 
 #include <windows.h>
 #include <mmsystem.h>
+#include <mmreg.h>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -31,6 +33,8 @@ enum class ReaderResult : int {
 enum FormatVerdict : int { kFormatAccepted = 0, kFormatUnreadable, kFormatNotPcm, kFormatUnplayable };
 constexpr uint32_t kMaxFormatChunkSize = 65535;   // larger chunks are refused before allocation
 constexpr uint32_t kMinFormatChunkSize = 16;      // the PCM fields the reader uses
+constexpr uint16_t kMinExtensibleSize = 22;       // cbSize of an extensible record
+constexpr uint32_t kExtensibleChunkSize = sizeof(WAVEFORMATEXTENSIBLE);   // 40 bytes
 constexpr uint32_t kMaxPlayableRate = 384000;     // above this some drivers abort the process
 constexpr uint32_t kDisketteCapacity = 1457664;   // at most this: always on-memory mode
 constexpr uint32_t kMegabyte = 1048576;
@@ -42,13 +46,21 @@ FormatVerdict CheckFormatChunkSize(uint32_t declaredSize);
 FormatVerdict CheckFormatChunk(const void* bytes, uint32_t declaredSize, uint32_t bytesRead);
 // Buffering mode for a file: on-memory when the option is set or the disk is diskette-sized.
 BufferingMode ChooseBufferingMode(bool onMemoryOption, uint64_t diskCapacity);
-// Block size for a buffering mode.
-uint32_t BlockSizeFor(BufferingMode mode, uint32_t avgBytesPerSec, int32_t timeResolution,
+// Block size for a buffering mode, always whole frames (of the format's block align): streaming,
+// the frames of rate x time resolution / 11025 samples; on-memory, the data up to the memory size.
+uint32_t BlockSizeFor(BufferingMode mode, const SourceFormat& format, int32_t timeResolution,
                       int32_t memorySizeMB, uint32_t totalDataBytes);
 // The name the Wave Information dialog gives a format tag ("unknown" when it has none).
 const char* FormatTagName(int tag);
-// The format figures of a format record's first 16 bytes.
+// The format figures of a format record's first 16 bytes, with float samples for tag 3 and, for
+// an extensible record (cbSize at least 22 bytes follow), its sub-format and valid bits.
 SourceFormat FormatFigures(const WAVEFORMATEX& record);
+// Whether the device gets a PCM record as its extensible equivalent: more than 16 bits or more
+// than two channels (some drivers refuse such PCM records but open the extensible ones).
+bool NeedsExtensibleRecord(const WAVEFORMATEX& record);
+// The extensible record of a PCM record: the same figures, all bits valid, the usual speaker
+// assignment of its channel count (none above eight).
+WAVEFORMATEXTENSIBLE ExtensibleRecordOf(const WAVEFORMATEX& record);
 
 // Asks the output device whether it can play a format; 0 means yes.
 using OutputFormatQuery = MMRESULT (*)(const WAVEFORMATEX* format);
@@ -71,8 +83,12 @@ public:
     bool IsOpen() const { return file_ != nullptr; }
     bool HasFormat() const { return hasFormat_; }
     const SourceFormat& Format() const { return format_; }
-    // The format record as read (at least a whole WAVEFORMATEX, zero-filled), for the device.
-    const WAVEFORMATEX* Record() const { return reinterpret_cast<const WAVEFORMATEX*>(record_.get()); }
+    // The format record for the device: as read (at least a whole WAVEFORMATEX, zero-filled), or
+    // its extensible equivalent where NeedsExtensibleRecord says so.
+    const WAVEFORMATEX* Record() const
+    {
+        return extensible_ ? &extensibleRecord_.Format : reinterpret_cast<const WAVEFORMATEX*>(record_.get());
+    }
     uint32_t TotalBytes() const { return totalBytes_; }
     uint32_t RemainingBytes() const { return remainingBytes_; }
 
@@ -93,6 +109,8 @@ private:
     MMCKINFO riffChunk_ = {};
     MMCKINFO subChunk_ = {};
     std::unique_ptr<uint8_t, FreeDeleter> record_;
+    bool extensible_ = false;
+    WAVEFORMATEXTENSIBLE extensibleRecord_ = {};
     bool hasFormat_ = false;
     SourceFormat format_;
     uint32_t totalBytes_ = 0;

@@ -46,13 +46,19 @@ struct Settings {
     MonitorFormat monitor = {44100, 2, 16};
 };
 
-// Sample format codes of the analysable formats: bit 0 set means 16-bit samples, bit 1 stereo.
-enum SampleFormat : int32_t { kMono8 = 0, kMono16 = 1, kStereo8 = 2, kStereo16 = 3 };
-constexpr int32_t kSampleFormat16BitFlag = 1;
-constexpr int32_t kSampleFormatStereoFlag = 2;
+// How the samples of a source are stored, as far as the analysis reads them.
+enum class SampleEncoding : int32_t {
+    kNotAnalysed = 0,   // played, not shown (e.g. 12-bit PCM, more than eight channels)
+    kUnsigned8,         // offset binary, zero level 128
+    kSigned16, kSigned24, kSigned32,
+    kFloat32, kFloat64  // IEEE float, full scale +-1.0
+};
+constexpr uint16_t kMaxAnalysedChannels = 8;
+constexpr int kBitsPerByte = 8;
 
-// The format figures of the open source (file or monitor), from the first 16 bytes of its format
-// record. A default-constructed value means "no source yet".
+// The format figures of the open source (file or monitor): the first 16 bytes of its format
+// record, and whether its samples are floating point and how many of their bits are valid (from
+// the float tag or the extensible record). A default-constructed value means "no source yet".
 struct SourceFormat {
     uint16_t formatTag = 0;
     uint16_t channels = 0;
@@ -60,16 +66,29 @@ struct SourceFormat {
     uint32_t avgBytesPerSec = 0;
     uint16_t blockAlign = 0;
     uint16_t bitsPerSample = 0;
+    bool floatSamples = false;
+    uint16_t validBits = 0;            // bits of each sample that carry the signal; 0: all of them
 
     int32_t RateCode() const { return int32_t(samplesPerSec / 1000u); }   // kHz, truncated
-    bool Analysable() const { return Code() >= 0; }
-    bool Stereo() const { return channels == 2; }
-    bool SixteenBit() const { return bitsPerSample == 16; }
-    // The sample format code, -1 for channel/bit pairs the analysis does not handle.
-    int32_t Code() const
+    bool Analysable() const { return Encoding() != SampleEncoding::kNotAnalysed; }
+    // Two level bars (LEFT and RIGHT: the first two channels) for two channels or more.
+    bool TwoBars() const { return channels >= 2; }
+    int SampleBytes() const { return (bitsPerSample + kBitsPerByte - 1) / kBitsPerByte; }
+    SampleEncoding Encoding() const
     {
-        if ((channels != 1 && channels != 2) || (bitsPerSample != 8 && bitsPerSample != 16)) return -1;
-        return (channels == 2 ? kSampleFormatStereoFlag : 0) | (bitsPerSample == 16 ? kSampleFormat16BitFlag : 0);
+        if (channels < 1 || channels > kMaxAnalysedChannels || validBits > bitsPerSample)
+            return SampleEncoding::kNotAnalysed;
+        if (floatSamples) {
+            if (bitsPerSample == 32) return SampleEncoding::kFloat32;
+            return bitsPerSample == 64 ? SampleEncoding::kFloat64 : SampleEncoding::kNotAnalysed;
+        }
+        switch (bitsPerSample) {
+        case 8: return SampleEncoding::kUnsigned8;
+        case 16: return SampleEncoding::kSigned16;
+        case 24: return SampleEncoding::kSigned24;
+        case 32: return SampleEncoding::kSigned32;
+        default: return SampleEncoding::kNotAnalysed;
+        }
     }
 };
 

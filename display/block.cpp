@@ -1,5 +1,5 @@
-// One analysed block on screen: the level bars of its channels, then for a mono block with a view
-// the peak panel of a spectrum view and the view's renderer.
+// One analysed block on screen: the level bars of its first two channels, then for a block with a
+// view the peak panel of a spectrum view and the view's renderer.
 #include "display/display.h"
 
 namespace {
@@ -29,8 +29,8 @@ void DrawSpectrumView(HDC dc, const Layout& layout, const Settings& settings, co
     case kViewLevelMeter:
         DrawBandLevels(dc, layout, ClampFftExponent(settings.fftExponent), result.bytes, result.count);
         break;
-    case kViewLinearSpectrum: DrawLinearSpectrum(dc, layout, result.bytes, result.count); break;
-    case kViewLogSpectrum: DrawLogSpectrum(dc, layout, format.RateCode(), result.bytes, result.count); break;
+    case kViewLinearSpectrum: DrawLinearSpectrum(dc, layout, format.samplesPerSec, result.bytes, result.count); break;
+    case kViewLogSpectrum: DrawLogSpectrum(dc, layout, format.samplesPerSec, result.bytes, result.count); break;
     case kViewChart: DrawChartRow(dc, layout, result.bytes, result.count); break;
     default: break;
     }

@@ -1,5 +1,5 @@
-// Display: draws into a device context from plain inputs. The graph area with its scale line
-// and stereo notice, the level bars, the peak panel, the grey display palette, and the five
+// Display: draws into a device context from plain inputs. The graph area with its scale line,
+// the level bars, the peak panel, the grey display palette, and the five
 // renderers that draw a block's display bytes; DrawBlockResult draws one analysed block.
 // Positions come from the Layout; nothing here reads any other state.
 #pragma once
@@ -14,10 +14,10 @@
 HPALETTE CreateDisplayPalette();
 
 // The scale line with the labels of the current view (for the clamped FFT length the analysis
-// uses), the cleared graph area and, for a two-channel source, the notice that only mono is shown.
+// uses and the source's rate) and the cleared graph area.
 void DrawDisplayFrame(HDC dc, const Layout& layout, const Settings& settings, const SourceFormat& format);
 
-// One analysed block: its level bars, then (mono) the peak panel of a spectrum view and the view.
+// One analysed block: its level bars, then the peak panel of a spectrum view and the view.
 // The peak panel's texts use the DC's current font.
 void DrawBlockResult(HDC dc, const Layout& layout, const Settings& settings, const SourceFormat& format,
                      const BlockResult& result);
@@ -28,11 +28,12 @@ void DrawLevelBar(HDC dc, const Layout& layout, uint32_t level, int top, int hei
 void DrawPeakPanel(HDC dc, const Layout& layout, double hz, double power);
 
 // The renderers: each clears (or, for the chart, scrolls) the graph area and draws `count`
-// display bytes. The level meter needs the FFT size exponent, the logarithmic axis the rate code.
+// display bytes. The level meter needs the FFT size exponent, the spectra's grids the rate in Hz
+// (0, no source yet: the axes of 11025 Hz).
 void DrawWaveform(HDC dc, const Layout& layout, const uint8_t* bytes, int32_t count);
 void DrawBandLevels(HDC dc, const Layout& layout, int fftExponent, const uint8_t* bytes, int32_t count);
-void DrawLinearSpectrum(HDC dc, const Layout& layout, const uint8_t* bytes, int32_t count);
-void DrawLogSpectrum(HDC dc, const Layout& layout, int rateCode, const uint8_t* bytes, int32_t count);
+void DrawLinearSpectrum(HDC dc, const Layout& layout, uint32_t samplesPerSec, const uint8_t* bytes, int32_t count);
+void DrawLogSpectrum(HDC dc, const Layout& layout, uint32_t samplesPerSec, const uint8_t* bytes, int32_t count);
 void DrawChartRow(HDC dc, const Layout& layout, const uint8_t* bytes, int32_t count);
 
 // ---- Geometry and arithmetic shared by the frame and the renderers (pure, tests call them) ----
@@ -50,12 +51,21 @@ bool FormatPeakPower(double power, char* text, size_t size);
 // Top left corner of the peak panel for the given column width and line height.
 POINT PeakPanelOrigin(int charWidth, int lineHeight);
 
-// Top frequency and nominal Nyquist frequency of the logarithmic axis for a rate code.
+// The frequency axes of a rate follow one step s = 5000 Hz x 2^k, the largest with 4s at most
+// half the rate (44100 Hz: 5000, 22050 Hz: 2500, 11025 Hz: 1250, 48000 Hz: 5000, 8000 Hz: 625).
+constexpr int kLinearLabelCount = 4;
+struct LinearAxis {
+    double step;
+    int positions[kLinearLabelCount];   // graph positions of s, 2s, 3s, 4s: trunc(f x 512 / (rate / 2))
+};
+LinearAxis LinearAxisFor(uint32_t samplesPerSec);
+
+// Top frequency (4s) and Nyquist frequency (half the rate) of the logarithmic axis.
 struct LogAxisFrequencies {
     double top;
     double nyquist;
 };
-LogAxisFrequencies LogAxisFor(int rateCode);
+LogAxisFrequencies LogAxisFor(uint32_t samplesPerSec);
 
 // Graph position (0 at the left edge, 512 at the right) of bin position `bin` among m bins.
 double LogAxisPosition(double bin, int m);
@@ -68,7 +78,7 @@ struct LogOctave {
 constexpr int kMaxLogOctaves = 24;
 // The octaves from the top frequency down, ending with the first whose bin position is at most
 // 2. Returns how many were stored (0 when m < 2, which has no logarithmic axis).
-int LogAxisOctaves(int m, int rateCode, LogOctave* octaves, int capacity);
+int LogAxisOctaves(int m, uint32_t samplesPerSec, LogOctave* octaves, int capacity);
 
 // Highest frequency the chart shows, as its scale label gives it.
 long ChartTopFrequency(int m, int rateCode, uint32_t samplesPerSec);
@@ -83,8 +93,8 @@ struct ScaleSettings {
     ViewMode view;
     int fftExponent;
     int m;                         // number of bins, PowerOfTwo(fftExponent) / 2
-    int rateCode;
-    uint32_t samplesPerSec;
+    int rateCode;                  // the chart's label keeps the tabled rates of codes 44, 22, 11
+    uint32_t samplesPerSec;        // every other axis follows the rate (0: 11025 Hz)
     int charWidth;
 };
 // The labels of the scale line for the given settings, in drawing order; returns the count.

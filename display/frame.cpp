@@ -1,6 +1,6 @@
 // The display frame: the grey scale line under the graph area with the labels of the current
-// view, the white graph area, and the stereo notice; also the logarithmic frequency axis that
-// the labels and the logarithmic spectrum share.
+// view and the white graph area; also the frequency axes of a rate (label step, linear label
+// positions, logarithmic octaves, octave-band centres) that the labels and the spectra share.
 #include "display/display.h"
 
 #include <array>
@@ -18,29 +18,22 @@ constexpr COLORREF kScaleLineGrey = RGB(192, 192, 192);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr int kChartLabelOffset = 465;           // pixels right of the graph's left edge
-constexpr int kStereoNoticeCol = 2;
-constexpr int kStereoNoticeRows[2] = {14, 17};
-constexpr const char* kStereoNotice[2] = {"ごめんなさい。", "ステレオのデータには対応しておりません。"};
 
-// Label tables: one column per rate code group (44, 22, any other).
-enum RateColumn { kRate44 = 0, kRate22 = 1, kRateOther = 2 };
-int RateColumnOf(int rateCode)
-{
-    return rateCode == 44 ? kRate44 : rateCode == 22 ? kRate22 : kRateOther;
-}
+// The axes' rate before any source is opened: the lowest tabled one, as the chart labels it.
+constexpr uint32_t kRateWithoutSource = 11025;
+constexpr double kFirstLabelStep = 5000.0;       // the step s of 44.1 kHz; others halve or double it
+constexpr double kHzLabelsBelowStep = 2500.0;    // smaller steps write hertz ("%4d"), others kHz
+constexpr double kHertzPerKilo = 1000.0;
+constexpr int kOneDigitKilo = 10, kTwoDigitsKilo = 100;
 
 constexpr std::array<int, kBandCount> kBandLabelPositions = {30, 80, 130, 180, 230, 280, 330, 380, 430, 480};
-constexpr const char* kBandLabels[3][kBandCount] = {
-    {" 30 ", " 60 ", "120 ", "240 ", "490 ", " 1k ", " 2k ", " 4k ", " 8k ", "16k "},
-    {" 15 ", " 30 ", " 60 ", "120 ", "240 ", "490 ", " 1k ", " 2k ", " 4k ", " 8k "},
-    {"  8 ", " 15 ", " 30 ", " 60 ", "120 ", "240 ", "490 ", " 1k ", " 2k ", " 4k "},
-};
-constexpr std::array<int, 4> kLinearLabelPositions = {116, 232, 348, 464};
-constexpr const char* kLinearLabels[3][4] = {
-    {" 5k ", "10k ", "15k ", "20k "},
-    {"2.5k", " 5k ", "7.5k", "10k "},
-    {"1250", "2500", "3750", "5000"},
-};
+// Band k (1..10) spans rate / 2^(12-k) to rate / 2^(11-k); its label names the geometric centre
+// rounded as the octave-band labels of the tabled rates are: to whole hertz below 20 Hz, to tens
+// below 950 Hz, to whole kilohertz from there.
+constexpr int kBandCentreShift = 12;
+constexpr double kSqrt2 = 1.4142135623730951;
+constexpr double kWholeHertzBelow = 20.0, kTensBelow = 950.0;
+constexpr long kTens = 10;
 
 // Logarithmic axis labels: thinning, and the frequencies written in kHz.
 constexpr int kThinningAboveExponent = 12;
@@ -61,18 +54,72 @@ bool AddLabel(ScaleLabel* labels, int capacity, int* count, const char* text, in
     return true;
 }
 
-int TableLabels(const int* positions, const char* const* texts, int n, int charWidth,
-                ScaleLabel* labels, int capacity, int count)
+uint32_t AxisRate(uint32_t samplesPerSec)
 {
-    // The left edge one column left of graph position p centres a four-character label on p.
-    for (int i = 0; i < n; ++i) AddLabel(labels, capacity, &count, texts[i], positions[i] - charWidth);
+    return samplesPerSec ? samplesPerSec : kRateWithoutSource;
+}
+
+double LabelStep(uint32_t samplesPerSec)
+{
+    const double half = AxisRate(samplesPerSec) / 2.0;
+    double step = kFirstLabelStep;
+    while (kLinearLabelCount * step > half) step /= 2.0;
+    while (kLinearLabelCount * 2.0 * step <= half) step *= 2.0;
+    return step;
+}
+
+// Whole kilohertz in four characters: " 5k ", "16k ", "160k".
+void KiloText(int khz, char* text, size_t size)
+{
+    std::snprintf(text, size, khz < kOneDigitKilo ? " %dk " : khz < kTwoDigitsKilo ? "%dk " : "%dk", khz);
+}
+
+// A linear label: hertz for steps below 2500 Hz, else kilohertz ("2.5k" where not whole).
+void LinearLabelText(double f, double step, char* text, size_t size)
+{
+    const double khz = f / kHertzPerKilo;
+    if (step < kHzLabelsBelowStep) std::snprintf(text, size, "%4d", static_cast<int>(f));
+    else if (khz != std::floor(khz)) std::snprintf(text, size, "%.1fk", khz);
+    else KiloText(static_cast<int>(khz), text, size);
+}
+
+void BandLabelText(int band, uint32_t samplesPerSec, char* text, size_t size)
+{
+    const double centre = std::ldexp(AxisRate(samplesPerSec) * kSqrt2, band - kBandCentreShift);
+    if (centre >= kTensBelow) KiloText(static_cast<int>(std::lround(centre / kHertzPerKilo)), text, size);
+    else if (centre >= kWholeHertzBelow) std::snprintf(text, size, "%3ld ", std::lround(centre / kTens) * kTens);
+    else std::snprintf(text, size, "%3ld ", std::lround(centre));
+}
+
+// The left edge one column left of graph position p centres a four-character label on p.
+int BandLabels(const ScaleSettings& s, ScaleLabel* labels, int capacity)
+{
+    int count = 0;
+    for (int k = 1; k <= kBandCount; ++k) {
+        char text[16];
+        BandLabelText(k, s.samplesPerSec, text, sizeof text);
+        AddLabel(labels, capacity, &count, text, kBandLabelPositions[k - 1] - s.charWidth);
+    }
+    return count;
+}
+
+int LinearLabels(const ScaleSettings& s, ScaleLabel* labels, int capacity)
+{
+    const LinearAxis axis = LinearAxisFor(s.samplesPerSec);
+    int count = 0;
+    AddLabel(labels, capacity, &count, "0", s.charWidth);
+    for (int i = 0; i < kLinearLabelCount; ++i) {
+        char text[16];
+        LinearLabelText((i + 1) * axis.step, axis.step, text, sizeof text);
+        AddLabel(labels, capacity, &count, text, axis.positions[i] - s.charWidth);
+    }
     return count;
 }
 
 int LogLabels(const ScaleSettings& s, ScaleLabel* labels, int capacity)
 {
     LogOctave octaves[kMaxLogOctaves];
-    const int n = LogAxisOctaves(s.m, s.rateCode, octaves, kMaxLogOctaves);
+    const int n = LogAxisOctaves(s.m, s.samplesPerSec, octaves, kMaxLogOctaves);
     // A wide font on a crowded axis (many octaves) writes every second label only.
     const bool thinning = s.fftExponent > kThinningAboveExponent && s.charWidth > kThinningAboveCharWidth;
     int count = 0;
@@ -91,13 +138,19 @@ int LogLabels(const ScaleSettings& s, ScaleLabel* labels, int capacity)
 
 }  // namespace
 
-LogAxisFrequencies LogAxisFor(int rateCode)
+LinearAxis LinearAxisFor(uint32_t samplesPerSec)
 {
-    switch (RateColumnOf(rateCode)) {
-    case kRate44: return {20000.0, 22050.0};
-    case kRate22: return {10000.0, 11025.0};
-    default: return {5000.0, 5512.5};
-    }
+    LinearAxis axis;
+    axis.step = LabelStep(samplesPerSec);
+    const double half = AxisRate(samplesPerSec) / 2.0;
+    for (int i = 0; i < kLinearLabelCount; ++i)
+        axis.positions[i] = static_cast<int>((i + 1) * axis.step * kGraphWidth / half);
+    return axis;
+}
+
+LogAxisFrequencies LogAxisFor(uint32_t samplesPerSec)
+{
+    return {kLinearLabelCount * LabelStep(samplesPerSec), AxisRate(samplesPerSec) / 2.0};
 }
 
 double LogAxisPosition(double bin, int m)
@@ -105,10 +158,10 @@ double LogAxisPosition(double bin, int m)
     return kGraphWidth * std::log(bin) / std::log(static_cast<double>(m));
 }
 
-int LogAxisOctaves(int m, int rateCode, LogOctave* octaves, int capacity)
+int LogAxisOctaves(int m, uint32_t samplesPerSec, LogOctave* octaves, int capacity)
 {
     if (m < 2) return 0;                         // ln(m) would be 0: no axis to draw
-    const LogAxisFrequencies axis = LogAxisFor(rateCode);
+    const LogAxisFrequencies axis = LogAxisFor(samplesPerSec);
     double f = axis.top;
     int count = 0;
     while (count < capacity) {
@@ -140,17 +193,12 @@ long ChartTopFrequency(int m, int rateCode, uint32_t samplesPerSec)
 
 int ComputeScaleLabels(const ScaleSettings& s, ScaleLabel* labels, int capacity)
 {
-    const int column = RateColumnOf(s.rateCode);
     int count = 0;
     switch (s.view) {
     case kViewLevelMeter:
-        return TableLabels(kBandLabelPositions.data(), kBandLabels[column], kBandCount, s.charWidth,
-                           labels, capacity, 0);
+        return BandLabels(s, labels, capacity);
     case kViewLinearSpectrum:
-        AddLabel(labels, capacity, &count, "0", s.charWidth);
-        return TableLabels(kLinearLabelPositions.data(), kLinearLabels[column],
-                           static_cast<int>(kLinearLabelPositions.size()), s.charWidth, labels,
-                           capacity, count);
+        return LinearLabels(s, labels, capacity);
     case kViewLogSpectrum:
         return LogLabels(s, labels, capacity);
     case kViewChart: {
@@ -190,10 +238,4 @@ void DrawDisplayFrame(HDC dc, const Layout& layout, const Settings& settings, co
     SetBkColor(dc, kWhite);
     SelectObject(dc, previousFont);
     PatBlt(dc, layout.Col(kGraphLeftCol), layout.Row(kGraphTopRow), kGraphWidth, kGraphHeight, WHITENESS);
-
-    if (!format.Stereo()) return;
-    for (int line = 0; line < 2; ++line) {
-        TextOutA(dc, layout.Col(kStereoNoticeCol), layout.Row(kStereoNoticeRows[line]), kStereoNotice[line],
-                 static_cast<int>(std::strlen(kStereoNotice[line])));
-    }
 }

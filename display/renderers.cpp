@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr int kGridLines = 4;
-constexpr std::array<int, kGridLines> kLinearGridPositions = {464, 348, 232, 116};
 constexpr COLORREF kGridYellow = RGB(255, 255, 0);
 constexpr int kBandFirstLeft = 20;               // client x, not an offset from the graph area
 constexpr int kBandPitch = 50;
@@ -48,19 +46,21 @@ void GridLine(HDC dc, GraphOrigin graph, int x)
     LineTo(dc, x, graph.top);
 }
 
-void LinearGrid(HDC dc, GraphOrigin graph)
+// The grid lines stand at the linear labels' positions, drawn from the highest down.
+void LinearGrid(HDC dc, GraphOrigin graph, uint32_t samplesPerSec)
 {
+    const LinearAxis axis = LinearAxisFor(samplesPerSec);
     HPEN pen = CreatePen(PS_SOLID, 0, kGridYellow);
     HGDIOBJ previous = SelectObject(dc, pen);
-    for (int p : kLinearGridPositions) GridLine(dc, graph, graph.left + p);
+    for (int i = kLinearLabelCount - 1; i >= 0; --i) GridLine(dc, graph, graph.left + axis.positions[i]);
     SelectObject(dc, previous);
     DeleteObject(pen);
 }
 
-void LogGrid(HDC dc, GraphOrigin graph, int m, int rateCode)
+void LogGrid(HDC dc, GraphOrigin graph, int m, uint32_t samplesPerSec)
 {
     LogOctave octaves[kMaxLogOctaves];
-    const int n = LogAxisOctaves(m, rateCode, octaves, kMaxLogOctaves);
+    const int n = LogAxisOctaves(m, samplesPerSec, octaves, kMaxLogOctaves);
     HPEN pen = CreatePen(PS_SOLID, 0, kGridYellow);
     HGDIOBJ previous = SelectObject(dc, pen);
     for (int i = 0; i < n; ++i) GridLine(dc, graph, static_cast<int>(graph.left + octaves[i].position));
@@ -140,14 +140,14 @@ void DrawBandLevels(HDC dc, const Layout& layout, int fftExponent, const uint8_t
     }
 }
 
-void DrawLinearSpectrum(HDC dc, const Layout& layout, const uint8_t* bytes, int32_t count)
+void DrawLinearSpectrum(HDC dc, const Layout& layout, uint32_t samplesPerSec, const uint8_t* bytes, int32_t count)
 {
     const GraphOrigin graph = OriginOf(layout);
     const int m = count;
     const int binsPerColumn = std::max(m / kGraphWidth, 1);
     const int pixelsPerBin = std::max(m > 0 ? kGraphWidth / m : 0, 1);
     ClearGraph(dc, graph);
-    LinearGrid(dc, graph);
+    LinearGrid(dc, graph, samplesPerSec);
     if (m < 1) return;
 
     // Where several bins share a pixel column, the segments between them cover exactly the
@@ -180,13 +180,13 @@ void DrawLinearSpectrum(HDC dc, const Layout& layout, const uint8_t* bytes, int3
     FlushPolyline(line);
 }
 
-void DrawLogSpectrum(HDC dc, const Layout& layout, int rateCode, const uint8_t* bytes, int32_t count)
+void DrawLogSpectrum(HDC dc, const Layout& layout, uint32_t samplesPerSec, const uint8_t* bytes, int32_t count)
 {
     const GraphOrigin graph = OriginOf(layout);
     const int m = count;
     ClearGraph(dc, graph);
     if (m < 2) return;                           // no logarithmic axis below two bins
-    LogGrid(dc, graph, m, rateCode);
+    LogGrid(dc, graph, m, samplesPerSec);
 
     // Bin 0 (DC) has no place on the axis. Bins sharing a pixel column are drawn as one fill
     // from the smallest byte, which is what drawing each of them would leave.

@@ -150,7 +150,7 @@ void DrawChannelLabels(const MainWindow& app, HDC dc)
     const Layout& layout = app.layout;
     SetTextColor(dc, kNoticeYellow);
     SetBkMode(dc, TRANSPARENT);
-    if (!app.format.Stereo()) {
+    if (!app.format.TwoBars()) {
         TextOutA(dc, layout.Col(kLevelPanelCol) + (kMonoLabelHalfColumns * layout.charWidth) / 2,
                  layout.Row(2) + layout.lineHeight / 2, "ＭＯＮＯ", 8);
         return;
@@ -177,7 +177,7 @@ void DrawOnMemoryNotice(MainWindow& app)
     if (app.sourceKind == SourceKind::kMonitor)
         std::snprintf(text, sizeof text, "オンメモリモニタ中(%s)", app.settings.monitor.channels == 1 ? "MONO" : "STEREO");
     else
-        std::snprintf(text, sizeof text, "%s", app.format.Stereo() ? kStereoPlaybackNotice : kMonoPlaybackNotice);
+        std::snprintf(text, sizeof text, "%s", app.format.TwoBars() ? kStereoPlaybackNotice : kMonoPlaybackNotice);
     HDC dc = GetDC(app.window);
     ClearLevelPanel(app, dc);
     DrawLevelPanelNotice(app, dc, text);

@@ -190,7 +190,7 @@ bool OpenFileSource(MainWindow& app)
         DrawTotalLine(app, dc);
         DrawChannelLabels(app, dc);
     }
-    const uint32_t blockSize = BlockSizeFor(app.bufferingMode, app.format.avgBytesPerSec,
+    const uint32_t blockSize = BlockSizeFor(app.bufferingMode, app.format,
                                             app.settings.timeResolution, app.settings.memorySizeMB,
                                             app.reader.TotalBytes());
     if (!app.playback.OpenDevice(app.reader, app.window, app.bufferingMode, blockSize)) {
@@ -233,7 +233,7 @@ bool OpenMonitorSource(MainWindow& app)
         DrawTotalLine(app, dc);
         DrawChannelLabels(app, dc);
     }
-    const uint32_t blockSize = BlockSizeFor(app.bufferingMode, app.format.avgBytesPerSec,
+    const uint32_t blockSize = BlockSizeFor(app.bufferingMode, app.format,
                                             app.settings.timeResolution, app.settings.memorySizeMB,
                                             kMonitorTotalBytes);
     if (app.monitor.OpenDevice(chosen, app.window, app.bufferingMode, blockSize) != MMSYSERR_NOERROR) {

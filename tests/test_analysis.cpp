@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <memory>
 
 #include "analysis/analysis.h"
 #include "tests/support/support.h"
@@ -14,7 +16,13 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-SourceFormat Format(uint16_t channels, uint16_t bits, uint32_t rate = 44100) { return {1, channels, rate, 0, 0, bits}; }
+SourceFormat Format(uint16_t channels, uint16_t bits, uint32_t rate = 44100, bool floats = false, uint16_t valid = 0)
+{
+    SourceFormat format;
+    format.channels = channels, format.bitsPerSample = bits, format.samplesPerSec = rate;
+    format.floatSamples = floats, format.validBits = valid;
+    return format;
+}
 
 Settings ViewSettings(ViewMode view, int exponent = 12, AmplitudeScale scale = kScaleStandard)
 { Settings s; s.view = view, s.fftExponent = exponent, s.amplitudeScale = scale; return s; }
@@ -41,14 +49,30 @@ struct Analysed {
     Bytes Display(int from, int to) const { return Bytes(result.bytes + from, result.bytes + to); }
 };
 
+// Frames of gains.size() channels, channel c holding gains[c] x `tone` (full scale 1.0), as
+// integers of `bytes` bytes (counting noise below the top `valid` bits) or as floats of `bytes`.
+Bytes Interleave(const std::vector<double>& tone, const std::vector<double>& gains, int bytes, bool floats, int valid = 0)
+{
+    Bytes out;
+    for (size_t j = 0; j < tone.size(); ++j)
+        for (double gain : gains) {
+            const double v = gain * tone[j];
+            const float f = float(v);
+            const int64_t integer = std::llround(std::ldexp(v, 8 * bytes - 1)) | (valid ? int64_t(j % (1 << (8 * bytes - valid))) : 0);
+            const uint8_t* raw = bytes == 8 ? reinterpret_cast<const uint8_t*>(&v) : reinterpret_cast<const uint8_t*>(&f);
+            for (int i = 0; i < bytes; ++i) out.push_back(floats ? raw[i] : uint8_t(integer >> (8 * i)));
+        }
+    return out;
+}
+
 }  // namespace
 
 // ---- One block -------------------------------------------------------------------------------
 
 // Half scale in the first frame's left channel, a quarter in the second frame's right, silence
-// elsewhere; most counts end in a partial frame, which is never read. Mono blocks get one bar
-// and their view, stereo ones two bars only. The exponent is clamped to 8..16, so the window
-// never outgrows its table.
+// elsewhere; most counts end in a partial frame, which is never read. Mono blocks get one bar,
+// stereo ones two, and both their view; 12-bit samples are played, not analysed. The exponent is
+// clamped to 8..16, so the window never outgrows its table.
 TEST(AnalyseBlock, ResultsOfEveryKindOfBlock)
 {
     struct Case { uint16_t channels, bits; int32_t bytes; ViewMode view; int exponent; bool analysed; int bars;
@@ -61,10 +85,10 @@ TEST(AnalyseBlock, ResultsOfEveryKindOfBlock)
         {1, 16, 603, kViewWaveform, 12, true, 1, 16384, 0, 2048, true, 301, false, 0},
         {1, 8, 1000, kViewWaveform, 12, true, 1, 64, 0, 8, true, 512, false, 0},
         {1, 16, 1, kViewWaveform, 12, true, 1, 0, 0, 2048, true, 0, false, 0},
-        {2, 16, 4102, kViewLogSpectrum, 12, true, 2, 16384, 8192, 2048, false, 0, false, 0},
-        {2, 8, 4097, kViewWaveform, 12, true, 2, 64, 32, 8, false, 0, false, 0},
+        {2, 16, 4102, kViewLogSpectrum, 12, true, 2, 16384, 8192, 2048, true, 2048, true, 512},
+        {2, 8, 4097, kViewWaveform, 12, true, 2, 64, 32, 8, true, 512, false, 0},
         {1, 16, 0, kViewLevelMeter, 12, true, 1, 0, 0, 2048, false, 0, false, 0},
-        {1, 24, 8192, kViewLinearSpectrum, 12, false, 0, 0, 0, 0, false, 0, false, 0},
+        {1, 12, 8192, kViewLinearSpectrum, 12, false, 0, 0, 0, 0, false, 0, false, 0},
     };
     for (const Case& c : cases) {
         const bool eight = c.bits == 8;
@@ -82,6 +106,50 @@ TEST(AnalyseBlock, ResultsOfEveryKindOfBlock)
         EXPECT_EQ(c.hasPeak, a.result.hasPeak);
         EXPECT_EQ(c.half, a.plan.Key().halfLength);
     }
+}
+
+// A tone of half full scale at bin 93 in every sample format gives the bars, peak and display
+// bytes of the 16-bit mono tone whose amplitude is the channel's (bars: first two channels) or
+// the mean of all channels (views), within the 16-bit rounding; masked-off bits count for nothing.
+TEST(AnalyseBlock, EverySampleFormatOnTheSixteenBitScale)
+{
+    struct Case { const char* name; std::vector<double> gains; int bytes; bool floats; uint16_t valid; double left, right, view; };
+    const Case cases[] = {
+        {"16-bit", {1}, 2, false, 0, 1, 0, 1}, {"24-bit", {1}, 3, false, 0, 1, 0, 1}, {"32-bit", {1}, 4, false, 0, 1, 0, 1},
+        {"float", {1}, 4, true, 0, 1, 0, 1}, {"double", {1}, 8, true, 0, 1, 0, 1}, {"stereo, equal channels", {1, 1}, 2, false, 0, 1, 1, 1},
+        {"24-bit stereo, left only", {1, 0}, 3, false, 0, 1, 0, 0.5}, {"six channels", {1, 0.5, 0.5, 1, 0, 0}, 3, false, 0, 1, 0.5, 0.5},
+        {"12 valid bits of 16, noise below", {0}, 2, false, 12, 0, 0, 0},
+    };
+    std::vector<double> tone(4096);
+    for (int j = 0; j < 4096; ++j) tone[j] = 0.5 * std::sin(2 * 3.141592653589793 * 93 * j / 4096);
+    std::map<double, std::unique_ptr<Analysed>> mono;   // the 16-bit mono tone at each gain
+    for (double gain : {0.0, 0.5, 1.0})
+        mono[gain] = std::make_unique<Analysed>(Interleave(tone, {gain}, 2, false), Format(1, 16), ViewSettings(kViewLinearSpectrum));
+    for (const Case& c : cases) {
+        const SourceFormat format = Format(uint16_t(c.gains.size()), uint16_t(8 * c.bytes), 44100, c.floats, c.valid);
+        const Bytes bytes = Interleave(tone, c.gains, c.bytes, c.floats, c.valid);
+        const Analysed s(bytes, format, ViewSettings(kViewLinearSpectrum)), w(bytes, format, ViewSettings(kViewWaveform));
+        const BlockResult& view = mono[c.view]->result;
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.gains.size() > 1 ? 2 : 1, s.result.barCount);
+        EXPECT_NEAR(mono[c.left]->result.peaks[0], s.result.peaks[0], 1.0);
+        EXPECT_NEAR(mono[c.right]->result.peaks[0], s.result.peaks[1], 1.0);
+        EXPECT_EQ(view.peakBin, s.result.peakBin);
+        EXPECT_NEAR(view.peakPower, s.result.peakPower, 2e-5 * view.peakPower);
+        for (int k = 91; k < 96; ++k) EXPECT_NEAR(view.bytes[k], s.result.bytes[k], 1.0) << "bin " << k;
+        int worst = 0;   // waveform bytes against those of the 16-bit samples
+        for (int i = 0; i < 512; ++i)
+            worst = std::max(worst, std::abs(WaveformByte16(int(std::lround(c.view * tone[i] * 32768)), 0) - w.result.bytes[i]));
+        EXPECT_LE(worst, 1);
+    }
+}
+
+// Float samples beyond full scale: the bars and the waveform clip them to the 16-bit range.
+TEST(AnalyseBlock, FloatBeyondFullScaleClipsForBarsAndWaveform)
+{
+    const Analysed a(Interleave({0.75, -1.5, 1.5}, {1}, 4, true), Format(1, 32, 44100, true), ViewSettings(kViewWaveform));
+    EXPECT_EQ(32768u, a.result.peaks[0]);
+    EXPECT_EQ((Bytes{224, 0, 255}), a.Display(0, 3));
 }
 
 // No block, a negative count, or a plan of another length (or none) leave the bars without a view.
@@ -113,7 +181,7 @@ TEST(WindowTable, RebuiltOnlyWhenLengthOrTypeChanges)
         ASSERT_TRUE(plan.Prepare(s.grow ? 16 : 12));
         ASSERT_TRUE(plan.Prepare(12));
         plan.WindowTable()[1] = 42.0;
-        ComputeSpectrum(tone.data(), s.bytes, true, s.type, plan);
+        ComputeSpectrum(tone.data(), s.bytes, Format(1, 16), s.type, plan);
         EXPECT_EQ(s.rebuilt, plan.WindowTable()[1] != 42.0) << "type " << s.type << ", " << s.bytes << " bytes";
     }
 }
@@ -130,7 +198,7 @@ TEST(WindowTable, ShortBlocksAreWindowedOverTwiceTheHalfLength)
     ASSERT_TRUE(plan.Prepare(12));
     for (int type = kWindowHanning; type <= kWindowRectangle; ++type) {
         std::fill(plan.WindowTable(), plan.WindowTable() + 9, -9.0);
-        ComputeSpectrum(block.data(), 9, false, type, plan);
+        ComputeSpectrum(block.data(), 9, Format(1, 8), type, plan);
         std::vector<double> re(4096), im(2049);
         for (int i = 0; i < 9; ++i) {
             EXPECT_NEAR(i < 4 ? halves[type][i] : -9.0, plan.WindowTable()[i], 5e-8) << "type " << type << " entry " << i;
@@ -159,12 +227,13 @@ TEST(Spectrum, WorkedToneGivesItsPeakAndDisplayBytes)
     EXPECT_EQ((Bytes{0}), eightBit.Display(93, 94));   // its own reference: 114 against the 16-bit one
 }
 
-// Bin 93 at the nominal rate of codes 44, 22 and 11; any other rate keeps the previous frequency.
-TEST(Spectrum, PeakFrequencyFollowsTheRateCode)
+// Bin 93 at the actual rate: 44100, 22050 and 11025 Hz as before, 44000 Hz no longer as 44100;
+// without a rate the previous frequency stays.
+TEST(Spectrum, PeakFrequencyFollowsTheRate)
 {
     const Bytes tone = Samples16(Sine(30000, 93, 4096, 4096));
-    const std::pair<uint32_t, double> rates[] = {{44100, 93 * 44100.0 / 4096}, {44000, 93 * 44100.0 / 4096},
-                                                 {22050, 93 * 22050.0 / 4096}, {11025, 93 * 11025.0 / 4096}, {48000, 123.0}, {8000, 123.0}};
+    const std::pair<uint32_t, double> rates[] = {{44100, 93 * 44100.0 / 4096}, {44000, 999.0234375},
+                                                 {22050, 93 * 22050.0 / 4096}, {11025, 93 * 11025.0 / 4096}, {48000, 1089.84375}, {0, 123.0}};
     for (const auto& r : rates)
         EXPECT_EQ(r.second, Analysed(tone, Format(1, 16, r.first), ViewSettings(kViewChart), 123.0).result.peakFrequency) << r.first;
 }

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# End to end, as a user would: the real program plays a tone file with the autoplay switch as its
-# own process under Wine; a driver program checks what its window shows, and a recording of the
-# sound sink's monitor, taken meanwhile, must hold the tone. Argument: the build directory.
+# End to end, as a user would: the real program plays tone files (16-bit mono, and as sox writes
+# them 24-bit stereo extensible, 32-bit PCM and 32-bit float at other rates) with the autoplay
+# switch as its own process under Wine; a driver program checks what its window shows, and a
+# recording of the sound sink's monitor, taken meanwhile, must hold the tone. Argument: the build
+# directory.
 set -uo pipefail
 build="$(cd "${1:?build directory}" && pwd)"
 source "$(dirname "$0")/../scripts/lib/wine.sh"
@@ -36,28 +38,43 @@ parec_pid=$!
 # The sink renders only once a client is attached and running: wait until the recording flows.
 wait_for_recording 0 100 || echo "the sink's monitor delivers nothing yet"
 
-# Eight whole blocks (8192 samples at deltatime 2048): two of silence, whose analysis at Start
-# shows nothing, then six of bin 93 at 44100 Hz and FFT length 4096 (1001.29 Hz: no leakage),
-# amplitude 32000, which only the analysis of the blocks read while playing can show.
-sox -D -r 44100 -n -b 16 -c 1 "$work/tone.wav" synth 49152s sine 1001.2939453125 vol 0.97659 pad 16384s \
-  || exit 1
 # The block and FFT lengths the driver's checks assume.
 printf '[Trilvo]\r\ndeltatime=2048\r\nfftparam=12\r\n' >"$WINEPREFIX/drive_c/windows/TRILVO.INI"
-shot="$build/tests/e2e_playback.bmp"
 status=0
-trilvo_wine_run "$build/tests/playback_driver.exe" "$(windows_path "$build/TRILVO.EXE")" \
-  "$(windows_path "$shot")" "$(windows_path "$work/tone.wav")" tone || status=1
-# What was played last may still be in the sound server: take one more second (176400 bytes).
-wait_for_recording $(( $(size_of "$work/sink.raw") + 176400 )) 100
-kill "$parec_pid"; wait "$parec_pid" 2>/dev/null; parec_pid=
 
-# The recording with its silences cut must be the tone: loud enough, and its zero crossings
-# giving its frequency.
-read -r rms hz < <(sox -t raw -r 44100 -e signed -b 16 -c 2 "$work/sink.raw" -n remix 1 \
-  silence 1 0.01 1% -1 0.01 1% stat 2>&1 | awk '/^RMS +amplitude/ {r = $3} /^Rough +frequency/ {f = $3}
-  END {print r + 0, f + 0}')
-echo "recording: rms $rms of full scale, rough frequency $hz Hz (tone 1001.3 Hz)"
-awk -v r="$rms" -v f="$hz" 'BEGIN {exit !(r > 0.03 && f > 989 && f < 1014)}' \
-  || { echo "FAIL: the sink did not get the tone"; status=1; }
-echo "picture of the window: $shot"
+# One file played to its end: eight whole blocks (rate x 2048 / 11025 frames each), two of silence,
+# whose analysis at Start shows nothing, then six of bin 93 at FFT length 4096 (no leakage),
+# amplitude 32000 of 32768 in every channel, which only the analysis of the blocks read while
+# playing can show. The driver checks the window; the part of the sink's recording taken meanwhile,
+# with its silences cut, must be the tone: loud enough, its zero crossings giving its frequency.
+# Arguments: name, rate, then sox's output options.
+play_tone() {
+  local name=$1 rate=$2; shift 2
+  local block=$(( rate * 2048 / 11025 )) hz from
+  hz=$(awk -v r="$rate" 'BEGIN {printf "%.10g", 93 * r / 4096}')
+  sox -D -r "$rate" -n "$@" "$work/$name.wav" synth $(( 6 * block ))s sine "$hz" vol 0.97659 \
+    pad $(( 2 * block ))s || { status=1; return; }
+  from=$(( $(size_of "$work/sink.raw") / 4 * 4 ))   # whole frames of the recording
+  local shot="$build/tests/e2e_$name.bmp"
+  echo "== $name: $rate Hz, tone $hz Hz"
+  trilvo_wine_run "$build/tests/playback_driver.exe" "$(windows_path "$build/TRILVO.EXE")" \
+    "$(windows_path "$shot")" "$(windows_path "$work/$name.wav")" tone "$rate" || status=1
+  # What was played last may still be in the sound server: take one more second (176400 bytes).
+  wait_for_recording $(( $(size_of "$work/sink.raw") + 176400 )) 100
+  local rms heard
+  read -r rms heard < <(tail -c +$(( from + 1 )) "$work/sink.raw" |
+    sox -t raw -r 44100 -e signed -b 16 -c 2 - -n remix 1 silence 1 0.01 1% -1 0.01 1% stat 2>&1 |
+    awk '/^RMS +amplitude/ {r = $3} /^Rough +frequency/ {f = $3} END {print r + 0, f + 0}')
+  echo "recording: rms $rms of full scale, rough frequency $heard Hz (tone $hz Hz)"
+  awk -v r="$rms" -v f="$heard" -v t="$hz" 'BEGIN {exit !(r > 0.03 && f > 0.988 * t && f < 1.012 * t)}' \
+    || { echo "FAIL: the sink did not get the tone"; status=1; }
+  echo "picture of the window: $shot"
+}
+
+play_tone tone 44100 -b 16 -c 1
+# As sox writes them: 24-bit stereo as WAVE_FORMAT_EXTENSIBLE, 32-bit PCM with tag 1 ("wavpcm"),
+# 32-bit float with tag 3.
+play_tone stereo24 48000 -b 24 -c 2
+play_tone pcm32 44100 -b 32 -c 1 -t wavpcm
+play_tone float32 96000 -e float -b 32 -c 2
 exit $status

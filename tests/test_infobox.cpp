@@ -28,6 +28,9 @@ TEST(InfoBox, ShowsTheHeaderFieldsAsTheyStandInTheFile)
         // byte (an empty text) and its size is "t", 4, 0, 0 of the "fact" chunk behind it.
         {"odd fmt size", RiffFile({{"fmt ", std::vector<uint8_t>(19, 1)}, {"fact", {0, 0, 0, 0}}}),
          {{IDC_INFO_CHUNK_SIZE, "19"}, {IDC_INFO_NEXT_ID, ""}, {IDC_INFO_NEXT_SIZE, "1140"}}},
+        {"extensible", RiffFile({{"fmt ", ExtensibleFmtBody(2, 48000, 24, 24, 1)}, {"data", {1, 2}}}),
+         {{IDC_INFO_CHUNK_SIZE, "40"}, {IDC_INFO_FORMAT_TAG, "-2"}, {IDC_INFO_TAG_NAME, "Extensible"}, {IDC_INFO_CB_SIZE, "22"}}},
+        {"float", RiffFile({{"fmt ", FmtBody(3, 2, 44100, 32, true)}, {"data", {1, 2}}}), {{IDC_INFO_TAG_NAME, "IEEE-Float"}}},
         {"tag 32768", RiffFile({{"fmt ", FmtBody(0x8000, 2, 44100, 16)}, {"data", {1, 2}}}), {{IDC_INFO_FORMAT_TAG, "-32768"}, {IDC_INFO_TAG_NAME, "unknown"}}},
         // Cut inside the average bytes per second: the fields not wholly in the file keep their labels.
         {"cut short", {canonical.begin(), canonical.begin() + 30},

@@ -3,6 +3,8 @@
 // header decisions on plain inputs; and one refusal seen through the real main window.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "audio/wavreader.h"
 #include "resources/resource.h"
 #include "shell/messages.h"
@@ -70,7 +72,8 @@ TEST(WavReader, EveryRefusalHasItsTextAndLeavesNothingOpen)
 {
     const std::vector<uint8_t> good = PcmFile(2, 44100, 16, Filler(400));
     const char kNotWave[] = "指定したファイルは、WAVEファイルではありません。", kNoData[] = "WAVEファイルにデータ チャンクがありません。",
-               kUnreadable[] = "形式チャンクを読み取れません。", kBroken[] = "WAVEファイルが壊れています。";
+               kUnreadable[] = "形式チャンクを読み取れません。", kBroken[] = "WAVEファイルが壊れています。",
+               kNotPcm[] = "指定したファイルは、PCMファイルではありません。", kUnplayable[] = "サウンドドライバは、この形式を再生できません。";
     const struct { std::string name; std::vector<uint8_t> bytes; const char* message; } cases[] = {  // no bytes: open `name`
         {"", {}, "ファイル名が未入力。"},
         {TempDirectory() + "absent.wav", {}, "ファイルを開けません。"},
@@ -85,8 +88,12 @@ TEST(WavReader, EveryRefusalHasItsTextAndLeavesNothingOpen)
         {"14-byte fmt", WithData({good.begin() + 20, good.begin() + 34}), kUnreadable},
         {"huge fmt", RiffFile({{"fmt ", kFmt, 70000}}), kUnreadable},
         {"cut in fmt", {good.begin(), good.begin() + 30}, kUnreadable},
-        {"ADPCM", WithData(Patched(kFmt, 0, 2, 2)), "指定したファイルは、PCMファイルではありません。"},
-        {"no channels", WithData(Patched(kFmt, 2, 0, 2)), "サウンドドライバは、この形式を再生できません。"},
+        {"ADPCM", WithData(Patched(kFmt, 0, 2, 2)), kNotPcm},
+        {"no channels", WithData(Patched(kFmt, 2, 0, 2)), kUnplayable},
+        {"16-bit float", WithData(FmtBody(3, 1, 44100, 16)), kNotPcm}, {"extensible ADPCM", WithData(ExtensibleFmtBody(2, 44100, 4, 4, 2)), kNotPcm},
+        {"extensible, cbSize 0", WithData(ExtensibleFmtBody(2, 44100, 16, 16, 1, 0)), kUnreadable},
+        {"extensible in 18 bytes", WithData(FmtBody(0xFFFE, 2, 44100, 16, true)), kUnreadable},
+        {"24 valid bits of 16", WithData(ExtensibleFmtBody(2, 44100, 16, 24, 1)), kUnplayable},
         {"data first", RiffFile({{"data", Filler(400)}, {"fmt ", kFmt}}), kNoData},
         {"data past the RIFF end", RiffFile({{"fmt ", kFmt}, {"data", Filler(8)}}, 28), kNoData},
         {"empty data", PcmFile(2, 44100, 16, {}), "データ チャンクが空です。"},
@@ -107,6 +114,35 @@ TEST(WavReader, FormatTheDeviceRefusesIsUnplayable)
     const auto refuse = [](const WAVEFORMATEX*) -> MMRESULT { return WAVERR_BADFORMAT; };
     EXPECT_EQ(ReaderResult::kUnplayable, reader.Open(WriteTempFile("refused.wav", WithData(kFmt)).c_str(), refuse));
     EXPECT_FALSE(reader.IsOpen());
+}
+
+// Accepted extensible and PCM records: the samples the analysis reads (sub-format, valid bits),
+// and the record the device is offered: PCM of more than 16 bits or two channels as its
+// extensible equivalent (all bits valid, the usual speakers, PCM sub-format).
+TEST(WavReader, RecordsGiveTheirSamplesAndTheDeviceItsRecord)
+{
+    static WAVEFORMATEXTENSIBLE offered;
+    const auto capture = [](const WAVEFORMATEX* r) -> MMRESULT {
+        offered = {};
+        std::memcpy(&offered, r, sizeof(WAVEFORMATEX) + std::min<WORD>(r->cbSize, 22));
+        return MMSYSERR_NOERROR;
+    };
+    struct Case { std::vector<uint8_t> fmt; SampleEncoding encoding; uint16_t valid; WORD tag, offeredValid; DWORD mask, sub; };
+    const Case cases[] = {{ExtensibleFmtBody(2, 48000, 24, 20, 1), SampleEncoding::kSigned24, 20, 0xFFFE, 20, 0x3, 1},
+                          {ExtensibleFmtBody(6, 96000, 32, 32, 3), SampleEncoding::kFloat32, 32, 0xFFFE, 32, 0, 3},
+                          {FmtBody(1, 6, 48000, 24), SampleEncoding::kSigned24, 0, 0xFFFE, 24, 0x3F, 1},
+                          {FmtBody(1, 2, 44100, 16), SampleEncoding::kSigned16, 0, 1, 0, 0, 0}};
+    for (const Case& c : cases) {
+        WaveReader reader;
+        ASSERT_EQ(ReaderResult::kOk, reader.Open(WriteTempFile("formats.wav", WithData(c.fmt)).c_str(), capture));
+        SCOPED_TRACE(testing::Message() << "tag " << reader.Format().formatTag << ", " << reader.Format().channels << " channels");
+        EXPECT_EQ(c.encoding, reader.Format().Encoding());
+        EXPECT_EQ(c.valid, reader.Format().validBits);
+        EXPECT_EQ(c.tag, offered.Format.wFormatTag);
+        EXPECT_EQ(c.offeredValid, offered.Samples.wValidBitsPerSample);
+        EXPECT_EQ(c.mask, offered.dwChannelMask);
+        EXPECT_EQ(c.sub, offered.SubFormat.Data1);
+    }
 }
 
 // A data chunk that claims more than the file holds: the read gives what is there, and nothing
@@ -142,11 +178,13 @@ TEST(WavHeaderRules, BufferingModeAndBlockSize)
     EXPECT_EQ(kStreamingMode, ChooseBufferingMode(false, kDisketteCapacity + 1));
     // A disk whose size wraps to a diskette-sized number in 32 bits is still large.
     EXPECT_EQ(kStreamingMode, ChooseBufferingMode(false, 0x100000000ull + 1000));
-    // 864000 bytes/s: the division by 11025 truncates before the multiplication.
-    EXPECT_EQ(159744u, BlockSizeFor(kStreamingMode, 864000, 2048, 15, 99));
-    EXPECT_EQ(kMegabyte, BlockSizeFor(kOnMemoryMode, 176400, 2048, 1, kMegabyte + kMegabyte / 2));
+    // 48000 Hz, six 24-bit channels: 48000 x 2048 / 11025 = 8916.6 frames of 18 bytes, whole.
+    EXPECT_EQ(1486u, BlockSizeFor(kStreamingMode, {1, 1, 8000, 8000, 1, 8}, 2048, 15, 99));   // 1486.1 frames
+    EXPECT_EQ(8916u * 18, BlockSizeFor(kStreamingMode, {1, 6, 48000, 864000, 18, 24}, 2048, 15, 99));
+    EXPECT_EQ(kMegabyte, BlockSizeFor(kOnMemoryMode, {1, 2, 44100, 176400, 4, 16}, 2048, 1, kMegabyte + kMegabyte / 2));
+    EXPECT_EQ(kMegabyte - 4, BlockSizeFor(kOnMemoryMode, {1, 2, 48000, 288000, 6, 24}, 2048, 1, kMegabyte + kMegabyte / 2));
     // A product beyond 32 bits is capped, never wrapped to a small block.
-    EXPECT_EQ(0xFFFFFFFFu, BlockSizeFor(kStreamingMode, 0xFFFFFFFFu, 1 << 20, 15, 99));
+    EXPECT_EQ(0xFFFFFFFFu, BlockSizeFor(kStreamingMode, {1, 1, 0xFFFFFFFFu, 0xFFFFFFFFu, 1, 8}, 1 << 20, 15, 99));
 }
 
 // ---- Through the window ----

@@ -1,6 +1,6 @@
 // Takes the pictures of the README from the real program, run as its own process:
 //   screenshot_driver views   <TRILVO.EXE> <file.wav> <folder>   each of the five views mid-run
-//   screenshot_driver stereo  <TRILVO.EXE> <file.wav> <folder>   a stereo file's level bars mid-run
+//   screenshot_driver stereo  <TRILVO.EXE> <file.wav> <folder>   a stereo file's level bars and linear spectrum mid-run
 //   screenshot_driver monitor <TRILVO.EXE> <folder>              the Monitor dialog, then monitoring
 //   screenshot_driver dialogs <TRILVO.EXE> <file.wav> <folder>   the Options and Wave Information dialogs
 // Each picture is saved as <folder>\<name>.bmp (the window with its caption and menu). A run is
@@ -94,6 +94,7 @@ void Views(DrivenProgram& program)
 void Stereo(DrivenProgram& program)
 {
     Check(program.WaitForControl(IDM_STOP, true, kDriveBoundMs), "autoplay started a run");
+    Check(program.Command(IDM_VIEW_LINEAR_SPECTRUM), "linear spectrum view");
     Sleep(kRunMs);
     Check(program.Settle(), "program answering");
     Save(program.Window(), "level-stereo");

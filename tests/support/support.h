@@ -17,6 +17,9 @@ struct WavChunk {
 // Format chunk body (16 bytes, or 18 with cbSize when withCbSize).
 std::vector<uint8_t> FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits,
                              bool withCbSize = false);
+// Extensible format chunk body (40 bytes): `subTag` 1 (PCM) or 3 (float) in the sub-format GUID.
+std::vector<uint8_t> ExtensibleFmtBody(uint16_t channels, uint32_t rate, uint16_t bits, uint16_t validBits,
+                                       uint16_t subTag, uint16_t cbSize = 22);
 // Interleaved samples: 8-bit values are stored as unsigned bytes (value + 128).
 std::vector<uint8_t> Samples8(const std::vector<int>& values);
 std::vector<uint8_t> Samples16(const std::vector<int>& values);

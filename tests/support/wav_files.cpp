@@ -28,6 +28,16 @@ std::vector<uint8_t> FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uin
     return b;
 }
 
+std::vector<uint8_t> ExtensibleFmtBody(uint16_t channels, uint32_t rate, uint16_t bits, uint16_t validBits,
+                                       uint16_t subTag, uint16_t cbSize)
+{
+    std::vector<uint8_t> b = FmtBody(0xFFFE, channels, rate, bits);
+    for (uint32_t v : {uint32_t(cbSize) | uint32_t(validBits) << 16, channels == 2 ? 3u : 0u, uint32_t(subTag), 0x00100000u})
+        Put32(b, v);
+    for (uint8_t v : {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}) b.push_back(v);   // the common GUID tail
+    return b;
+}
+
 std::vector<uint8_t> Samples8(const std::vector<int>& values)
 {
     std::vector<uint8_t> out;

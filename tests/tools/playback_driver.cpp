@@ -1,11 +1,11 @@
 // Drives the real program as its own process, as a user would, for scripts/run and for the
 // end-to-end playback test:
-//   playback_driver <TRILVO.EXE> <shot.bmp> <file.wav> [tone]
+//   playback_driver <TRILVO.EXE> <shot.bmp> <file.wav> [tone [rate]]
 // starts the program with the file and /P, shows and answers any message box, waits until the run
 // has ended, saves a picture of the window and closes the program. With "tone" (the file holds
-// bin 93 of FFT length 4096 at 44100 Hz, amplitude 32000; the settings give deltatime 2048 and
-// FFT length 4096) it switches to the linear spectrum view as soon as the run is under way and
-// checks what the window shows at the end.
+// bin 93 of FFT length 4096 at its rate, 44100 Hz unless given, amplitude 32000 in every channel;
+// the settings give deltatime 2048 and FFT length 4096) it switches to the linear spectrum view as
+// soon as the run is under way and checks what the window shows at the end.
 // Exit status 0 when every check passed.
 #include "display/display.h"
 #include "resources/resource.h"
@@ -18,7 +18,8 @@
 namespace {
 
 constexpr int kToneColumn = 93 * kGraphWidth / 2048;   // bin 93 of 2048 on 512 columns
-constexpr double kToneHz = 93 * 44100.0 / 4096;
+constexpr double kToneBin = 93, kFftLength = 4096;
+constexpr unsigned long kDefaultRate = 44100;
 constexpr DWORD kBound = 30000;
 // The part of the peak panel compared: its 7 columns, down to above the power line (row 6).
 constexpr int kPanelColumns = 7, kPanelRowsAbovePower = 5;
@@ -67,9 +68,9 @@ bool SaveBmp(MemoryCanvas& shot, const char* path)
 }
 
 // In the upper half of the graph only the tone's columns are drawn, and they reach the top. The
-// peak panel names the tone's frequency; the level bar shows the tone's amplitude: every segment
-// but the full-scale one.
-void CheckTone(const MemoryCanvas& shot)
+// peak panel names the tone's frequency; the (first) level bar shows the tone's amplitude: every
+// segment but the full-scale one.
+void CheckTone(const MemoryCanvas& shot, double toneHz)
 {
     int top = 0, stray = 0;   // tone pixels in the top rows; pixels elsewhere in the upper half
     for (int y = 0; y < kGraphHeight / 2; ++y)
@@ -84,7 +85,7 @@ void CheckTone(const MemoryCanvas& shot)
     MemoryCanvas expected;   // the panel for the tone's frequency, compared above its power line
     CreateCanvas(expected, shot.width, shot.height);
     SelectObject(expected.dc, GetStockObject(OEM_FIXED_FONT));
-    DrawPeakPanel(expected.dc, layout, kToneHz, 0.0);
+    DrawPeakPanel(expected.dc, layout, toneHz, 0.0);
     const POINT at = PeakPanelOrigin(layout.charWidth, layout.lineHeight);
     bool same = true;
     for (int y = at.y; y < at.y + layout.Row(kPanelRowsAbovePower); ++y)
@@ -100,8 +101,9 @@ void CheckTone(const MemoryCanvas& shot)
 
 int main(int argc, char** argv)
 {
-    const bool tone = argc == 5 && std::strcmp(argv[4], "tone") == 0;
+    const bool tone = (argc == 5 || argc == 6) && std::strcmp(argv[4], "tone") == 0;
     if (argc != 4 && !tone) return 2;
+    const double toneHz = kToneBin * (argc == 6 ? std::strtoul(argv[5], nullptr, 10) : kDefaultRate) / kFftLength;
     char line[1024];
     std::snprintf(line, sizeof line, "\"%s\" \"%s\" /P", argv[1], argv[3]);
     STARTUPINFOA startup = {};
@@ -127,7 +129,7 @@ int main(int argc, char** argv)
     PumpUntil(RunOver, nullptr, 3600 * 1000);   // another process's windows are polled
     MemoryCanvas shot;
     Check(CaptureClient(window, shot), "window captured");
-    if (tone) CheckTone(shot);
+    if (tone) CheckTone(shot, toneHz);
     Check(SaveBmp(shot, argv[2]), "picture of the window saved");
     DestroyCanvas(shot);
     PostMessageA(window, WM_CLOSE, 0, 0);
