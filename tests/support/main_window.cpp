@@ -1,11 +1,18 @@
-// The real main window in the test process: startup's class registration and CreateMainWindow
-// with an explicit command line, and its destruction with the quit message consumed.
+// The real main window in the test process: startup's class registration and CreateMainWindow,
+// its destruction with the quit message consumed, and its dialogs answered from a timer that
+// their modal loops run.
 #include "tests/support/main_window.h"
-#include "tests/support/support.h"
 
 #include <memory>
 
+#include "resources/resource.h"
+#include "tests/support/support.h"
+
 namespace {
+constexpr DWORD kSettleMs = 20;            // lets the first paint and whatever it posts run
+constexpr DWORD kGoneBoundMs = 5000;
+constexpr int kTickMs = 20, kTicksBound = 500;
+
 std::unique_ptr<MainWindow> openWindow;
 
 bool ClassRegistered(HINSTANCE instance)
@@ -14,24 +21,36 @@ bool ClassRegistered(HINSTANCE instance)
     return GetClassInfoA(instance, "Trilvo", &existing) != 0;
 }
 
-bool WindowGone(void* window) { return !IsWindow(static_cast<HWND>(window)); }
+struct {
+    std::function<void(HWND)> act;
+    HWND dialog;
+    int ticksAfter;
+} script;
+
+void CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (script.dialog && ++script.ticksAfter == kTicksBound) EndDialog(script.dialog, -2);
+    if (script.dialog) return;
+    HWND dialog = FindWindowA("#32770", nullptr);
+    if (!dialog || GetWindowThreadProcessId(dialog, nullptr) != GetCurrentThreadId() || !IsWindowVisible(dialog)) return;
+    script.dialog = dialog;
+    script.act(dialog);
+}
 }  // namespace
 
-MainWindow* OpenMainWindow(const char* fileArgument, const char* switchArgument)
+MainWindow* OpenMainWindow()
 {
     CloseMainWindow();
     HINSTANCE instance = GetModuleHandleA(nullptr);
     if (!ClassRegistered(instance) && !RegisterMainClass(instance)) return nullptr;
     char program[] = "TRILVO.EXE";
-    char* argv[] = {program, const_cast<char*>(fileArgument), const_cast<char*>(switchArgument), nullptr};
-    int argc = 1;
-    if (fileArgument) argc = switchArgument ? 3 : 2;
+    char* argv[] = {program, nullptr};
     openWindow = std::make_unique<MainWindow>();
-    if (!CreateMainWindow(*openWindow, instance, SW_SHOWNORMAL, argc, argv)) {
+    if (!CreateMainWindow(*openWindow, instance, SW_SHOWNORMAL, 1, argv)) {
         CloseMainWindow();
         return nullptr;
     }
-    PumpPending(20);
+    PumpUntil([] { return false; }, kSettleMs);
     return openWindow.get();
 }
 
@@ -43,7 +62,7 @@ void CloseMainWindow()
     HWND window = openWindow->window;
     if (window && IsWindow(window)) {
         DestroyWindow(window);
-        PumpUntil(WindowGone, window, 5000);
+        PumpUntil([window] { return !IsWindow(window); }, kGoneBoundMs);
     }
     // Drop the quit message WM_DESTROY posted, and whatever else is left for the window.
     MSG message;
@@ -56,4 +75,34 @@ void CloseMainWindow()
 void Command(int id)
 {
     if (openWindow) SendMessageA(openWindow->window, WM_COMMAND, id, 0);
+}
+
+bool WithDialog(int command, std::function<void(HWND)> act)
+{
+    script = {std::move(act), nullptr, 0};
+    const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, ScriptTick);
+    Command(command);
+    KillTimer(nullptr, timer);
+    return script.dialog && script.ticksAfter < kTicksBound;
+}
+
+bool ChooseMonitorFormat(uint32_t rate, uint16_t bits)
+{
+    const int rateButton = rate == 44100 ? IDC_MON_RATE_44 : rate == 22050 ? IDC_MON_RATE_22 : IDC_MON_RATE_11;
+    const int widthButton = bits == 16 ? IDC_MON_16_BIT : IDC_MON_8_BIT;
+    return WithDialog(IDM_MONITOR, [=](HWND dialog) {
+        for (int id : {rateButton, widthButton, IDOK}) SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+    });
+}
+
+std::string OptionsShown(HWND dialog)
+{
+    char memory[8] = {};
+    GetDlgItemTextA(dialog, IDC_OPT_MEMORY_SIZE, memory, sizeof memory);
+    std::string shown = memory;
+    for (int id : {IDC_OPT_TIME_RESOLUTION, IDC_OPT_FFT_LENGTH, IDC_OPT_WINDOW})
+        shown += " " + std::to_string(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
+    for (int id : {IDC_OPT_PINK_NOISE, IDC_OPT_DOUBLED_SCALE, IDC_OPT_ON_MEMORY})
+        shown += " " + std::to_string(IsDlgButtonChecked(dialog, id));
+    return shown;
 }

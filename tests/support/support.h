@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,17 +51,17 @@ inline uint32_t Rgb(int r, int g, int b) { return (uint32_t(r) << 16) | (uint32_
 // Captures every message box the current thread shows and closes it with `answer`.
 struct CapturedBox {
     std::string text;
-    std::string caption;
     HWND owner = nullptr;
     bool warningIcon = false;
-    bool anyIcon = false;
 };
 void BeginBoxCapture(int answer = IDOK);
 std::vector<CapturedBox> EndBoxCapture();
 const std::vector<CapturedBox>& CapturedBoxes();
+// String `id` of this program's string table (empty when missing): what a box should say.
+std::string Text(UINT id);
 
 // ---- Messages ----
 // Pumps this thread's messages until `done()` is true or `timeoutMs` passes; returns done().
-bool PumpUntil(bool (*done)(void*), void* context, DWORD timeoutMs);
-// Pumps whatever is queued now (and what that posts) for a short while.
-void PumpPending(DWORD quietMs = 50);
+// `dispatch`, when given, handles each message instead of translating and dispatching it.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs,
+               const std::function<void(MSG&)>& dispatch = nullptr);

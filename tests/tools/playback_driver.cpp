@@ -18,10 +18,7 @@
 namespace {
 
 constexpr int kToneColumn = 93 * kGraphWidth / 2048;   // bin 93 of 2048 on 512 columns
-constexpr double kToneHz = 93 * 44100.0 / 4096;
 constexpr DWORD kBound = 30000;
-// The part of the peak panel compared: its 7 columns, down to above the power line (row 6).
-constexpr int kPanelColumns = 7, kPanelRowsAbovePower = 5;
 
 int failures = 0;
 HWND window = nullptr;
@@ -39,7 +36,7 @@ bool Enabled(int id) { return IsWindowEnabled(GetDlgItem(window, id)) != FALSE; 
 // (the program is the only one on its Wine server) has its text shown and is answered.
 HWND answered = nullptr;
 DWORD quietSince = 0;
-bool RunOver(void*)
+bool RunOver()
 {
     HWND box = FindWindowA("#32770", nullptr);
     char text[512] = {};
@@ -66,9 +63,9 @@ bool SaveBmp(MemoryCanvas& shot, const char* path)
     return out && std::fclose(out) == 0 && ok;
 }
 
-// In the upper half of the graph only the tone's columns are drawn, and they reach the top. The
-// peak panel names the tone's frequency; the level bar shows the tone's amplitude: every segment
-// but the full-scale one.
+// In the upper half of the graph only the tone's columns are drawn, and they reach the top; the
+// level bar shows the tone's amplitude: every segment but the full-scale one. (The peak panel's
+// text for a tone is the display's, proven with its own tests.)
 void CheckTone(const MemoryCanvas& shot)
 {
     int top = 0, stray = 0;   // tone pixels in the top rows; pixels elsewhere in the upper half
@@ -81,17 +78,6 @@ void CheckTone(const MemoryCanvas& shot)
     std::printf("      tone column %d: %d pixels at the top, %d stray pixels\n", kToneColumn, top, stray);
     Check(top > 0, "linear spectrum: the tone's column rises to the top");
     Check(stray == 0, "linear spectrum: no other column in the upper half");
-    MemoryCanvas expected;   // the panel for the tone's frequency, compared above its power line
-    CreateCanvas(expected, shot.width, shot.height);
-    SelectObject(expected.dc, GetStockObject(OEM_FIXED_FONT));
-    DrawPeakPanel(expected.dc, layout, kToneHz, 0.0);
-    const POINT at = PeakPanelOrigin(layout.charWidth, layout.lineHeight);
-    bool same = true;
-    for (int y = at.y; y < at.y + layout.Row(kPanelRowsAbovePower); ++y)
-        for (int x = at.x; x < at.x + layout.Col(kPanelColumns); ++x)
-            same = same && PixelAt(expected, x, y) == PixelAt(shot, x, y);
-    DestroyCanvas(expected);
-    Check(same, "peak panel: the tone's frequency");
     Check(SegmentLit(window, layout, 15), "level bar: segment 15 lit");
     Check(!SegmentLit(window, layout, 16), "level bar: the full-scale segment dark");
 }
@@ -108,7 +94,7 @@ int main(int argc, char** argv)
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process) ||
-        !PumpUntil([](void*) { return (window = FindWindowA("Trilvo", nullptr)) != nullptr; }, nullptr, kBound))
+        !PumpUntil([] { return (window = FindWindowA("Trilvo", nullptr)) != nullptr; }, kBound))
         return 1;
     // The layout units as the program measures them.
     TEXTMETRICA metrics = {};
@@ -120,11 +106,11 @@ int main(int argc, char** argv)
     layout.lineHeight = metrics.tmAscent / 2;
 
     if (tone) {
-        Check(PumpUntil([](void*) { return Enabled(IDM_STOP); }, nullptr, kBound), "autoplay started a run");
+        Check(PumpUntil([] { return Enabled(IDM_STOP); }, kBound), "autoplay started a run");
         SendMessageTimeoutA(window, WM_COMMAND, IDM_VIEW_LINEAR_SPECTRUM, 0, SMTO_NORMAL, kBound, nullptr);
     }
     quietSince = GetTickCount();
-    PumpUntil(RunOver, nullptr, 3600 * 1000);   // another process's windows are polled
+    PumpUntil(RunOver, 3600 * 1000);   // another process's windows are polled
     MemoryCanvas shot;
     Check(CaptureClient(window, shot), "window captured");
     if (tone) CheckTone(shot);
