@@ -95,31 +95,24 @@ TEST(ShellVersions, TheVersionWordComesFromTheSystemAndF1AsksForItsHelpFile)
 
 // ---- Settings ---------------------------------------------------------------------------------
 
-std::string SettingsFile()
-{
-    char ini[MAX_PATH];
-    std::strcpy(ini + GetWindowsDirectoryA(ini, sizeof ini), "\\TRILVO.INI");
-    return ini;
-}
+const char kSettingsFile[] = "TRILVO.INI";   // named as the program names it: in the Windows folder
 
-// The window starts with the stored values; no file, and values the Options dialog would not
-// offer, give the defaults.
+// The window starts with the stored values; none, and values the Options dialog would not offer,
+// give the defaults.
 TEST(ShellSettings, StartupReadsTheStoredValuesOrTakesTheDefaults)
 {
-    const std::string ini = SettingsFile();
-    const struct { const char* section; int32_t timeResolution, fftExponent; } cases[] = {   // null: no file
-        {nullptr, 2048, 12}, {"deltatime=1024\0fftparam=15\0", 1024, 15},
+    const struct { const char* section; int32_t timeResolution, fftExponent; } cases[] = {
+        {"\0", 2048, 12}, {"deltatime=1024\0fftparam=15\0", 1024, 15},
         {"deltatime=abc\0fftparam=17\0", 2048, 12}, {"deltatime=3000\0fftparam=7\0", 2048, 12}};
     for (const auto& c : cases) {
-        DeleteFileA(ini.c_str());
-        if (c.section) WritePrivateProfileSectionA("Trilvo", c.section, ini.c_str());
+        WritePrivateProfileSectionA("Trilvo", c.section, kSettingsFile);
         MainWindow* app = OpenMainWindow();
         ASSERT_NE(nullptr, app);
         EXPECT_EQ(std::make_tuple(c.timeResolution, c.fftExponent),
                   std::make_tuple(app->settings.timeResolution, app->settings.fftExponent)) << &c - cases;
         CloseMainWindow();
     }
-    DeleteFileA(ini.c_str());
+    WritePrivateProfileStringA("Trilvo", nullptr, nullptr, kSettingsFile);   // the section removed
 }
 
 // A window of the other program once it is shown (a dialog shows after its initialisation).
@@ -146,14 +139,12 @@ void ChooseOptionsAndExit()
 
 TEST(ShellSettings, ANormalExitStoresOnlyTimeResolutionAndFftLength)
 {
-    const std::string ini = SettingsFile();
-    DeleteFileA(ini.c_str());
+    WritePrivateProfileStringA("Trilvo", nullptr, nullptr, kSettingsFile);
     EXPECT_EQ(0, RunProgram("\"" + SelfDirectory() + "..\\TRILVO.EXE\"", ChooseOptionsAndExit));
     char section[256] = {};
-    const DWORD length = GetPrivateProfileSectionA("Trilvo", section, sizeof section, ini.c_str());
-    std::replace(section, section + length, '\0', ' ');
+    std::replace(section, section + GetPrivateProfileSectionA("Trilvo", section, sizeof section, kSettingsFile), '\0', ' ');
     EXPECT_STREQ("deltatime=1024 fftparam=15 ", section);
-    DeleteFileA(ini.c_str());
+    WritePrivateProfileStringA("Trilvo", nullptr, nullptr, kSettingsFile);
 }
 
 }  // namespace
