@@ -1,6 +1,7 @@
 // The real main window in this process: its size from the font, the view check mark, the
 // controls through each change of state, a drop, a cancelled Open, the header check, and the
-// Options dialog run by the Options command, down to the next Start.
+// Options dialog run by the Options command, down to the next Start. The dialogs are answered
+// from their own modal loops (WithDialog).
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <algorithm>
@@ -131,8 +132,9 @@ TEST_F(MainWindowTest, StartWithoutWaveHeadersIsRefused)
     EXPECT_FALSE(App().Running());
 }
 
-// The dialog shows the settings (3000 is not offered: no time selected); Cancel keeps the slope
-// clicked (written at the click) but not the list chosen, and leaves the source open.
+// The dialog shows the settings (3000 is not offered: no time selected), the focus on the memory
+// size of the on-memory option; Cancel keeps the slope clicked (written at the click) but not the
+// list chosen, and leaves the source open.
 TEST_F(MainWindowTest, OptionsShowTheSettingsAndCancelKeepsOnlyTheRadioClicks)
 {
     Select(WriteTempFile("options.wav", PcmFile(2, 44100, 8, kSilence8)));
@@ -140,7 +142,10 @@ TEST_F(MainWindowTest, OptionsShowTheSettingsAndCancelKeepsOnlyTheRadioClicks)
     std::tie(settings.timeResolution, settings.fftExponent, settings.windowType, settings.amplitudeScale,
              settings.onMemory, settings.memorySizeMB) = std::make_tuple(3000, 16, kWindowRectangle, kScaleDoubled, true, 200);
     EXPECT_TRUE(WithDialog(IDM_OPTIONS, [&settings](HWND dialog) {
-        EXPECT_EQ("200 -1 8 4 0 1 1", OptionsShown(dialog));
+        for (auto [id, selected] : {std::pair{IDC_OPT_TIME_RESOLUTION, -1}, {IDC_OPT_FFT_LENGTH, 8}, {IDC_OPT_WINDOW, 4}})
+            EXPECT_EQ(selected, SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0)) << id;
+        for (int id : {IDC_OPT_WHITE_NOISE, IDC_OPT_DOUBLED_SCALE, IDC_OPT_ON_MEMORY}) EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dialog, id)) << id;
+        EXPECT_EQ(200u, GetDlgItemInt(dialog, IDC_OPT_MEMORY_SIZE, nullptr, FALSE));
         EXPECT_EQ(GetDlgItem(dialog, IDC_OPT_MEMORY_SIZE), GetFocus());
         Click(dialog, IDC_OPT_PINK_NOISE);
         EXPECT_EQ(kSlopePink, settings.slopeReference);                               // at the click

@@ -15,12 +15,6 @@ constexpr int kTickMs = 20, kTicksBound = 500;
 
 std::unique_ptr<MainWindow> openWindow;
 
-bool ClassRegistered(HINSTANCE instance)
-{
-    WNDCLASSA existing;
-    return GetClassInfoA(instance, "Trilvo", &existing) != 0;
-}
-
 struct {
     std::function<void(HWND)> act;
     HWND dialog;
@@ -42,7 +36,8 @@ MainWindow* OpenMainWindow()
 {
     CloseMainWindow();
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    if (!ClassRegistered(instance) && !RegisterMainClass(instance)) return nullptr;
+    WNDCLASSA registered;   // once per process
+    if (!GetClassInfoA(instance, "Trilvo", &registered) && !RegisterMainClass(instance)) return nullptr;
     char program[] = "TRILVO.EXE";
     char* argv[] = {program, nullptr};
     openWindow = std::make_unique<MainWindow>();
@@ -93,16 +88,4 @@ bool ChooseMonitorFormat(uint32_t rate, uint16_t bits)
     return WithDialog(IDM_MONITOR, [=](HWND dialog) {
         for (int id : {rateButton, widthButton, IDOK}) SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
     });
-}
-
-std::string OptionsShown(HWND dialog)
-{
-    char memory[8] = {};
-    GetDlgItemTextA(dialog, IDC_OPT_MEMORY_SIZE, memory, sizeof memory);
-    std::string shown = memory;
-    for (int id : {IDC_OPT_TIME_RESOLUTION, IDC_OPT_FFT_LENGTH, IDC_OPT_WINDOW})
-        shown += " " + std::to_string(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
-    for (int id : {IDC_OPT_PINK_NOISE, IDC_OPT_DOUBLED_SCALE, IDC_OPT_ON_MEMORY})
-        shown += " " + std::to_string(IsDlgButtonChecked(dialog, id));
-    return shown;
 }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <functional>
-#include <string>
 
 #include "shell/mainwindow.h"
 
@@ -25,6 +24,3 @@ void Command(int id);
 bool WithDialog(int command, std::function<void(HWND)> act);
 // The Monitor command with the buttons of `rate` and `bits` clicked, then OK; whether it showed.
 bool ChooseMonitorFormat(uint32_t rate, uint16_t bits);
-// What an Options dialog (of this process or another) shows: "memory time fft window pink
-// doubled on-memory", the lists as their selected index (-1: none), the buttons as 1 checked.
-std::string OptionsShown(HWND dialog);
