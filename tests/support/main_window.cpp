@@ -10,16 +10,11 @@
 
 namespace {
 constexpr DWORD kSettleMs = 20;            // lets the first paint and whatever it posts run
-constexpr DWORD kGoneBoundMs = 5000;
 constexpr int kTickMs = 20, kTicksBound = 500;
 
 std::unique_ptr<MainWindow> openWindow;
 
-struct {
-    std::function<void(HWND)> act;
-    HWND dialog;
-    int ticksAfter;
-} script;
+struct { std::function<void(HWND)> act; HWND dialog; int ticksAfter; } script;   // of the dialog WithDialog waits for
 
 void CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD)
 {
@@ -54,16 +49,11 @@ MainWindow* TestWindow() { return openWindow.get(); }
 void CloseMainWindow()
 {
     if (!openWindow) return;
-    HWND window = openWindow->window;
-    if (window && IsWindow(window)) {
-        DestroyWindow(window);
-        PumpUntil([window] { return !IsWindow(window); }, kGoneBoundMs);
-    }
-    // Drop the quit message WM_DESTROY posted, and whatever else is left for the window.
+    if (IsWindow(openWindow->window)) DestroyWindow(openWindow->window);
+    // Drop the quit message WM_DESTROY posted, and dispatch whatever else is left for the window.
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
         if (message.message != WM_QUIT) DispatchMessageA(&message);
-    }
     openWindow.reset();
 }
 
