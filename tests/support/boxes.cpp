@@ -7,7 +7,6 @@ namespace {
 constexpr int kTextBytes = 1024;
 constexpr DWORD kWaitSliceMs = 10;
 HHOOK boxHook = nullptr;
-int boxAnswer = IDOK;
 std::vector<CapturedBox> boxes;
 
 BOOL CALLBACK FindIcon(HWND child, LPARAM lParam)
@@ -37,17 +36,16 @@ LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam)
             EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&icon));
             captured.warningIcon = icon != nullptr && icon == LoadIconA(nullptr, IDI_EXCLAMATION);
             boxes.push_back(captured);
-            PostMessageA(box, WM_COMMAND, boxAnswer, 0);
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
         }
     }
     return CallNextHookEx(boxHook, code, wParam, lParam);
 }
 }  // namespace
 
-void BeginBoxCapture(int answer)
+void BeginBoxCapture()
 {
     boxes.clear();
-    boxAnswer = answer;
     if (!boxHook) boxHook = SetWindowsHookExA(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
 }
 

@@ -48,13 +48,13 @@ uint32_t PixelAt(const MemoryCanvas& canvas, int x, int y);    // flushes GDI fi
 inline uint32_t Rgb(int r, int g, int b) { return (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b); }
 
 // ---- Message boxes ----
-// Captures every message box the current thread shows and closes it with `answer`.
+// Captures every message box the current thread shows and closes it with OK.
 struct CapturedBox {
     std::string text;
     HWND owner = nullptr;
     bool warningIcon = false;
 };
-void BeginBoxCapture(int answer = IDOK);
+void BeginBoxCapture();
 std::vector<CapturedBox> EndBoxCapture();
 const std::vector<CapturedBox>& CapturedBoxes();
 // String `id` of this program's string table (empty when missing): what a box should say.
