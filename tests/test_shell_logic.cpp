@@ -1,6 +1,7 @@
 // Shell decisions on plain inputs: the Shift-JIS aware split of a path into the directory and
-// name lines, both lines padded and cut at 35 bytes, the help file path, the command line, and
-// the monitor format taken from the input device's formats, and the status lines.
+// name lines, both lines padded and cut at 35 bytes, the stereo labels of each platform version,
+// the help file path, the command line, the monitor format taken from the input device's
+// formats, and the status lines.
 #include <gtest/gtest.h>
 #include <cstring>
 #include <string>
@@ -52,6 +53,32 @@ TEST(DrawFileName, DrawsThirtyFiveBytesOfEachLine)
     EXPECT_EQ(0, std::memcmp(drawn.bits, expected.bits, 400 * 40 * 4));
     DestroyCanvas(drawn);
     DestroyCanvas(expected);
+}
+
+// From version 0x035F the labels are larger (one and a half lines) and one pixel higher.
+TEST(DrawChannelLabels, NewerPlatformsDrawTheStereoLabelsLargerAndOnePixelHigher)
+{
+    MainWindow app;
+    std::tie(app.layout.charWidth, app.layout.lineHeight, app.sourceKind, app.format.channels) =
+        std::make_tuple(6, 5, SourceKind::kFile, 2);
+    for (auto [version, height, lift] : {std::tuple{0x035F, -7, 1}, {0x035E, -5, 0}}) {
+        app.platformVersion = uint16_t(version);
+        MemoryCanvas drawn, expected;
+        ASSERT_TRUE(CreateCanvas(drawn, 444, 30, 0));
+        ASSERT_TRUE(CreateCanvas(expected, 444, 30, 0));
+        DrawChannelLabels(app, drawn.dc);
+        LOGFONTA logFont = {height, 0, 0, 0, FW_BOLD, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0, ""};
+        HGDIOBJ font = SelectObject(expected.dc, CreateFontIndirectA(&logFont));
+        SetTextColor(expected.dc, RGB(255, 255, 0));
+        SetBkMode(expected.dc, TRANSPARENT);
+        TextOutA(expected.dc, 384, 10 - lift, "ＬＥＦＴ", 8);        // column 64, rows 2 and 4 of 6 x 5 pixels
+        TextOutA(expected.dc, 384, 20 - lift, "ＲＩＧＨＴ", 10);
+        GdiFlush();
+        EXPECT_EQ(0, std::memcmp(drawn.bits, expected.bits, 444 * 30 * 4)) << std::hex << version;
+        DeleteObject(SelectObject(expected.dc, font));
+        DestroyCanvas(drawn);
+        DestroyCanvas(expected);
+    }
 }
 
 TEST(HelpPath, TheFirstUpperCaseExeOfTheModulePathBecomesHlpOnVersionFourZero)

@@ -1,8 +1,10 @@
-// The shell as separate programs. Platform versions: a copy of this test program runs under
-// another Windows version (Wine's per-program setting) and checks the branches that depend on
-// the version word, F1 included. Settings: the real program, run three times, keeps only what a
-// normal exit stored in TRILVO.INI, and reads unusable values as the defaults.
+// What only separate programs prove. The version word: a copy of this test program runs under
+// another Windows version (Wine's per-program setting) and reports the word the window read from
+// the system and the help file F1 asks for (beside the copy on version 4.0). Settings: one run of
+// the real program stores, at its normal exit, the time resolution and FFT length and nothing
+// else; reading them at startup is proven in this process.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -68,31 +70,7 @@ LRESULT CALLBACK HelpViewer(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     return TRUE;
 }
 
-// The stereo labels give the pixels of a bold Shift-JIS font of `height`, `lift` pixels up.
-bool StereoLabelsMatch(MainWindow& app, int height, int lift)
-{
-    const Layout& layout = app.layout;
-    MemoryCanvas drawn, expected;
-    if (!CreateCanvas(drawn, layout.Col(74), layout.Row(6), 0) || !CreateCanvas(expected, layout.Col(74), layout.Row(6), 0))
-        return false;
-    app.sourceKind = SourceKind::kFile;
-    app.format.channels = 2;
-    DrawChannelLabels(app, drawn.dc);
-    LOGFONTA logFont = {height, 0, 0, 0, FW_BOLD, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0, ""};
-    HGDIOBJ font = SelectObject(expected.dc, CreateFontIndirectA(&logFont));
-    SetTextColor(expected.dc, RGB(255, 255, 0));
-    SetBkMode(expected.dc, TRANSPARENT);
-    TextOutA(expected.dc, layout.Col(64), layout.Row(2) - lift, "ＬＥＦＴ", 8);
-    TextOutA(expected.dc, layout.Col(64), layout.Row(4) - lift, "ＲＩＧＨＴ", 10);
-    GdiFlush();
-    const bool same = std::memcmp(drawn.bits, expected.bits, size_t(drawn.width) * drawn.height * 4) == 0;
-    DeleteObject(SelectObject(expected.dc, font));
-    DestroyCanvas(drawn);
-    DestroyCanvas(expected);
-    return same;
-}
-
-TEST(ShellVersions, HelpPathDiskRootLabelsAndMemoryBoundFollowTheVersion)
+TEST(ShellVersions, TheVersionWordComesFromTheSystemAndF1AsksForItsHelpFile)
 {
     char mark[MAX_PATH] = {};
     if (!GetEnvironmentVariableA(kMarkVariable, mark, sizeof mark)) {
@@ -102,28 +80,43 @@ TEST(ShellVersions, HelpPathDiskRootLabelsAndMemoryBoundFollowTheVersion)
     }
     MainWindow* app = OpenMainWindow();
     ASSERT_NE(nullptr, app);
-    const uint16_t version = app->platformVersion;
-    const bool win95 = version == kVersionWin95;
     WNDCLASSA viewer = {0, HelpViewer, 0, 0, GetModuleHandleA(nullptr), 0, 0, 0, 0, "MS_WINHELP"};
     RegisterClassA(&viewer);
     HWND window = CreateWindowExA(0, "MS_WINHELP", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, viewer.hInstance, nullptr);
     // The help file the version's rules name, beside the program: WinHelp gets its full path.
-    const std::string help = WriteTempFile(win95 ? "SHELLV95.HLP" : "trilvo.hlp", {});
+    const uint16_t version = app->platformVersion;
+    const std::string help = WriteTempFile(version == kVersionWin95 ? "SHELLV95.HLP" : "trilvo.hlp", {});
     SendMessageA(app->window, WM_KEYDOWN, VK_F2, 0);
     SendMessageA(app->window, WM_KEYDOWN, VK_F1, 0);
     DestroyWindow(window);
     DeleteFileA(help.c_str());
     EXPECT_EQ(help, helpFile);
-    EXPECT_GT(MeasureDiskCapacity(version, "C:\\"), 0u);      // below 4.0 the path as given
-    const int lineHeight = app->layout.lineHeight;
-    EXPECT_TRUE(StereoLabelsMatch(*app, win95 ? -(3 * lineHeight) / 2 : -lineHeight, win95 ? 1 : 0));
-    EXPECT_EQ(win95 ? 255 : 15, BoundedMemorySize(999, version));
     CloseMainWindow();
     if (!::testing::Test::HasFailure())
         WritePrivateProfileStringA("mark", "version", std::to_string(version).c_str(), mark);
 }
 
-// ---- Settings across runs of the real program --------------------------------------------------
+// ---- Settings ---------------------------------------------------------------------------------
+
+const char kSettingsFile[] = "TRILVO.INI";   // named as the program names it: in the Windows folder
+
+// The window starts with the stored values; none, and values the Options dialog would not offer,
+// give the defaults.
+TEST(ShellSettings, StartupReadsTheStoredValuesOrTakesTheDefaults)
+{
+    const struct { const char* section; int32_t timeResolution, fftExponent; } cases[] = {
+        {"\0", 2048, 12}, {"deltatime=1024\0fftparam=15\0", 1024, 15},
+        {"deltatime=abc\0fftparam=17\0", 2048, 12}, {"deltatime=3000\0fftparam=7\0", 2048, 12}};
+    for (const auto& c : cases) {
+        WritePrivateProfileSectionA("Trilvo", c.section, kSettingsFile);
+        MainWindow* app = OpenMainWindow();
+        ASSERT_NE(nullptr, app);
+        EXPECT_EQ(std::make_tuple(c.timeResolution, c.fftExponent),
+                  std::make_tuple(app->settings.timeResolution, app->settings.fftExponent)) << &c - cases;
+        CloseMainWindow();
+    }
+    WritePrivateProfileStringA("Trilvo", nullptr, nullptr, kSettingsFile);   // the section removed
+}
 
 // A window of the other program once it is shown (a dialog shows after its initialisation).
 HWND WaitForWindow(const char* className, const char* title)
@@ -134,43 +127,27 @@ HWND WaitForWindow(const char* className, const char* title)
     return window;
 }
 
-// What the Options dialog shows: memory size, list selections, pink, doubled, on-memory.
-std::string shown;
-void ShowOptionsAndExit(bool change)
+// In the other program: "1/11秒", "32768", "三角" and on-memory chosen in Options, OK, then Exit.
+void ChooseOptionsAndExit()
 {
     HWND main = WaitForWindow("Trilvo", nullptr);
     PostMessageA(main, WM_COMMAND, IDM_OPTIONS, 0);
     HWND dialog = WaitForWindow("#32770", "オプション設定");
-    char memory[8] = {};
-    GetDlgItemTextA(dialog, IDC_OPT_MEMORY_SIZE, memory, sizeof memory);
-    shown = memory;
-    for (int id : {IDC_OPT_TIME_RESOLUTION, IDC_OPT_FFT_LENGTH, IDC_OPT_WINDOW}) shown += " " + std::to_string(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
-    for (int id : {IDC_OPT_PINK_NOISE, IDC_OPT_DOUBLED_SCALE, IDC_OPT_ON_MEMORY}) shown += " " + std::to_string(IsDlgButtonChecked(dialog, id));
-    if (change) {                    // "1/11秒", "32768", "三角", pink, doubled, on-memory, 40 MB
-        for (int id : {IDC_OPT_TIME_RESOLUTION, IDC_OPT_FFT_LENGTH, IDC_OPT_WINDOW}) SendDlgItemMessageA(dialog, id, CB_SETCURSEL, id == IDC_OPT_FFT_LENGTH ? 7 : 3, 0);
-        for (int id : {IDC_OPT_PINK_NOISE, IDC_OPT_DOUBLED_SCALE, IDC_OPT_ON_MEMORY}) SendDlgItemMessageA(dialog, id, BM_CLICK, 0, 0);
-        SetDlgItemTextA(dialog, IDC_OPT_MEMORY_SIZE, "40");
-    }
-    PostMessageA(dialog, WM_COMMAND, change ? IDOK : IDCANCEL, 0);
+    for (int id : {IDC_OPT_TIME_RESOLUTION, IDC_OPT_FFT_LENGTH, IDC_OPT_WINDOW})
+        SendDlgItemMessageA(dialog, id, CB_SETCURSEL, id == IDC_OPT_FFT_LENGTH ? 7 : 3, 0);
+    SendDlgItemMessageA(dialog, IDC_OPT_ON_MEMORY, BM_CLICK, 0, 0);
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     PostMessageA(main, WM_COMMAND, IDM_EXIT, 0);
 }
 
-TEST(ShellSettings, OnlyTimeResolutionAndFftLengthOutliveTheProgram)
+TEST(ShellSettings, ANormalExitStoresOnlyTimeResolutionAndFftLength)
 {
-    const std::string program = "\"" + SelfDirectory() + "..\\TRILVO.EXE\"";
-    char ini[MAX_PATH];
-    std::strcpy(ini + GetWindowsDirectoryA(ini, sizeof ini), "\\TRILVO.INI");
-    DeleteFileA(ini);
-    EXPECT_EQ(0, RunProgram(program, [] { ShowOptionsAndExit(true); }));
-    EXPECT_EQ("15 2 4 0 0 0 0", shown);                                  // no file: the defaults
-    EXPECT_EQ(1024u, GetPrivateProfileIntA("Trilvo", "deltatime", 0, ini));
-    EXPECT_EQ(15u, GetPrivateProfileIntA("Trilvo", "fftparam", 0, ini));
-    EXPECT_EQ(0, RunProgram(program, [] { ShowOptionsAndExit(false); }));
-    EXPECT_EQ("15 3 7 0 0 0 0", shown);                                  // the two stored only
-    WritePrivateProfileSectionA("Trilvo", "deltatime=abc\0fftparam=17\0", ini);   // non-numeric, out of range
-    EXPECT_EQ(0, RunProgram(program, [] { ShowOptionsAndExit(false); }));
-    EXPECT_EQ("15 2 4 0 0 0 0", shown);
-    DeleteFileA(ini);
+    WritePrivateProfileStringA("Trilvo", nullptr, nullptr, kSettingsFile);
+    EXPECT_EQ(0, RunProgram("\"" + SelfDirectory() + "..\\TRILVO.EXE\"", ChooseOptionsAndExit));
+    char section[256] = {};
+    std::replace(section, section + GetPrivateProfileSectionA("Trilvo", section, sizeof section, kSettingsFile), '\0', ' ');
+    EXPECT_STREQ("deltatime=1024 fftparam=15 ", section);
+    WritePrivateProfileStringA("Trilvo", nullptr, nullptr, kSettingsFile);
 }
 
 }  // namespace

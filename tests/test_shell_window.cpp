@@ -1,18 +1,16 @@
 // The real main window in this process: its size from the font, the view check mark, the
 // controls through each change of state, a drop, a cancelled Open, the header check, and the
-// Options dialog run by the Options command, down to the next Start.
+// Options dialog run by the Options command, down to the next Start. The dialogs are answered
+// from their own modal loops (WithDialog).
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <algorithm>
-#include <cmath>
 #include <cstring>
-#include <functional>
 #include <tuple>
 
 #include "resources/resource.h"
 #include "shell/mainwindow.h"
 #include "tests/support/main_window.h"
-#include "tests/support/monitor_support.h"
 #include "tests/support/playback_support.h"
 
 namespace {
@@ -44,31 +42,6 @@ std::string Controls()
     return text + (GetFocus() == App().playButton ? " focus" : "");
 }
 
-// A command that shows a modal dialog, with `act` run once on the dialog from the dialog's own
-// loop; a dialog still open 10 s later is ended with -2 and the run fails.
-struct { std::function<void(HWND)> act; HWND dialog; int ticksAfter; } script;
-constexpr int kTickMs = 20, kTicksBound = 500;
-
-void CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD)
-{
-    if (script.dialog && ++script.ticksAfter == kTicksBound) EndDialog(script.dialog, -2);
-    if (script.dialog) return;
-    HWND dialog = FindWindowA("#32770", nullptr);
-    if (!dialog || GetWindowThreadProcessId(dialog, nullptr) != GetCurrentThreadId() || !IsWindowVisible(dialog)) return;
-    script.dialog = dialog;
-    script.act(dialog);
-}
-
-bool WithDialog(int command, std::function<void(HWND)> act)
-{
-    script = {std::move(act), nullptr, 0};
-    const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, ScriptTick);
-    Command(command);
-    KillTimer(nullptr, timer);
-    return script.dialog && script.ticksAfter < kTicksBound;
-}
-
-int Selection(HWND dialog, int id) { return int(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0)); }
 void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 void Choose(HWND dialog, int id, const char* text)           // the entry reading exactly `text`
 {
@@ -135,7 +108,6 @@ TEST_F(MainWindowTest, ADropOpensTheFirstOfThreeFilesAndACancelledOpenKeepsIt)
     EXPECT_TRUE(EndBoxCapture().empty());                                 // the others do not exist
     EXPECT_EQ(files[0], App().fileName);
     EXPECT_TRUE(App().reader.IsOpen());
-    EXPECT_EQ(22050u, App().format.samplesPerSec);
     char openTitle[64] = {};
     EXPECT_TRUE(WithDialog(IDM_OPEN, [&](HWND dialog) {
         GetWindowTextA(dialog, openTitle, sizeof openTitle);
@@ -160,17 +132,20 @@ TEST_F(MainWindowTest, StartWithoutWaveHeadersIsRefused)
     EXPECT_FALSE(App().Running());
 }
 
-TEST_F(MainWindowTest, OptionsShowTheStateCancelKeepsOnlyTheRadioClicksAndOkStoresTheBoundedChoices)
+// The dialog shows the settings (3000 is not offered: no time selected), the focus on the memory
+// size of the on-memory option; Cancel keeps the slope clicked (written at the click) but not the
+// list chosen, and leaves the source open.
+TEST_F(MainWindowTest, OptionsShowTheSettingsAndCancelKeepsOnlyTheRadioClicks)
 {
     Select(WriteTempFile("options.wav", PcmFile(2, 44100, 8, kSilence8)));
     Settings& settings = App().settings;
-    std::tie(settings.timeResolution, settings.fftExponent, settings.windowType) = std::make_tuple(3000, 16, kWindowRectangle);
-    std::tie(settings.amplitudeScale, settings.onMemory, settings.memorySizeMB) = std::make_tuple(kScaleDoubled, true, 200);
+    std::tie(settings.timeResolution, settings.fftExponent, settings.windowType, settings.amplitudeScale,
+             settings.onMemory, settings.memorySizeMB) = std::make_tuple(3000, 16, kWindowRectangle, kScaleDoubled, true, 200);
     EXPECT_TRUE(WithDialog(IDM_OPTIONS, [&settings](HWND dialog) {
-        EXPECT_EQ(CB_ERR, Selection(dialog, IDC_OPT_TIME_RESOLUTION));   // 3000 is not offered
-        EXPECT_EQ(8, Selection(dialog, IDC_OPT_FFT_LENGTH));
-        EXPECT_EQ(4, Selection(dialog, IDC_OPT_WINDOW));
+        for (auto [id, selected] : {std::pair{IDC_OPT_TIME_RESOLUTION, -1}, {IDC_OPT_FFT_LENGTH, 8}, {IDC_OPT_WINDOW, 4}})
+            EXPECT_EQ(selected, SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0)) << id;
         for (int id : {IDC_OPT_WHITE_NOISE, IDC_OPT_DOUBLED_SCALE, IDC_OPT_ON_MEMORY}) EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dialog, id)) << id;
+        EXPECT_EQ(200u, GetDlgItemInt(dialog, IDC_OPT_MEMORY_SIZE, nullptr, FALSE));
         EXPECT_EQ(GetDlgItem(dialog, IDC_OPT_MEMORY_SIZE), GetFocus());
         Click(dialog, IDC_OPT_PINK_NOISE);
         EXPECT_EQ(kSlopePink, settings.slopeReference);                               // at the click
@@ -181,11 +156,15 @@ TEST_F(MainWindowTest, OptionsShowTheStateCancelKeepsOnlyTheRadioClicksAndOkStor
         Choose(dialog, IDC_OPT_FFT_LENGTH, "  256");
         SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     }));
-    // Pink kept, the lists not written, the source still open.
     EXPECT_EQ(kSlopePink, settings.slopeReference);
     EXPECT_EQ(16, settings.fftExponent);
     EXPECT_TRUE(App().reader.IsOpen());
+}
 
+// OK stores what was typed in, the memory size within the platform's bounds.
+TEST_F(MainWindowTest, OptionsOkStoresTheBoundedChoices)
+{
+    Settings& settings = App().settings;
     const struct { const char *time, *length, *window, *memory; uint16_t version;               // typed in
                    int32_t timeResolution, fftExponent, windowType, memorySizeMB; } cases[] = {  // stored on OK
         {"1/22秒", "65536", "方形", "1", 0x0601, 512, 16, kWindowRectangle, 2},
@@ -210,29 +189,28 @@ TEST_F(MainWindowTest, OptionsShowTheStateCancelKeepsOnlyTheRadioClicksAndOkStor
         EXPECT_EQ(std::make_tuple(c.timeResolution, c.fftExponent, int32_t(c.windowType), c.memorySizeMB, true),
                   std::make_tuple(settings.timeResolution, settings.fftExponent, int32_t(settings.windowType),
                                   settings.memorySizeMB, settings.onMemory)) << c.memory;
-        EXPECT_FALSE(App().playback.DeviceOpen());                   // OK closes the source
     }
 }
 
-// The FFT length shows in the peak frequency of a tone that lies on the 65536-point grid only.
+// OK closes the source: the next Start opens it again with the block size of the new time
+// resolution and analyses with the new FFT length, seen in the peak frequency of a tone that lies
+// on the 65536-point grid only (the default 4096-point one would round it).
 TEST_F(MainWindowTest, TheNextStartRunsWithTheNewBlockSizeAndFftLength)
 {
     const double tone = 1487 * 44100.0 / 65536;
     Command(IDM_VIEW_CHART);
     Select(WriteTempFile("next.wav", PcmFile(1, 44100, 16, Samples16(Sine(8000, tone, 44100, 88200)))));
-    for (int fftLength : {4096, 65536}) {
-        EXPECT_TRUE(fftLength == 4096 || WithDialog(IDM_OPTIONS, [](HWND dialog) {
-            Choose(dialog, IDC_OPT_TIME_RESOLUTION, "1/22秒");
-            Choose(dialog, IDC_OPT_FFT_LENGTH, "65536");
-            Click(dialog, IDOK);
-        }));
-        App().peakFrequency = 0;
-        Command(IDM_START);
-        EXPECT_EQ(fftLength == 4096 ? 8u * 2048 : 8u * 512, App().playback.BlockSize());   // 88200 / 11025 = 8 bytes
-        Command(IDM_STOP);
-        EXPECT_TRUE(PumpUntilRunEnds(15000));
-        EXPECT_NEAR(std::round(tone * fftLength / 44100) * 44100 / fftLength, App().peakFrequency, 1e-6);
-    }
+    ASSERT_TRUE(App().playback.DeviceOpen());
+    EXPECT_TRUE(WithDialog(IDM_OPTIONS, [](HWND dialog) {
+        Choose(dialog, IDC_OPT_TIME_RESOLUTION, "1/22秒");
+        Choose(dialog, IDC_OPT_FFT_LENGTH, "65536");
+        Click(dialog, IDOK);
+    }));
+    Command(IDM_START);
+    EXPECT_EQ(8u * 512, App().playback.BlockSize());   // 88200 / 11025 = 8 bytes per unit
+    Command(IDM_STOP);
+    EXPECT_TRUE(PumpUntilRunEnds(15000));
+    EXPECT_NEAR(tone, App().peakFrequency, 1e-6);
 }
 
 }  // namespace

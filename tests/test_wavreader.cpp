@@ -1,14 +1,15 @@
-// The WAV reader against generated files: good files end open at their first sample byte with
-// their figures, every refusal has its result and its exact text and leaves nothing open; the
-// header decisions on plain inputs; and one refusal seen through the real main window.
+// The WAV reader against generated files, with a stand-in for the device's format query: good
+// files end open at their first sample byte with their figures, every refusal has its result and
+// its exact text and leaves nothing open; and the header decisions on plain inputs. How the
+// window shows a refusal is proven with the playback runs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "audio/wavreader.h"
-#include "resources/resource.h"
 #include "shell/messages.h"
-#include "tests/support/main_window.h"
 #include "tests/support/support.h"
 
 namespace {
@@ -25,14 +26,8 @@ std::vector<uint8_t> Patched(std::vector<uint8_t> bytes, size_t offset, uint32_t
 
 std::vector<uint8_t> WithData(const std::vector<uint8_t>& fmt) { return RiffFile({{"fmt ", fmt}, {"data", Filler(400)}}); }
 
-std::string Text(UINT id)
-{
-    char text[512];
-    LoadText(id, text, sizeof text);
-    return text;
-}
-
 MMRESULT AcceptEveryFormat(const WAVEFORMATEX*) { return MMSYSERR_NOERROR; }
+MMRESULT RefuseEveryFormat(const WAVEFORMATEX*) { return WAVERR_BADFORMAT; }
 
 TEST(WavReader, GoodFilesOpenAtTheirFirstSampleByte)
 {
@@ -60,12 +55,12 @@ TEST(WavReader, GoodFilesOpenAtTheirFirstSampleByte)
 TEST(WavReader, FormatFiguresComeFromTheFirstSixteenBytes)
 {
     WaveReader reader;
-    ASSERT_EQ(ReaderResult::kOk, reader.Open(WriteTempFile("figures.wav", WithData(FmtBody(1, 6, 48000, 24))).c_str(),
-                                             AcceptEveryFormat));
-    EXPECT_EQ(6, reader.Format().channels);
-    EXPECT_EQ(48000u, reader.Format().samplesPerSec);
-    EXPECT_EQ(864000u, reader.Format().avgBytesPerSec);
-    EXPECT_EQ(24, reader.Format().bitsPerSample);
+    const std::vector<uint8_t> file = WithData(Patched(FmtBody(1, 6, 48000, 24), 12, 20, 2));   // block align 20
+    ASSERT_EQ(ReaderResult::kOk, reader.Open(WriteTempFile("figures.wav", file).c_str(), AcceptEveryFormat));
+    const SourceFormat& f = reader.Format();
+    EXPECT_EQ(std::make_tuple(1, 6, 48000u, 864000u, 20, 24),
+              std::make_tuple(int(f.formatTag), int(f.channels), f.samplesPerSec, f.avgBytesPerSec, int(f.blockAlign),
+                              int(f.bitsPerSample)));
 }
 
 TEST(WavReader, EveryRefusalHasItsTextAndLeavesNothingOpen)
@@ -73,8 +68,10 @@ TEST(WavReader, EveryRefusalHasItsTextAndLeavesNothingOpen)
     const std::vector<uint8_t> good = PcmFile(2, 44100, 16, Filler(400));
     const char kNotWave[] = "指定したファイルは、WAVEファイルではありません。", kNoData[] = "WAVEファイルにデータ チャンクがありません。",
                kUnreadable[] = "形式チャンクを読み取れません。", kBroken[] = "WAVEファイルが壊れています。",
-               kNotPcm[] = "指定したファイルは、PCMファイルではありません。", kUnplayable[] = "サウンドドライバは、この形式を再生できません。";
-    const struct { std::string name; std::vector<uint8_t> bytes; const char* message; } cases[] = {  // no bytes: open `name`
+               kUnplayable[] = "サウンドドライバは、この形式を再生できません。",
+               kNotPcm[] = "指定したファイルは、PCMファイルではありません。";
+    const struct { std::string name; std::vector<uint8_t> bytes; const char* message;     // no bytes: open `name`
+                   OutputFormatQuery query = AcceptEveryFormat; } cases[] = {
         {"", {}, "ファイル名が未入力。"},
         {TempDirectory() + "absent.wav", {}, "ファイルを開けません。"},
         {"AVI form", RiffFile({{"fmt ", kFmt}}, -1, "AVI "), kNotWave},
@@ -89,11 +86,12 @@ TEST(WavReader, EveryRefusalHasItsTextAndLeavesNothingOpen)
         {"huge fmt", RiffFile({{"fmt ", kFmt, 70000}}), kUnreadable},
         {"cut in fmt", {good.begin(), good.begin() + 30}, kUnreadable},
         {"ADPCM", WithData(Patched(kFmt, 0, 2, 2)), kNotPcm},
-        {"no channels", WithData(Patched(kFmt, 2, 0, 2)), kUnplayable},
         {"16-bit float", WithData(FmtBody(3, 1, 44100, 16)), kNotPcm}, {"extensible ADPCM", WithData(ExtensibleFmtBody(2, 44100, 4, 4, 2)), kNotPcm},
         {"extensible, cbSize 0", WithData(ExtensibleFmtBody(2, 44100, 16, 16, 1, 0)), kUnreadable},
         {"extensible in 18 bytes", WithData(FmtBody(0xFFFE, 2, 44100, 16, true)), kUnreadable},
         {"24 valid bits of 16", WithData(ExtensibleFmtBody(2, 44100, 16, 24, 1)), kUnplayable},
+        {"no channels", WithData(Patched(kFmt, 2, 0, 2)), kUnplayable},
+        {"refused by the device", WithData(kFmt), kUnplayable, RefuseEveryFormat},
         {"data first", RiffFile({{"data", Filler(400)}, {"fmt ", kFmt}}), kNoData},
         {"data past the RIFF end", RiffFile({{"fmt ", kFmt}, {"data", Filler(8)}}, 28), kNoData},
         {"empty data", PcmFile(2, 44100, 16, {}), "データ チャンクが空です。"},
@@ -102,18 +100,10 @@ TEST(WavReader, EveryRefusalHasItsTextAndLeavesNothingOpen)
         SCOPED_TRACE(c.name);
         WaveReader reader;
         const std::string path = c.bytes.empty() ? c.name : WriteTempFile("refused.wav", c.bytes);
-        const ReaderResult result = reader.Open(path.c_str(), AcceptEveryFormat);
+        const ReaderResult result = reader.Open(path.c_str(), c.query);
         EXPECT_EQ(c.message, Text(MessageIdOf(result)));
         EXPECT_FALSE(reader.IsOpen());
     }
-}
-
-TEST(WavReader, FormatTheDeviceRefusesIsUnplayable)
-{
-    WaveReader reader;
-    const auto refuse = [](const WAVEFORMATEX*) -> MMRESULT { return WAVERR_BADFORMAT; };
-    EXPECT_EQ(ReaderResult::kUnplayable, reader.Open(WriteTempFile("refused.wav", WithData(kFmt)).c_str(), refuse));
-    EXPECT_FALSE(reader.IsOpen());
 }
 
 // Accepted extensible and PCM records: the samples the analysis reads (sub-format, valid bits),
@@ -185,39 +175,6 @@ TEST(WavHeaderRules, BufferingModeAndBlockSize)
     EXPECT_EQ(kMegabyte - 4, BlockSizeFor(kOnMemoryMode, {1, 2, 48000, 288000, 6, 24}, 2048, 1, kMegabyte + kMegabyte / 2));
     // A product beyond 32 bits is capped, never wrapped to a small block.
     EXPECT_EQ(0xFFFFFFFFu, BlockSizeFor(kStreamingMode, {1, 1, 0xFFFFFFFFu, 0xFFFFFFFFu, 1, 8}, 1 << 20, 15, 99));
-}
-
-// ---- Through the window ----
-
-// The shell shows the reader's refusal as a warning owned by the main window, and the source
-// stays closed.
-TEST(WavReaderInWindow, RefusalIsAWarningOwnedByTheMainWindow)
-{
-    MainWindow* app = OpenMainWindow();
-    ASSERT_NE(nullptr, app);
-    lstrcpynA(app->fileName, WriteTempFile("refused.wav", WithData(Patched(kFmt, 0, 2, 2))).c_str(), kPathBufferSize);
-    BeginBoxCapture();
-    EXPECT_FALSE(SelectFileSource(*app));
-    const std::vector<CapturedBox> boxes = EndBoxCapture();
-    ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ(Text(IDS_NOT_PCM), boxes[0].text);
-    EXPECT_EQ(app->window, boxes[0].owner);
-    EXPECT_TRUE(boxes[0].warningIcon);
-    EXPECT_FALSE(app->playback.DeviceOpen());
-    CloseMainWindow();
-}
-
-// No 32-bit process gets 4000 MB in one block: the refusal releases the open file.
-TEST(WavReaderInWindow, BlockBufferBeyondMemoryIsRefusedAndClosesTheFile)
-{
-    MainWindow* app = OpenMainWindow();
-    ASSERT_NE(nullptr, app);
-    ASSERT_EQ(ReaderResult::kOk, app->reader.Open(WriteTempFile("held.wav", PcmFile(1, 11025, 8, Filler(100))).c_str()));
-    ASSERT_TRUE(app->playback.OpenDevice(app->reader, app->window, kStreamingMode, 4000u * kMegabyte));
-    EXPECT_EQ(RunResult::kNoBlockMemory, app->playback.AllocateRun(app->reader));
-    EXPECT_FALSE(app->reader.IsOpen());
-    EXPECT_FALSE(app->playback.DeviceOpen());
-    CloseMainWindow();
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
-// Message-box capture: a CBT hook on the test thread reads each box as it activates (text,
-// caption, owner, icon) and closes it, so tests never wait for a person.
+// Message-box capture: a CBT hook on the test thread reads each box as it activates (text, owner,
+// icon) and closes it, so tests never wait for a person; the texts boxes should show; the bounded
+// message pump.
 #include "tests/support/support.h"
 
 namespace {
+constexpr int kTextBytes = 1024;
+constexpr DWORD kWaitSliceMs = 10;
 HHOOK boxHook = nullptr;
-int boxAnswer = IDOK;
 std::vector<CapturedBox> boxes;
 
 BOOL CALLBACK FindIcon(HWND child, LPARAM lParam)
@@ -26,28 +28,24 @@ LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam)
         GetClassNameA(box, cls, sizeof cls);
         if (lstrcmpA(cls, "#32770") == 0 && GetDlgItem(box, 0xFFFF)) {
             CapturedBox captured;
-            char text[1024] = {};
+            char text[kTextBytes] = {};
             GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
             captured.text = text;
-            GetWindowTextA(box, text, sizeof text);
-            captured.caption = text;
             captured.owner = GetWindow(box, GW_OWNER);
             HICON icon = nullptr;
             EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&icon));
-            captured.anyIcon = icon != nullptr;
             captured.warningIcon = icon != nullptr && icon == LoadIconA(nullptr, IDI_EXCLAMATION);
             boxes.push_back(captured);
-            PostMessageA(box, WM_COMMAND, boxAnswer, 0);
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
         }
     }
     return CallNextHookEx(boxHook, code, wParam, lParam);
 }
 }  // namespace
 
-void BeginBoxCapture(int answer)
+void BeginBoxCapture()
 {
     boxes.clear();
-    boxAnswer = answer;
     if (!boxHook) boxHook = SetWindowsHookExA(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
 }
 
@@ -60,35 +58,26 @@ std::vector<CapturedBox> EndBoxCapture()
 
 const std::vector<CapturedBox>& CapturedBoxes() { return boxes; }
 
-bool PumpUntil(bool (*done)(void*), void* context, DWORD timeoutMs)
+std::string Text(UINT id)
+{
+    char text[kTextBytes] = {};
+    return LoadStringA(GetModuleHandleA(nullptr), id, text, sizeof text) > 0 ? text : "";
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, const std::function<void(MSG&)>& dispatch)
 {
     const DWORD start = GetTickCount();
-    while (!done(context)) {
+    MSG message;
+    while (!done()) {
         if (GetTickCount() - start >= timeoutMs) return false;
-        MSG msg;
-        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, kWaitSliceMs, QS_ALLINPUT);
+        } else if (dispatch) {
+            dispatch(message);
         } else {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
         }
     }
     return true;
-}
-
-void PumpPending(DWORD quietMs)
-{
-    DWORD lastMessage = GetTickCount();
-    for (;;) {
-        MSG msg;
-        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-            lastMessage = GetTickCount();
-        } else if (GetTickCount() - lastMessage >= quietMs) {
-            return;
-        } else {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-        }
-    }
 }

@@ -1,37 +1,46 @@
-// The real main window in the test process: startup's class registration and CreateMainWindow
-// with an explicit command line, and its destruction with the quit message consumed.
+// The real main window in the test process: startup's class registration and CreateMainWindow,
+// its destruction with the quit message consumed, and its dialogs answered from a timer that
+// their modal loops run.
 #include "tests/support/main_window.h"
-#include "tests/support/support.h"
 
 #include <memory>
 
+#include "resources/resource.h"
+#include "tests/support/support.h"
+
 namespace {
+constexpr DWORD kSettleMs = 20;            // lets the first paint and whatever it posts run
+constexpr int kTickMs = 20, kTicksBound = 500;
+
 std::unique_ptr<MainWindow> openWindow;
 
-bool ClassRegistered(HINSTANCE instance)
-{
-    WNDCLASSA existing;
-    return GetClassInfoA(instance, "Trilvo", &existing) != 0;
-}
+struct { std::function<void(HWND)> act; HWND dialog; int ticksAfter; } script;   // of the dialog WithDialog waits for
 
-bool WindowGone(void* window) { return !IsWindow(static_cast<HWND>(window)); }
+void CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (script.dialog && ++script.ticksAfter == kTicksBound) EndDialog(script.dialog, -2);
+    if (script.dialog) return;
+    HWND dialog = FindWindowA("#32770", nullptr);
+    if (!dialog || GetWindowThreadProcessId(dialog, nullptr) != GetCurrentThreadId() || !IsWindowVisible(dialog)) return;
+    script.dialog = dialog;
+    script.act(dialog);
+}
 }  // namespace
 
-MainWindow* OpenMainWindow(const char* fileArgument, const char* switchArgument)
+MainWindow* OpenMainWindow()
 {
     CloseMainWindow();
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    if (!ClassRegistered(instance) && !RegisterMainClass(instance)) return nullptr;
+    WNDCLASSA registered;   // once per process
+    if (!GetClassInfoA(instance, "Trilvo", &registered) && !RegisterMainClass(instance)) return nullptr;
     char program[] = "TRILVO.EXE";
-    char* argv[] = {program, const_cast<char*>(fileArgument), const_cast<char*>(switchArgument), nullptr};
-    int argc = 1;
-    if (fileArgument) argc = switchArgument ? 3 : 2;
+    char* argv[] = {program, nullptr};
     openWindow = std::make_unique<MainWindow>();
-    if (!CreateMainWindow(*openWindow, instance, SW_SHOWNORMAL, argc, argv)) {
+    if (!CreateMainWindow(*openWindow, instance, SW_SHOWNORMAL, 1, argv)) {
         CloseMainWindow();
         return nullptr;
     }
-    PumpPending(20);
+    PumpUntil([] { return false; }, kSettleMs);
     return openWindow.get();
 }
 
@@ -40,20 +49,33 @@ MainWindow* TestWindow() { return openWindow.get(); }
 void CloseMainWindow()
 {
     if (!openWindow) return;
-    HWND window = openWindow->window;
-    if (window && IsWindow(window)) {
-        DestroyWindow(window);
-        PumpUntil(WindowGone, window, 5000);
-    }
-    // Drop the quit message WM_DESTROY posted, and whatever else is left for the window.
+    if (IsWindow(openWindow->window)) DestroyWindow(openWindow->window);
+    // Drop the quit message WM_DESTROY posted, and dispatch whatever else is left for the window.
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
         if (message.message != WM_QUIT) DispatchMessageA(&message);
-    }
     openWindow.reset();
 }
 
 void Command(int id)
 {
     if (openWindow) SendMessageA(openWindow->window, WM_COMMAND, id, 0);
+}
+
+bool WithDialog(int command, std::function<void(HWND)> act)
+{
+    script = {std::move(act), nullptr, 0};
+    const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, ScriptTick);
+    Command(command);
+    KillTimer(nullptr, timer);
+    return script.dialog && script.ticksAfter < kTicksBound;
+}
+
+bool ChooseMonitorFormat(uint32_t rate, uint16_t bits)
+{
+    const int rateButton = rate == 44100 ? IDC_MON_RATE_44 : rate == 22050 ? IDC_MON_RATE_22 : IDC_MON_RATE_11;
+    const int widthButton = bits == 16 ? IDC_MON_16_BIT : IDC_MON_8_BIT;
+    return WithDialog(IDM_MONITOR, [=](HWND dialog) {
+        for (int id : {rateButton, widthButton, IDOK}) SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+    });
 }

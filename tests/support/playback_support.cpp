@@ -7,14 +7,7 @@
 // What a header held is read before the handler runs, what it queued again after.
 bool PumpWaveMessages(const std::function<bool()>& goal, DWORD timeoutMs, WaveLog* log)
 {
-    const DWORD start = GetTickCount();
-    MSG message;
-    while (!goal()) {
-        if (GetTickCount() - start >= timeoutMs) return false;
-        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-            continue;
-        }
+    return PumpUntil(goal, timeoutMs, [log](MSG& message) {
         const WAVEHDR* header = reinterpret_cast<const WAVEHDR*>(message.lParam);
         const bool done = message.message == MM_WOM_DONE;
         const bool wave = done || message.message == MM_WIM_DATA;
@@ -22,8 +15,7 @@ bool PumpWaveMessages(const std::function<bool()>& goal, DWORD timeoutMs, WaveLo
         const DWORD recorded = logged ? header->dwBytesRecorded : 0;
         DispatchMessageA(&message);
         if (logged) log->push_back({recorded, done ? QueuedBytes(header) : std::vector<uint8_t>()});
-    }
-    return true;
+    });
 }
 
 bool PumpUntilRunEnds(DWORD timeoutMs, WaveLog* log)

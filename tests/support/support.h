@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,20 +50,20 @@ void DestroyCanvas(MemoryCanvas& canvas);
 uint32_t PixelAt(const MemoryCanvas& canvas, int x, int y);    // flushes GDI first
 
 // ---- Message boxes ----
-// Captures every message box the current thread shows and closes it with `answer`.
+// Captures every message box the current thread shows and closes it with OK.
 struct CapturedBox {
     std::string text;
-    std::string caption;
     HWND owner = nullptr;
     bool warningIcon = false;
-    bool anyIcon = false;
 };
-void BeginBoxCapture(int answer = IDOK);
+void BeginBoxCapture();
 std::vector<CapturedBox> EndBoxCapture();
 const std::vector<CapturedBox>& CapturedBoxes();
+// String `id` of this program's string table (empty when missing): what a box should say.
+std::string Text(UINT id);
 
 // ---- Messages ----
 // Pumps this thread's messages until `done()` is true or `timeoutMs` passes; returns done().
-bool PumpUntil(bool (*done)(void*), void* context, DWORD timeoutMs);
-// Pumps whatever is queued now (and what that posts) for a short while.
-void PumpPending(DWORD quietMs = 50);
+// `dispatch`, when given, handles each message instead of translating and dispatching it.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs,
+               const std::function<void(MSG&)>& dispatch = nullptr);

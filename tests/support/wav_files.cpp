@@ -85,9 +85,8 @@ std::vector<uint8_t> PcmFile(uint16_t channels, uint32_t rate, uint16_t bits, co
 std::string TempDirectory()
 {
     char path[MAX_PATH];
-    DWORD n = GetTempPathA(sizeof path, path);
-    std::string dir = (n > 0 && n < sizeof path) ? std::string(path) : std::string(".\\");
-    dir += "trilvo-tests\\";
+    const DWORD n = GetTempPathA(sizeof path, path);
+    const std::string dir = std::string(n > 0 && n < sizeof path ? path : ".\\") + "trilvo-tests\\";
     CreateDirectoryA(dir.c_str(), nullptr);
     return dir;
 }

@@ -40,7 +40,7 @@ bool Enabled(int id) { return IsWindowEnabled(GetDlgItem(window, id)) != FALSE; 
 // (the program is the only one on its Wine server) has its text shown and is answered.
 HWND answered = nullptr;
 DWORD quietSince = 0;
-bool RunOver(void*)
+bool RunOver()
 {
     HWND box = FindWindowA("#32770", nullptr);
     char text[512] = {};
@@ -110,7 +110,7 @@ int main(int argc, char** argv)
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process) ||
-        !PumpUntil([](void*) { return (window = FindWindowA("Trilvo", nullptr)) != nullptr; }, nullptr, kBound))
+        !PumpUntil([] { return (window = FindWindowA("Trilvo", nullptr)) != nullptr; }, kBound))
         return 1;
     // The layout units as the program measures them.
     TEXTMETRICA metrics = {};
@@ -122,11 +122,11 @@ int main(int argc, char** argv)
     layout.lineHeight = metrics.tmAscent / 2;
 
     if (tone) {
-        Check(PumpUntil([](void*) { return Enabled(IDM_STOP); }, nullptr, kBound), "autoplay started a run");
+        Check(PumpUntil([] { return Enabled(IDM_STOP); }, kBound), "autoplay started a run");
         SendMessageTimeoutA(window, WM_COMMAND, IDM_VIEW_LINEAR_SPECTRUM, 0, SMTO_NORMAL, kBound, nullptr);
     }
     quietSince = GetTickCount();
-    PumpUntil(RunOver, nullptr, 3600 * 1000);   // another process's windows are polled
+    PumpUntil(RunOver, 3600 * 1000);   // another process's windows are polled
     MemoryCanvas shot;
     Check(CaptureClient(window, shot), "window captured");
     if (tone) CheckTone(shot, toneHz);
