@@ -34,6 +34,7 @@ struct CommandRow {
 constexpr CommandRow kCommands[] = {
     {"blocks", BatchCommand::kBlocks}, {"spectrum", BatchCommand::kSpectrum}, {"spectrogram", BatchCommand::kSpectrogram}};
 constexpr long kDeltaTimes[] = {512, 1024, 2048, 4096, 8192};
+constexpr int kDecimal = 10;
 const char kHelpOption[] = "--help";
 const char kAtOption[] = "--at";
 
@@ -48,7 +49,7 @@ bool ParseInteger(const char* text, long* value)
 {
     char* end = nullptr;
     errno = 0;
-    *value = std::strtol(text, &end, 10);
+    *value = std::strtol(text, &end, kDecimal);
     return *text && *end == '\0' && errno == 0;
 }
 

@@ -29,6 +29,7 @@ constexpr double kDecibelFloor = -300.0;
 constexpr double kDecibelsPerDecade = 10.0;
 constexpr size_t kRowBytes = 128;
 constexpr size_t kPreambleBytes = 2048;
+constexpr size_t kNumberBytes = 64;
 constexpr unsigned char kFirstPrintable = 0x20, kLastPrintable = 0x7E;
 const char kHexDigits[] = "0123456789ABCDEF";
 const char kHeaderRow[] = "frequency_hz,power,db\r\n";
@@ -111,7 +112,7 @@ size_t SpectrumCsvPreamble(const SpectrumCsvInfo& info, char* text, size_t size)
 {
     char source[kPathBufferSize * 3];
     AsciiName(info.source, source, sizeof source);
-    char start[64];
+    char start[kNumberBytes];
     FormatNumber(start, sizeof start, "%.6f", info.startSeconds);
     const Settings& s = info.settings;
     const int written = std::snprintf(

@@ -10,6 +10,7 @@
 
 namespace {
 constexpr int kTrueColourDepth = 24;   // the chart's ramp on the screens it is usually drawn on
+constexpr int kRedShift = 16, kGreenShift = 8;   // 0x00RRGGBB
 }  // namespace
 
 int SpectrogramRows(int n)
@@ -44,6 +45,7 @@ void SpectrogramPalette(uint32_t* palette)
 {
     for (int v = 0; v < kPaletteSize; ++v) {
         const COLORREF colour = ChartColour(uint8_t(v), kTrueColourDepth);
-        palette[v] = (uint32_t(GetRValue(colour)) << 16) | (uint32_t(GetGValue(colour)) << 8) | GetBValue(colour);
+        palette[v] = (uint32_t(GetRValue(colour)) << kRedShift) | (uint32_t(GetGValue(colour)) << kGreenShift) |
+                     GetBValue(colour);
     }
 }

@@ -52,6 +52,12 @@ void ShowBlock(MainWindow& app, HDC dc, const uint8_t* block, int32_t bytes, uin
     DrawBlockResult(dc, app.layout, app.settings, app.format, result);
 }
 
+// Where a streamed block starts in the source: the step's position already counts it.
+uint32_t BlockStart(const BlockStep& step)
+{
+    return step.positionBytes - uint32_t(step.blockBytes);
+}
+
 // An on-memory run analyses its whole buffer in the cleared level panel, labels redrawn after.
 void ShowWholeBuffer(MainWindow& app, HDC dc, const uint8_t* block, int32_t bytes)
 {
@@ -332,7 +338,7 @@ void OnOutputDone(MainWindow& app, const WAVEHDR* header)
         WindowDc dc(app.window);
         DrawBytePosition(app, dc, step.positionBytes);
         if (app.playback.Mode() == kOnMemoryMode) ShowWholeBuffer(app, dc, step.block, step.blockBytes);
-        else if (step.block) ShowBlock(app, dc, step.block, step.blockBytes, step.positionBytes - uint32_t(step.blockBytes));
+        else if (step.block) ShowBlock(app, dc, step.block, step.blockBytes, BlockStart(step));
     }
     if (step.failure != RunResult::kOk) {
         // The device refused a buffer: the run cannot go on.
@@ -352,7 +358,7 @@ void OnInputData(MainWindow& app, const WAVEHDR* header)
     {
         WindowDc dc(app.window);
         if (onMemory) ClearLevelPanel(app, dc);
-        ShowBlock(app, dc, step.block, step.blockBytes, step.positionBytes - uint32_t(step.blockBytes));
+        ShowBlock(app, dc, step.block, step.blockBytes, BlockStart(step));
         if (onMemory) {
             DrawChannelLabels(app, dc);
             SetTextColor(dc, kBlack);
