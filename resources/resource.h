@@ -15,6 +15,7 @@
 #define IDM_VIEW_LINEAR_SPECTRUM 108
 #define IDM_VIEW_LOG_SPECTRUM    109
 #define IDM_VIEW_CHART           110
+#define IDM_EXPORT               111
 #define IDM_OPTIONS              200
 #define IDM_START                201
 #define IDM_STOP                 202
@@ -108,3 +109,11 @@
 #define IDS_FIELD_OVERFLOW       1043
 #define IDS_LAYOUT_FAULT         1044
 #define IDS_CANNOT_OPEN_HELP     1045   // printf format with the help page's path
+// Exports (the window's File > Export and the batch analyser).
+#define IDS_EXPORT_NAME_TOO_LONG  1050
+#define IDS_EXPORT_NOT_WRITABLE   1051
+#define IDS_EXPORT_DISK_FULL      1052
+#define IDS_EXPORT_FAILED         1053
+#define IDS_EXPORT_NO_MEMORY      1054
+#define IDS_EXPORT_ENCODER_FAILED 1055
+#define IDS_EXPORT_NO_SPECTRUM    1056

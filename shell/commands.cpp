@@ -1,4 +1,4 @@
-// Command dispatch of the main window: menu items, the three buttons (they carry the ids of
+// Command dispatch of the main window: menu items (Export has its own file), the three buttons (they carry the ids of
 // Start, Stop and Pause), the source choices (Monitor, Open, drops), views, Options, Help.
 #include "shell/dialogs.h"
 #include "shell/help.h"
@@ -122,6 +122,7 @@ void OnCommand(MainWindow& app, int commandId, int notifyCode)
         CloseSource(app);
         DialogBoxParamA(app.instance, "InfoBox", app.window, InfoDialogProc, reinterpret_cast<LPARAM>(app.fileName));
         break;
+    case IDM_EXPORT: ExportLastBlock(app); break;
     case IDM_EXIT: DestroyWindow(app.window); break;
     case IDM_HELP: OpenHelp(app.window, app.platformVersion); break;
     case IDM_VIEW_WAVEFORM:

@@ -55,6 +55,7 @@ void EnableIdleControls(MainWindow& app)
     SetMenuItem(app, IDM_OPEN, true);
     if (app.inputDeviceCount != 0) SetMenuItem(app, IDM_MONITOR, true);
     if (app.sourceKind == SourceKind::kFile) SetMenuItem(app, IDM_INFO, true);
+    UpdateExportItem(app);
     DragAcceptFiles(app.window, TRUE);
 }
 
@@ -66,6 +67,7 @@ void DisableSourceControls(MainWindow& app)
     SetMenuItem(app, IDM_OPEN, false);
     SetMenuItem(app, IDM_OPTIONS, false);
     if (app.sourceKind == SourceKind::kFile) SetMenuItem(app, IDM_INFO, false);
+    SetMenuItem(app, IDM_EXPORT, false);
     DragAcceptFiles(app.window, FALSE);
 }
 
@@ -88,6 +90,17 @@ void DisableRunControls(MainWindow& app)
 void SetPauseLabel(MainWindow& app, bool paused)
 {
     SetWindowTextA(app.pauseButton, paused ? kContinueLabel : kPauseLabel);
+}
+
+bool ExportAvailable(const MainWindow& app)
+{
+    const bool paused = app.sourceKind == SourceKind::kMonitor ? app.monitor.Paused() : app.playback.Paused();
+    return app.keptBlock.Kept() && (!app.Running() || paused);
+}
+
+void UpdateExportItem(MainWindow& app)
+{
+    SetMenuItem(app, IDM_EXPORT, ExportAvailable(app));
 }
 
 // ---- Status texts --------------------------------------------------------------------------

@@ -281,3 +281,22 @@ void SplitPath(const char* path, char* directory, char* name)
     CopyBounded(directory, path, directoryLength);
     CopyBounded(name, separator + 1, std::strlen(separator + 1));
 }
+
+ExportKind ExportKindFor(const char* path, int filterIndex)
+{
+    struct KindRow {
+        const char* extension;
+        ExportKind kind;
+    };
+    static constexpr KindRow kKinds[] = {
+        {".csv", ExportKind::kSpectrumCsv}, {".png", ExportKind::kPng}, {".bmp", ExportKind::kBmp}};
+    const char* dot = FindLastSeparator(path, ".");
+    const char* folder = FindLastSeparator(path, kPathSeparators);
+    for (const KindRow& row : kKinds) {
+        if (dot && (!folder || dot > folder) && lstrcmpiA(dot, row.extension) == 0) return row.kind;
+    }
+    for (const KindRow& row : kKinds) {
+        if (int(row.kind) == filterIndex) return row.kind;
+    }
+    return ExportKind::kSpectrumCsv;
+}

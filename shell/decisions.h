@@ -82,6 +82,13 @@ void FormatPositionLine(char* out, size_t size, uint32_t kilobytes, uint32_t sec
 enum class StatusSource : int { kNone, kFile, kMonitor };
 void FormatTotalLine(char* out, size_t size, StatusSource source, uint32_t totalBytes, uint32_t avgBytesPerSec);
 
+// ---- Export ----
+// What File > Export writes, in the order of its dialog's file types.
+enum class ExportKind : int { kSpectrumCsv = 1, kPng = 2, kBmp = 3 };
+// The kind for a chosen name: its extension when it is one of the three (in any case), else the
+// file type chosen in the dialog (1-based; anything else is the CSV).
+ExportKind ExportKindFor(const char* path, int filterIndex);
+
 // ---- Paths ----
 // Pads `text` with blanks to `width` - 1 bytes; false (text cut to width - 1) when it was longer.
 bool PadToWidth(char* text, int width);

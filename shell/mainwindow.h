@@ -1,5 +1,6 @@
 // The main window object: owns every piece of the program's state (settings, the open source
-// and its reader, the engines and their headers, the analysis plan, the layout, the file names)
+// and its reader, the engines and their headers, the analysis plan and the last analysed block,
+// the layout, the file names)
 // and is found by the window procedure through the window's user data. WinMain creates one.
 #pragma once
 
@@ -13,6 +14,7 @@
 #include "audio/playback.h"
 #include "audio/wavreader.h"
 #include "core/types.h"
+#include "export/keptblock.h"
 #include "shell/decisions.h"
 
 enum class SourceKind : int { kNone = 0, kFile = 1, kMonitor = 2 };
@@ -56,6 +58,7 @@ struct MainWindow {
     WaveHeaders headers;
     WaveReader reader;
     AnalysisPlan plan;
+    KeptBlock keptBlock;               // the last analysed block, for File > Export
     PlaybackEngine playback;
     MonitorEngine monitor;
 
@@ -89,12 +92,21 @@ void OnElapsedTimer(MainWindow& app, DWORD messageTime);
 // Runs need both wave headers: false, after saying so, when WM_CREATE could not get them.
 [[nodiscard]] bool WaveHeadersReady(MainWindow& app);
 
+// ---- Export (exporting.cpp) ----
+// File > Export: the client area as it shows, then the save dialog, then the spectrum CSV of the
+// last analysed block or the picture; a refusal is said in a message box.
+void ExportLastBlock(MainWindow& app);
+
 // ---- Controls and status panel (controls.cpp) ----
 void EnableIdleControls(MainWindow& app);
 void DisableSourceControls(MainWindow& app);
 void EnableRunControls(MainWindow& app);
 void DisableRunControls(MainWindow& app);
 void SetPauseLabel(MainWindow& app, bool paused);
+// Export is usable once a block has been analysed since the source was opened, outside a run or
+// while it is paused.
+bool ExportAvailable(const MainWindow& app);
+void UpdateExportItem(MainWindow& app);
 void DrawFileName(MainWindow& app, HDC dc);
 void DrawFormatLines(const MainWindow& app, HDC dc);
 void DrawTotalLine(const MainWindow& app, HDC dc);

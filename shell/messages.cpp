@@ -1,4 +1,5 @@
-// Message boxes from the string table, and the one mapping from results to texts.
+// Message boxes from the string table, and the texts of the engines' results and of the input
+// format queries (the reader's and the export's texts are in texts/).
 #include "shell/messages.h"
 
 #include <cstdio>
@@ -8,12 +9,6 @@
 namespace {
 constexpr int kMessageBytes = 512;
 }  // namespace
-
-void LoadText(UINT textId, char* buffer, int size)
-{
-    if (size <= 0) return;
-    if (LoadStringA(GetModuleHandleA(nullptr), textId, buffer, size) <= 0) buffer[0] = '\0';
-}
 
 void ShowMessageText(HWND owner, const char* text, BoxIcon icon)
 {
@@ -25,25 +20,6 @@ void ShowMessage(HWND owner, UINT textId, BoxIcon icon)
     char text[kMessageBytes];
     LoadText(textId, text, sizeof text);
     ShowMessageText(owner, text, icon);
-}
-
-UINT MessageIdOf(ReaderResult result)
-{
-    switch (result) {
-    case ReaderResult::kOk: return 0;
-    case ReaderResult::kNoFileName: return IDS_NO_FILE_NAME;
-    case ReaderResult::kCannotOpenFile: return IDS_CANNOT_OPEN_FILE;
-    case ReaderResult::kNotWave: return IDS_NOT_WAVE;
-    case ReaderResult::kBrokenWave: return IDS_BROKEN_WAVE;
-    case ReaderResult::kUnreadableFormat: return IDS_UNREADABLE_FORMAT;
-    case ReaderResult::kNoMemory: return IDS_NO_MEMORY;
-    case ReaderResult::kLockFailed: return IDS_LOCK_FAILED;
-    case ReaderResult::kNotPcm: return IDS_NOT_PCM;
-    case ReaderResult::kUnplayable: return IDS_UNPLAYABLE;
-    case ReaderResult::kNoDataChunk: return IDS_NO_DATA_CHUNK;
-    case ReaderResult::kEmptyData: return IDS_EMPTY_DATA;
-    }
-    return 0;
 }
 
 UINT MessageIdOf(RunResult result)

@@ -1,12 +1,14 @@
 // Message boxes: every text the user is told lives in the string table (resources/strings.rc)
 // and is shown through these helpers, owned by the main window or the dialog that asks. The
-// results of the reader and the engines map to their texts here, in one place.
+// results of the engines map to their texts here; the reader's and the export's in texts/, which
+// the batch analyser shares.
 #pragma once
 
 #include <windows.h>
 
 #include "audio/playback.h"
 #include "audio/wavreader.h"
+#include "texts/texts.h"
 
 enum class BoxIcon { kNone, kWarning };
 
@@ -14,11 +16,7 @@ enum class BoxIcon { kNone, kWarning };
 void ShowMessage(HWND owner, UINT textId, BoxIcon icon = BoxIcon::kWarning);
 // The same for a text formatted by the caller.
 void ShowMessageText(HWND owner, const char* text, BoxIcon icon = BoxIcon::kWarning);
-// Loads string `textId` into `buffer` (empty when it is missing).
-void LoadText(UINT textId, char* buffer, int size);
-
-// The text of each refusal and failure (0 for kOk).
-UINT MessageIdOf(ReaderResult result);
+// The text of each run failure (0 for kOk); the reader's and the export's are in texts/texts.h.
 UINT MessageIdOf(RunResult result);
 // The text of a refused input format query; unlisted codes get IDS_QUERY_OTHER with the number.
 void FormatQueryMessage(MMRESULT result, char* buffer, int size);

@@ -42,19 +42,27 @@ void DrawFrame(MainWindow& app)
     ReleaseDC(app.window, dc);
 }
 
-// Analyses `bytes` bytes of `block` and draws the result.
-void ShowBlock(MainWindow& app, HDC dc, const uint8_t* block, int32_t bytes)
+// Analyses `bytes` bytes of `block`, which starts `startByte` bytes into the source, draws the
+// result and keeps the block for the export.
+void ShowBlock(MainWindow& app, HDC dc, const uint8_t* block, int32_t bytes, uint32_t startByte)
 {
     const BlockResult result = AnalyseBlock(block, bytes, app.format, app.settings, app.plan, app.peakFrequency);
     if (result.hasPeak) app.peakFrequency = result.peakFrequency;
+    if (result.analysed) app.keptBlock.Keep(block, bytes, startByte, app.format, app.settings);
     DrawBlockResult(dc, app.layout, app.settings, app.format, result);
+}
+
+// Where a streamed block starts in the source: the step's position already counts it.
+uint32_t BlockStart(const BlockStep& step)
+{
+    return step.positionBytes - uint32_t(step.blockBytes);
 }
 
 // An on-memory run analyses its whole buffer in the cleared level panel, labels redrawn after.
 void ShowWholeBuffer(MainWindow& app, HDC dc, const uint8_t* block, int32_t bytes)
 {
     ClearLevelPanel(app, dc);
-    ShowBlock(app, dc, block, bytes);
+    ShowBlock(app, dc, block, bytes, 0);
     DrawChannelLabels(app, dc);
 }
 
@@ -78,10 +86,12 @@ void ShowRunEnded(MainWindow& app)
     EnableIdleControls(app);
 }
 
-// The analysis plan fits the current FFT length before any run starts.
+// The analysis plan, and the room for the block the export keeps, fit the current FFT length
+// before any run starts.
 bool PreparePlan(MainWindow& app)
 {
-    if (app.plan.Prepare(app.settings.fftExponent)) return true;
+    if (app.plan.Prepare(app.settings.fftExponent) && app.keptBlock.Prepare(app.settings.fftExponent, app.format))
+        return true;
     ShowMessage(app.window, IDS_NO_ANALYSIS_MEMORY);
     return false;
 }
@@ -124,7 +134,7 @@ void StartPlayback(MainWindow& app)
     DrawFrame(app);
     WindowDc dc(app.window);
     SetBkColor(dc, kWhite);
-    ShowBlock(app, dc, app.playback.Block(0), app.playback.FirstBlockBytes());
+    ShowBlock(app, dc, app.playback.Block(0), app.playback.FirstBlockBytes(), 0);
 }
 
 void StartMonitor(MainWindow& app)
@@ -152,6 +162,13 @@ void StartMonitor(MainWindow& app)
     }
 }
 
+// A source (re)opened: nothing analysed from it yet, so nothing to export.
+void ForgetKeptBlock(MainWindow& app)
+{
+    app.keptBlock.Clear();
+    UpdateExportItem(app);
+}
+
 void EndPlayback(MainWindow& app)
 {
     if (app.playback.Mode() == kOnMemoryMode) KillTimer(app.window, kElapsedTimerId);
@@ -171,6 +188,7 @@ bool WaveHeadersReady(MainWindow& app)
 // the Total line and the output device. Every refusal is shown here.
 bool OpenFileSource(MainWindow& app)
 {
+    ForgetKeptBlock(app);
     const ReaderResult result = app.reader.Open(app.fileName);
     if (app.reader.HasFormat()) {
         app.format = app.reader.Format();
@@ -216,6 +234,7 @@ bool SelectFileSource(MainWindow& app)
 // Opens the input device for the chosen monitor format, drawing its format and Free lines.
 bool OpenMonitorSource(MainWindow& app)
 {
+    ForgetKeptBlock(app);
     const MonitorFormat& chosen = app.settings.monitor;
     const MMRESULT answer = QueryInputFormat(chosen);
     if (answer != MMSYSERR_NOERROR) {
@@ -299,6 +318,7 @@ void TogglePause(MainWindow& app)
         }
         if (!(monitor ? app.monitor.Continue() : app.playback.Continue())) ShowMessage(app.window, IDS_DEVICE_FAILED);
         SetPauseLabel(app, false);
+        UpdateExportItem(app);
         return;
     }
     if (onMemory) {
@@ -307,6 +327,7 @@ void TogglePause(MainWindow& app)
     }
     if (!(monitor ? app.monitor.Pause() : app.playback.Pause())) ShowMessage(app.window, IDS_DEVICE_FAILED);
     SetPauseLabel(app, true);
+    UpdateExportItem(app);
 }
 
 void OnOutputDone(MainWindow& app, const WAVEHDR* header)
@@ -317,7 +338,7 @@ void OnOutputDone(MainWindow& app, const WAVEHDR* header)
         WindowDc dc(app.window);
         DrawBytePosition(app, dc, step.positionBytes);
         if (app.playback.Mode() == kOnMemoryMode) ShowWholeBuffer(app, dc, step.block, step.blockBytes);
-        else if (step.block) ShowBlock(app, dc, step.block, step.blockBytes);
+        else if (step.block) ShowBlock(app, dc, step.block, step.blockBytes, BlockStart(step));
     }
     if (step.failure != RunResult::kOk) {
         // The device refused a buffer: the run cannot go on.
@@ -337,7 +358,7 @@ void OnInputData(MainWindow& app, const WAVEHDR* header)
     {
         WindowDc dc(app.window);
         if (onMemory) ClearLevelPanel(app, dc);
-        ShowBlock(app, dc, step.block, step.blockBytes);
+        ShowBlock(app, dc, step.block, step.blockBytes, BlockStart(step));
         if (onMemory) {
             DrawChannelLabels(app, dc);
             SetTextColor(dc, kBlack);

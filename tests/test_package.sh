@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The download as a user gets it: the zip packed from this build is unpacked into an empty folder
-# and the program started from there under Wine. The zip holds the program, the help page and the
-# readme in one folder, packs to the same bytes twice, and the version in its name is the one the
+# and the program started from there under Wine. The zip holds the program, the batch analyser,
+# the help page and the readme in one folder, packs to the same bytes twice, and the version in its name is the one the
 # program's version resource and About box give and scripts/run --version prints.
 # Argument: the build directory.
 set -uo pipefail
@@ -35,8 +35,8 @@ echo "zip: $name"
 check "zip named trilvo-<version>-win32.zip" named_by_version "$name"
 check "packing twice gives the same bytes" cmp -s "$zip" "$again"
 listing="$(unzip -Z1 "$zip" | sort | tr '\n' ' ')"
-check "zip holds TRILVO.EXE, TRILVO.HTM and README.txt in trilvo-$version/" \
-  [ "$listing" = "trilvo-$version/ trilvo-$version/README.txt trilvo-$version/TRILVO.EXE trilvo-$version/TRILVO.HTM " ]
+check "zip holds TRILVO.EXE, TRILVOC.EXE, TRILVO.HTM and README.txt in trilvo-$version/" \
+  [ "$listing" = "trilvo-$version/ trilvo-$version/README.txt trilvo-$version/TRILVO.EXE trilvo-$version/TRILVO.HTM trilvo-$version/TRILVOC.EXE " ]
 
 mkdir "$work/unpacked"
 unzip -q "$zip" -d "$work/unpacked"
@@ -45,5 +45,15 @@ check "help page is docs/TRILVO.HTM" cmp -s "$folder/TRILVO.HTM" "$root/docs/TRI
 check "readme lines end in CRLF" crlf_only "$folder/README.txt"
 check "readme names the version" grep -q "Trilvo $version " "$folder/README.txt"
 check "scripts/run --version prints it" [ "$("$root/scripts/run" --version)" = "Trilvo $version" ]
+# The batch analyser from the unpacked folder: a console program that writes a spectrogram of a
+# file sox made, and refuses an unknown option with status 1.
+console_program() { [[ "$(file -b "$1")" == *"(console)"* ]]; }
+check "TRILVOC.EXE is a console program" console_program "$folder/TRILVOC.EXE"
+sox -n -r 22050 -b 16 -c 1 "$work/tone.wav" synth 2 sine 1000
+trilvo_wine_run "$folder/TRILVOC.EXE" spectrogram "$(windows_path "$work/tone.wav")" "$(windows_path "$work/tone.png")"
+check "TRILVOC.EXE spectrogram writes a PNG" [ "$(file -b "$work/tone.png" | cut -d' ' -f1)" = PNG ]
+trilvo_wine_run "$folder/TRILVOC.EXE" blocks a.wav b.csv --fft 99 2>/dev/null
+check "TRILVOC.EXE refuses a bad option with status 1" [ $? -eq 1 ]
+
 trilvo_wine_run "$build/tools/release_check.exe" "$(windows_path "$folder/TRILVO.EXE")" "$version" || status=1
 exit $status

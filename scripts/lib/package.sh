@@ -1,6 +1,6 @@
 # Sourced by scripts/package and the package test: packs a build's program, its help page and a
 # short readme into the download, trilvo-<version>-win32.zip, whose one folder trilvo-<version>/
-# holds TRILVO.EXE, TRILVO.HTM and README.txt. Unzipped anywhere it runs; nothing to install.
+# holds TRILVO.EXE, the batch analyser TRILVOC.EXE, TRILVO.HTM and README.txt. Unzipped anywhere it runs; nothing to install.
 
 TRILVO_PACKAGE_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 
@@ -15,7 +15,7 @@ trilvo_package() {  # $1: build directory, $2: output directory
   local build="$1" version name stage out stamp file
   version="$(trilvo_build_version "$build")"
   [ -n "$version" ] || { echo "package: no version header in $build (build first)" >&2; return 1; }
-  for file in TRILVO.EXE TRILVO.HTM; do
+  for file in TRILVO.EXE TRILVOC.EXE TRILVO.HTM; do
     [ -f "$build/$file" ] || { echo "package: $build/$file missing (build first)" >&2; return 1; }
   done
   name="trilvo-$version"
@@ -23,7 +23,7 @@ trilvo_package() {  # $1: build directory, $2: output directory
   out="$(cd "$2" && pwd)/$name-win32.zip"
   stage="$(mktemp -d /tmp/trilvo-package.XXXXXX)"
   mkdir "$stage/$name"
-  cp "$build/TRILVO.EXE" "$build/TRILVO.HTM" "$stage/$name/"
+  cp "$build/TRILVO.EXE" "$build/TRILVOC.EXE" "$build/TRILVO.HTM" "$stage/$name/"
   # The readme for Windows: CRLF line ends; UTF-8 with a byte order mark, which Notepad reads
   # correctly on Japanese and other systems alike.
   { printf '\357\273\277'; sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' \

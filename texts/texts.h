@@ -1,0 +1,17 @@
+// The texts of the results the lower layers report: which string of the string table
+// (resources/strings.rc) says each reader refusal and each export outcome, and loading a string.
+// Shared by the window, which shows them in message boxes, and the batch analyser, which prints
+// them, so both say the same thing.
+#pragma once
+
+#include <windows.h>
+
+#include "audio/wavreader.h"
+#include "export/exportfile.h"
+
+// Loads string `textId` of this program into `buffer` (empty when it is missing).
+void LoadText(UINT textId, char* buffer, int size);
+
+// The text of each refusal and failure (0 for kOk).
+UINT MessageIdOf(ReaderResult result);
+UINT MessageIdOf(ExportResult result);
