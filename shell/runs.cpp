@@ -70,12 +70,28 @@ void StartElapsedClock(MainWindow& app)
     app.clock.startTick = GetTickCount();
 }
 
+void StartWatchdog(MainWindow& app) { SetTimer(app.window, kWatchdogTimerId, kWatchdogPeriodMs, nullptr); }
+
 // A run is over (ended by itself or stopped): controls back to idle, focus on the play button.
 void ShowRunEnded(MainWindow& app)
 {
+    KillTimer(app.window, kWatchdogTimerId);
     DisableRunControls(app);
     SetFocus(app.playButton);
     EnableIdleControls(app);
+}
+
+// The device failed or stopped answering: the run is taken back and released at once (device,
+// file, run memory), the controls return to idle, and only then is the user told: the message
+// box's own loop dispatches timers, which must find nothing left to fail.
+void FailRun(MainWindow& app, UINT textId)
+{
+    KillTimer(app.window, kElapsedTimerId);
+    app.playback.Abort();
+    app.monitor.Abort();
+    SetPauseLabel(app, false);
+    ShowRunEnded(app);
+    ShowMessage(app.window, textId);
 }
 
 // The analysis plan fits the current FFT length before any run starts.
@@ -114,6 +130,7 @@ void StartPlayback(MainWindow& app)
         return;
     }
     EnableRunControls(app);
+    StartWatchdog(app);
     if (onMemory) {
         DrawOnMemoryNotice(app);
         DrawFrame(app);
@@ -140,16 +157,13 @@ void StartMonitor(MainWindow& app)
     DisableSourceControls(app);
     SetPauseLabel(app, false);
     EnableRunControls(app);
+    StartWatchdog(app);
     if (app.monitor.Mode() == kOnMemoryMode) {
         DrawOnMemoryNotice(app);
         StartElapsedClock(app);
     }
     DrawFrame(app);
-    if (!app.monitor.StartRecording()) {
-        app.monitor.Abort();
-        ShowMessage(app.window, IDS_DEVICE_FAILED);
-        ShowRunEnded(app);
-    }
+    if (!app.monitor.StartRecording()) FailRun(app, IDS_DEVICE_FAILED);
 }
 
 void EndPlayback(MainWindow& app)
@@ -272,6 +286,7 @@ void StopRun(MainWindow& app)
     if (!app.playback.Running()) return;
     const bool onMemory = app.playback.Mode() == kOnMemoryMode;
     if (onMemory) KillTimer(app.window, kElapsedTimerId);
+    KillTimer(app.window, kWatchdogTimerId);
     DisableRunControls(app);
     app.playback.Stop();
     if (onMemory) {
@@ -297,7 +312,7 @@ void TogglePause(MainWindow& app)
             SetTimer(app.window, kElapsedTimerId, kElapsedTimerPeriodMs, nullptr);
             app.clock.startTick = GetTickCount() + app.clock.startTick - app.clock.pauseTick;
         }
-        if (!(monitor ? app.monitor.Continue() : app.playback.Continue())) ShowMessage(app.window, IDS_DEVICE_FAILED);
+        if (!(monitor ? app.monitor.Continue() : app.playback.Continue())) return FailRun(app, IDS_DEVICE_FAILED);
         SetPauseLabel(app, false);
         return;
     }
@@ -305,7 +320,7 @@ void TogglePause(MainWindow& app)
         KillTimer(app.window, kElapsedTimerId);
         app.clock.pauseTick = GetTickCount();
     }
-    if (!(monitor ? app.monitor.Pause() : app.playback.Pause())) ShowMessage(app.window, IDS_DEVICE_FAILED);
+    if (!(monitor ? app.monitor.Pause() : app.playback.Pause())) return FailRun(app, IDS_DEVICE_FAILED);
     SetPauseLabel(app, true);
 }
 
@@ -345,7 +360,11 @@ void OnInputData(MainWindow& app, const WAVEHDR* header)
         }
         DrawBytePosition(app, dc, step.positionBytes);   // the recorded count
     }
-    if (app.monitor.Advance(step)) ShowRunEnded(app);
+    switch (app.monitor.Advance(step)) {
+    case MonitorAdvance::kEnded: ShowRunEnded(app); break;
+    case MonitorAdvance::kFailed: FailRun(app, IDS_HEADER_FAILED); break;
+    case MonitorAdvance::kRecording: break;
+    }
 }
 
 // The position line of on-memory runs, from the elapsed time of the current message.
@@ -354,4 +373,9 @@ void OnElapsedTimer(MainWindow& app, DWORD messageTime)
     const uint32_t elapsed = (messageTime - app.clock.startTick) / kMillisecondsPerSecond;
     WindowDc dc(app.window);
     DrawPositionLine(app, dc, (elapsed * app.format.avgBytesPerSec) / kKilobyte, elapsed);
+}
+
+void OnWatchdogTimer(MainWindow& app, DWORD now)
+{
+    if (app.playback.ReturnOverdue(now) || app.monitor.ReturnOverdue(now)) FailRun(app, IDS_DEVICE_FAILED);
 }

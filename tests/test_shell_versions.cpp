@@ -1,7 +1,8 @@
 // The shell as separate programs. Platform versions: a copy of this test program runs under
 // another Windows version (Wine's per-program setting) and checks the branches that depend on
 // the version word, F1 included. Settings: the real program, run three times, keeps only what a
-// normal exit stored in TRILVO.INI, and reads unusable values as the defaults.
+// normal exit stored in TRILVO.INI, and reads unusable values as the defaults; a read-only
+// TRILVO.INI stays as it was and the program still exits cleanly.
 #include <gtest/gtest.h>
 #include <cstring>
 #include <string>
@@ -167,6 +168,24 @@ TEST(ShellSettings, OnlyTimeResolutionAndFftLengthOutliveTheProgram)
     WritePrivateProfileSectionA("Trilvo", "deltatime=abc\0fftparam=17\0", ini);   // non-numeric, out of range
     EXPECT_EQ(0, RunProgram(program, [] { ShowOptionsAndExit(false); }));
     EXPECT_EQ("15 2 4 0 0 0 0", shown);
+    DeleteFileA(ini);
+}
+
+// 3000 is read as the default 2048, which the exit would store. Wine run as root writes to a
+// read-only file, so the file is also held open without write sharing, as another program might.
+TEST(ShellSettings, AFileThatCannotBeWrittenIsLeftAsItWasAndTheProgramStillExitsCleanly)
+{
+    char ini[MAX_PATH];
+    std::strcpy(ini + GetWindowsDirectoryA(ini, sizeof ini), "\\TRILVO.INI");
+    WritePrivateProfileSectionA("Trilvo", "deltatime=3000\0", ini);
+    ASSERT_TRUE(SetFileAttributesA(ini, FILE_ATTRIBUTE_READONLY));
+    HANDLE held = CreateFileA(ini, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(0, RunProgram("\"" + SelfDirectory() + "..\\TRILVO.EXE\"", [] {
+        PostMessageA(WaitForWindow("Trilvo", nullptr), WM_COMMAND, IDM_EXIT, 0);
+    }));
+    CloseHandle(held);
+    EXPECT_EQ(3000u, GetPrivateProfileIntA("Trilvo", "deltatime", 0, ini));
+    SetFileAttributesA(ini, FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(ini);
 }
 
