@@ -312,16 +312,16 @@ void TogglePause(MainWindow& app)
             SetTimer(app.window, kElapsedTimerId, kElapsedTimerPeriodMs, nullptr);
             app.clock.startTick = GetTickCount() + app.clock.startTick - app.clock.pauseTick;
         }
-        if (!(monitor ? app.monitor.Continue() : app.playback.Continue())) return FailRun(app, IDS_DEVICE_FAILED);
-        SetPauseLabel(app, false);
+        if (monitor ? app.monitor.Continue() : app.playback.Continue()) SetPauseLabel(app, false);
+        else FailRun(app, IDS_DEVICE_FAILED);
         return;
     }
     if (onMemory) {
         KillTimer(app.window, kElapsedTimerId);
         app.clock.pauseTick = GetTickCount();
     }
-    if (!(monitor ? app.monitor.Pause() : app.playback.Pause())) return FailRun(app, IDS_DEVICE_FAILED);
-    SetPauseLabel(app, true);
+    if (monitor ? app.monitor.Pause() : app.playback.Pause()) SetPauseLabel(app, true);
+    else FailRun(app, IDS_DEVICE_FAILED);
 }
 
 void OnOutputDone(MainWindow& app, const WAVEHDR* header)

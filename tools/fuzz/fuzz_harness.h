@@ -2,8 +2,9 @@
 // (the Wave Information dialog's fields, open, Start, the done messages to the end or a Stop
 // part way, Pause and Continue, Stop, the source closed) and reports what went wrong: a message
 // box whose text is not one of the program's own, a run that does not end, a queued buffer past
-// its memory block, a handle or heap block left behind once the source is closed, Info fields
-// that are neither the file's values nor their labels. Besides, every block the engine would
+// its memory block, a file handle or global memory block left behind once the source is closed,
+// Info fields that are neither the file's values nor their labels; over many files, handles, GDI
+// and USER objects not back to where they were after the warm-up. Besides, every block the engine would
 // hand to the analysis is analysed again at the very end of its own pages with an inaccessible
 // page after it, so a read past the block faults at once. A crash or a call that never returns
 // ends the process after printing the file it was handling.
@@ -30,9 +31,7 @@ struct FuzzReport {
 constexpr DWORD kFuzzPlayCapMs = 600;        // longer runs are stopped (their playing takes real time)
 constexpr DWORD kFuzzFileDeadlineMs = 10000; // a file whose handling takes longer has hung
 constexpr DWORD kFuzzCallDeadlineMs = 30000; // a call that has not returned by then never will
-// The sound driver's threads open and close handles of their own at their own pace: the total
-// may differ by this much from one file to the next without anything left behind.
-constexpr uint32_t kDriverHandleSlack = 8;
+constexpr uint32_t kFuzzWarmUpFiles = 50;    // by then the window system's caches have filled
 
 class FuzzHarness {
 public:
@@ -44,10 +43,10 @@ public:
     // Opens the main window and learns the program's texts and the dialog's labels.
     [[nodiscard]] bool Open();
     FuzzReport Run(const FuzzFile& file);
-    // The counters after the first file (the sound driver has started by then).
+    // The counters after the warm-up files, and what is not back to them now (nothing while
+    // the warm-up lasts).
     const ProcessCounters& Baseline() const { return baseline_; }
-    // Whether the total handle count is within the driver's slack of the baseline.
-    bool HandlesSettled() const;
+    std::vector<std::string> CountersNotBack() const;
 
 private:
     void ShowInfo(const std::string& path, size_t fileBytes, FuzzReport& report);
@@ -60,7 +59,7 @@ private:
     std::set<std::string> programTexts_;
     std::map<int, std::string> infoLabels_;
     ProcessCounters baseline_;
-    bool measured_ = false;
+    uint32_t files_ = 0;
     std::string name_, path_;
     char current_[1024] = {};            // the file being handled, for the crash and hang reports
     std::atomic<DWORD> callStart_{0};

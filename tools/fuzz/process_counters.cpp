@@ -1,11 +1,13 @@
-// Process counters. GetProcessHandleCount reports 0 under Wine 8, so the handles are counted in
-// the system's handle list (NtQuerySystemInformation, class 16), which Wine does fill; it also
+// Process counters. GetProcessHandleCount and GetGuiResources report 0 under Wine 8. The handles
+// are then counted in the system's handle list (NtQuerySystemInformation, class 16), which Wine does fill; it also
 // gives each handle's object type, so the handles of open files can be told apart. Global memory
 // blocks are counted by replacing the entries of GlobalAlloc and GlobalFree in this program's
 // import table.
 #include "tools/fuzz/process_counters.h"
 
 #include <windows.h>
+#include <tlhelp32.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -122,6 +124,65 @@ bool ReplaceImport(void* system, void* replacement)
     return replaced;
 }
 
+// Wine's GDI handle table, where the 32-bit PEB's GdiSharedHandleTable field points: 24-byte
+// entries, a nonzero type marking an object in use.
+constexpr size_t kPebGdiTableOffset = 0x94;
+constexpr uint32_t kWineGdiEntries = 0x10000;
+struct WineGdiEntry {
+    uint64_t object;
+    uint32_t owner;
+    uint16_t unique;
+    uint8_t type;
+    uint8_t flags;
+    uint64_t user;
+};
+static_assert(sizeof(WineGdiEntry) == 24, "Wine's GDI handle entry");
+
+using QueryProcessInformation = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+
+uint32_t CountWineGdiObjects()
+{
+    const auto query = reinterpret_cast<QueryProcessInformation>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (!query || query(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return 0;
+    const uint8_t* peb = reinterpret_cast<const uint8_t*>(basic.PebBaseAddress);
+    const auto* table = *reinterpret_cast<const WineGdiEntry* const*>(peb + kPebGdiTableOffset);
+    if (!table) return 0;
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < kWineGdiEntries; ++i) count += table[i].type != 0;
+    return count;
+}
+
+BOOL CALLBACK CountWindow(HWND, LPARAM count)
+{
+    ++*reinterpret_cast<uint32_t*>(count);
+    return TRUE;
+}
+
+BOOL CALLBACK CountOwnWindows(HWND window, LPARAM count)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId()) return TRUE;
+    ++*reinterpret_cast<uint32_t*>(count);
+    EnumChildWindows(window, CountWindow, count);
+    return TRUE;
+}
+
+uint32_t CountThreads()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    uint32_t count = 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return count;
+}
+
 uint64_t CommittedPrivateBytes()
 {
     uint64_t total = 0;
@@ -156,8 +217,14 @@ ProcessCounters MeasureProcess()
     DWORD reported = 0;
     counters.handles = GetProcessHandleCount(GetCurrentProcess(), &reported) && reported ? reported : handles.all;
     counters.fileHandles = handles.ofType;
+    counters.threads = CountThreads();
     counters.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     counters.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+    counters.guiCountsReported = counters.gdiObjects || counters.userObjects;
+    if (!counters.guiCountsReported) {
+        counters.gdiObjects = CountWineGdiObjects();
+        EnumWindows(CountOwnWindows, reinterpret_cast<LPARAM>(&counters.userObjects));
+    }
     counters.committedBytes = CommittedPrivateBytes();
     HANDLE heap = GetProcessHeap();
     PROCESS_HEAP_ENTRY entry = {};
@@ -172,4 +239,16 @@ ProcessCounters MeasureProcess()
     return counters;
 }
 
-bool GuiCountsReported(const ProcessCounters& counters) { return counters.gdiObjects || counters.userObjects; }
+std::vector<std::string> CountersNotBack(const ProcessCounters& first, const ProcessCounters& last)
+{
+    std::vector<std::string> notBack;
+    const auto check = [&](bool back, const char* what, int64_t before, int64_t after) {
+        if (!back) notBack.push_back(std::string(what) + " " + std::to_string(before) + " -> " + std::to_string(after));
+    };
+    check(last.fileHandles == first.fileHandles, "file handles", first.fileHandles, last.fileHandles);
+    check(last.globalBlocks == first.globalBlocks, "global memory blocks", first.globalBlocks, last.globalBlocks);
+    check(last.handles <= first.handles + kDriverHandleSlack, "handles", first.handles, last.handles);
+    check(last.gdiObjects <= first.gdiObjects, "GDI objects", first.gdiObjects, last.gdiObjects);
+    check(last.userObjects <= first.userObjects, "USER objects", first.userObjects, last.userObjects);
+    return notBack;
+}
