@@ -44,6 +44,7 @@ MMRESULT MonitorEngine::OpenDevice(const MonitorFormat& format, HWND window, Buf
     blockSize_ = blockSize;
     recordedBytes_ = 0;
     const WAVEFORMATEX record = MonitorRecord(format);
+    bytesPerSecond_ = record.nAvgBytesPerSec;
     const MMRESULT result = waveInOpen(&device_, WAVE_MAPPER, &record, reinterpret_cast<DWORD_PTR>(window), 0,
                                        CALLBACK_WINDOW);
     if (result != MMSYSERR_NOERROR) device_ = nullptr;
@@ -111,11 +112,15 @@ RunResult MonitorEngine::BeginRun(WaveHeaders& headers)
     }
     stop_ = kNotStopped;
     running_ = true;
+    RestartClock(ReturnBoundMs(blockSize_, bytesPerSecond_, true));
     return RunResult::kOk;
 }
 
+void MonitorEngine::RestartClock(DWORD boundMs) { clock_.Restart(GetTickCount(), boundMs); }
+
 bool MonitorEngine::StartRecording()
 {
+    RestartClock(ReturnBoundMs(blockSize_, bytesPerSecond_, true));
     return device_ && waveInStart(device_) == MMSYSERR_NOERROR;
 }
 
@@ -137,24 +142,26 @@ BlockStep MonitorEngine::OnBufferData(const WAVEHDR*)
     step.positionBytes = recordedBytes_;
     lastStep_ = DecideMonitorBlockStep(mode_, paused_, stop_ != kNotStopped, blockSize_, recorded);
     step.ended = lastStep_ != MonitorBlockStep::kRequeue;
+    // The next buffer is due a block's recording time after this one (a stopped run's at once).
+    if (stop_ == kNotStopped) RestartClock(ReturnBoundMs(blockSize_, bytesPerSecond_, false));
     return step;
 }
 
-bool MonitorEngine::Advance(const BlockStep& step)
+MonitorAdvance MonitorEngine::Advance(const BlockStep& step)
 {
-    if (!step.handled) return false;
+    if (!step.handled) return MonitorAdvance::kRecording;
     const bool onMemory = mode_ == kOnMemoryMode;
     switch (lastStep_) {
     case MonitorBlockStep::kEndRecording:
         if (stop_ == kNotStopped) stop_ = kFinalBufferBack;
         FinishRun();
-        return true;
+        return MonitorAdvance::kEnded;
     case MonitorBlockStep::kEndAfterStop:
         // The other streaming buffer was handed back by Stop's reset; its message comes later
         // and is ignored. A paused on-memory run has only the buffer just analysed.
         if (!onMemory || !paused_) waveInUnprepareHeader(device_, (*headers_)[nextHeader_], kHeaderSize);
         FinishRun();
-        return true;
+        return MonitorAdvance::kEnded;
     case MonitorBlockStep::kRequeue:
         break;
     }
@@ -169,10 +176,10 @@ bool MonitorEngine::Advance(const BlockStep& step)
         blockSize_ = length;
     }
     if (QueueHeader(slot, length) != RunResult::kOk) {
-        FinishRun();
-        return true;
+        Abort();
+        return MonitorAdvance::kFailed;
     }
-    return false;
+    return MonitorAdvance::kRecording;
 }
 
 void MonitorEngine::FinishRun()
@@ -188,6 +195,8 @@ void MonitorEngine::Stop()
     waveInStop(device_);
     waveInReset(device_);
     stop_ = kStopRequested;
+    clock_.Continue(GetTickCount());
+    RestartClock(kReturnBoundSlackMs);
 }
 
 void MonitorEngine::Abort()
@@ -206,6 +215,7 @@ bool MonitorEngine::Pause()
 {
     if (!running_ || waveInStop(device_) != MMSYSERR_NOERROR) return false;
     paused_ = true;
+    clock_.Pause(GetTickCount());
     return true;
 }
 
@@ -213,5 +223,8 @@ bool MonitorEngine::Continue()
 {
     if (!running_ || waveInStart(device_) != MMSYSERR_NOERROR) return false;
     paused_ = false;
+    // Recording starts again: the wait begins anew with the start allowance.
+    clock_.Continue(GetTickCount());
+    RestartClock(ReturnBoundMs(blockSize_, bytesPerSecond_, true));
     return true;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "audio/playback.h"
+#include "audio/returnclock.h"
 #include "audio/runmemory.h"
 #include "core/types.h"
 
@@ -28,6 +29,9 @@ enum class MonitorBlockStep {
 };
 MonitorBlockStep DecideMonitorBlockStep(BufferingMode mode, bool paused, bool stopRequested,
                                         uint32_t blockSize, uint32_t bytesRecorded);
+
+// Where a run stands after a returned buffer was analysed.
+enum class MonitorAdvance { kRecording, kEnded, kFailed };
 
 class MonitorEngine {
 public:
@@ -50,13 +54,18 @@ public:
 
     // A data message: the returned block (analysed by the shell before Advance).
     BlockStep OnBufferData(const WAVEHDR* header);
-    // After the block of `step` was shown: recording goes on, or the run ends (true).
-    bool Advance(const BlockStep& step);
+    // After the block of `step` was shown: recording goes on, the run ends, or the device
+    // would not take the buffer back (the run is released either way).
+    MonitorAdvance Advance(const BlockStep& step);
     void Stop();
     void Abort();
 
     [[nodiscard]] bool Pause();
     [[nodiscard]] bool Continue();
+
+    // Whether the buffer the device owes has been away longer than its bound at tick `now`
+    // (time paused left out; after Stop the reset device owes its buffers at once).
+    bool ReturnOverdue(DWORD now) const { return running_ && clock_.Overdue(now); }
 
     bool Running() const { return running_; }
     bool Paused() const { return paused_; }
@@ -68,6 +77,7 @@ private:
     RunResult QueueHeader(int slot, uint32_t length);
     void Unwind(int preparedHeaders);
     void FinishRun();
+    void RestartClock(DWORD boundMs);
 
     enum StopState { kNotStopped, kStopRequested, kFinalBufferBack };
     HWAVEIN device_ = nullptr;
@@ -75,6 +85,7 @@ private:
     RunBuffers buffers_;
     BufferingMode mode_ = kStreamingMode;
     uint32_t blockSize_ = 0;
+    uint32_t bytesPerSecond_ = 0;
     uint32_t recordedBytes_ = 0;
     int nextHeader_ = 0;
     int lastSlot_ = 0;                 // the slot of the block handed out by OnBufferData
@@ -82,4 +93,5 @@ private:
     bool running_ = false;
     bool paused_ = false;
     StopState stop_ = kNotStopped;
+    ReturnClock clock_;
 };

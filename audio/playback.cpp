@@ -6,6 +6,16 @@
 
 namespace {
 constexpr UINT kHeaderSize = sizeof(WAVEHDR);
+
+// Bytes per second the device plays: the rate times the smaller of the block align and the
+// frame the channels and sample width make, so a header whose fields disagree gets the longer
+// playing time (the more generous bound).
+uint32_t DeviceBytesPerSecond(const WAVEFORMATEX& record)
+{
+    const uint32_t frame = uint32_t(record.nChannels) * ((record.wBitsPerSample + 7u) / 8u);
+    const uint64_t perSecond = uint64_t(record.nSamplesPerSec) * std::min<uint32_t>(frame, record.nBlockAlign);
+    return uint32_t(std::min<uint64_t>(perSecond, UINT32_MAX));
+}
 }  // namespace
 
 RunResult RunResultOf(MemoryResult result)
@@ -22,6 +32,7 @@ bool PlaybackEngine::OpenDevice(const WaveReader& reader, HWND window, Buffering
     CloseDevice();
     mode_ = mode;
     blockSize_ = blockSize;
+    deviceBytesPerSecond_ = DeviceBytesPerSecond(*reader.Record());
     if (waveOutOpen(&device_, WAVE_MAPPER, reader.Record(), reinterpret_cast<DWORD_PTR>(window), 0,
                     CALLBACK_WINDOW) != MMSYSERR_NOERROR) {
         device_ = nullptr;
@@ -116,7 +127,15 @@ RunResult PlaybackEngine::BeginRun(WaveHeaders& headers)
     }
     stopRequested_ = false;
     running_ = true;
+    RestartClock(true);
     return RunResult::kOk;
+}
+
+// The wait for the buffer due next: the one queued first of those still on the device.
+void PlaybackEngine::RestartClock(bool firstBuffer)
+{
+    const uint32_t bytes = uint32_t(blockLength_[nextHeader_]);
+    clock_.Restart(GetTickCount(), ReturnBoundMs(bytes, deviceBytesPerSecond_, firstBuffer));
 }
 
 // Refills buffer `slot` with the next `length` bytes and queues it again. A data chunk may claim
@@ -158,6 +177,7 @@ BlockStep PlaybackEngine::OnBufferDone(const WAVEHDR* header)
     }
     step.failure = Refill(slot, length, &step);
     if (step.failure != RunResult::kOk) lastBlock_ = true;
+    RestartClock(false);
     return step;
 }
 
@@ -201,6 +221,7 @@ bool PlaybackEngine::Pause()
 {
     if (!running_ || waveOutPause(device_) != MMSYSERR_NOERROR) return false;
     paused_ = true;
+    clock_.Pause(GetTickCount());
     return true;
 }
 
@@ -208,5 +229,8 @@ bool PlaybackEngine::Continue()
 {
     if (!running_ || waveOutRestart(device_) != MMSYSERR_NOERROR) return false;
     paused_ = false;
+    // The device starts again: the wait begins anew with the start allowance.
+    clock_.Continue(GetTickCount());
+    RestartClock(true);
     return true;
 }

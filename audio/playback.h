@@ -9,6 +9,7 @@
 #include <mmsystem.h>
 #include <cstdint>
 
+#include "audio/returnclock.h"
 #include "audio/runmemory.h"
 #include "audio/wavreader.h"
 #include "core/types.h"
@@ -70,6 +71,10 @@ public:
     [[nodiscard]] bool Pause();
     [[nodiscard]] bool Continue();
 
+    // Whether the buffer the device owes has been away longer than its bound at tick `now`
+    // (time paused left out). A device that died returns nothing and reports nothing.
+    bool ReturnOverdue(DWORD now) const { return running_ && !stopRequested_ && clock_.Overdue(now); }
+
     bool Running() const { return running_; }
     bool Paused() const { return paused_; }
     BufferingMode Mode() const { return mode_; }
@@ -82,6 +87,7 @@ private:
     RunResult QueueHeader(int slot, uint32_t length);
     RunResult ReadFirstBlocks();
     void Unwind(int preparedHeaders);
+    void RestartClock(bool firstBuffer);
     RunResult Refill(int slot, uint32_t length, BlockStep* step);
 
     HWAVEOUT device_ = nullptr;
@@ -90,10 +96,12 @@ private:
     RunBuffers buffers_;
     BufferingMode mode_ = kStreamingMode;
     uint32_t blockSize_ = 0;
+    uint32_t deviceBytesPerSecond_ = 0;   // what the device plays, whatever the file's own figure says
     int32_t blockLength_[2] = {0, 0};
     int nextHeader_ = 0;
     bool lastBlock_ = false;
     bool running_ = false;
     bool paused_ = false;
     bool stopRequested_ = false;
+    ReturnClock clock_;
 };

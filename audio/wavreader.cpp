@@ -208,7 +208,9 @@ ReaderResult WaveReader::FindFormat(const char* path)
     char name[kPathBufferSize];
     if (std::strlen(path) >= sizeof name) return ReaderResult::kCannotOpenFile;
     std::strcpy(name, path);
-    file_ = mmioOpenA(name, nullptr, MMIO_READ | MMIO_ALLOCBUF);
+    // Unbuffered: every read of a block goes to the file, so a file another program cuts while
+    // it streams ends where its data now ends, not after a buffer of bytes no longer in it.
+    file_ = mmioOpenA(name, nullptr, MMIO_READ);
     if (!file_) return ReaderResult::kCannotOpenFile;
     riffChunk_ = {};
     if (!FindChunk(&riffChunk_, nullptr, FOURCC_RIFF, mmioFOURCC('W', 'A', 'V', 'E')))

@@ -21,6 +21,10 @@ enum class SourceKind : int { kNone = 0, kFile = 1, kMonitor = 2 };
 
 constexpr UINT kElapsedTimerId = 1;
 constexpr UINT kElapsedTimerPeriodMs = 1000;
+// While a run goes, the shell asks the running engine this often whether its device still
+// returns buffers (a dead device reports nothing).
+constexpr UINT kWatchdogTimerId = 2;
+constexpr UINT kWatchdogPeriodMs = 250;
 
 // The elapsed time of an on-memory run (the position line counts it), paused time left out.
 struct ElapsedClock {
@@ -89,6 +93,8 @@ void TogglePause(MainWindow& app);
 void OnOutputDone(MainWindow& app, const WAVEHDR* header);
 void OnInputData(MainWindow& app, const WAVEHDR* header);
 void OnElapsedTimer(MainWindow& app, DWORD messageTime);
+// A run whose device has not returned a buffer within its bound ends as a device failure.
+void OnWatchdogTimer(MainWindow& app, DWORD now);
 // Runs need both wave headers: false, after saying so, when WM_CREATE could not get them.
 [[nodiscard]] bool WaveHeadersReady(MainWindow& app);
 

@@ -78,12 +78,28 @@ void StartElapsedClock(MainWindow& app)
     app.clock.startTick = GetTickCount();
 }
 
+void StartWatchdog(MainWindow& app) { SetTimer(app.window, kWatchdogTimerId, kWatchdogPeriodMs, nullptr); }
+
 // A run is over (ended by itself or stopped): controls back to idle, focus on the play button.
 void ShowRunEnded(MainWindow& app)
 {
+    KillTimer(app.window, kWatchdogTimerId);
     DisableRunControls(app);
     SetFocus(app.playButton);
     EnableIdleControls(app);
+}
+
+// The device failed or stopped answering: the run is taken back and released at once (device,
+// file, run memory), the controls return to idle, and only then is the user told: the message
+// box's own loop dispatches timers, which must find nothing left to fail.
+void FailRun(MainWindow& app, UINT textId)
+{
+    KillTimer(app.window, kElapsedTimerId);
+    app.playback.Abort();
+    app.monitor.Abort();
+    SetPauseLabel(app, false);
+    ShowRunEnded(app);
+    ShowMessage(app.window, textId);
 }
 
 // The analysis plan, and the room for the block the export keeps, fit the current FFT length
@@ -124,6 +140,7 @@ void StartPlayback(MainWindow& app)
         return;
     }
     EnableRunControls(app);
+    StartWatchdog(app);
     if (onMemory) {
         DrawOnMemoryNotice(app);
         DrawFrame(app);
@@ -150,16 +167,13 @@ void StartMonitor(MainWindow& app)
     DisableSourceControls(app);
     SetPauseLabel(app, false);
     EnableRunControls(app);
+    StartWatchdog(app);
     if (app.monitor.Mode() == kOnMemoryMode) {
         DrawOnMemoryNotice(app);
         StartElapsedClock(app);
     }
     DrawFrame(app);
-    if (!app.monitor.StartRecording()) {
-        app.monitor.Abort();
-        ShowMessage(app.window, IDS_DEVICE_FAILED);
-        ShowRunEnded(app);
-    }
+    if (!app.monitor.StartRecording()) FailRun(app, IDS_DEVICE_FAILED);
 }
 
 // A source (re)opened: nothing analysed from it yet, so nothing to export.
@@ -291,6 +305,7 @@ void StopRun(MainWindow& app)
     if (!app.playback.Running()) return;
     const bool onMemory = app.playback.Mode() == kOnMemoryMode;
     if (onMemory) KillTimer(app.window, kElapsedTimerId);
+    KillTimer(app.window, kWatchdogTimerId);
     DisableRunControls(app);
     app.playback.Stop();
     if (onMemory) {
@@ -316,8 +331,8 @@ void TogglePause(MainWindow& app)
             SetTimer(app.window, kElapsedTimerId, kElapsedTimerPeriodMs, nullptr);
             app.clock.startTick = GetTickCount() + app.clock.startTick - app.clock.pauseTick;
         }
-        if (!(monitor ? app.monitor.Continue() : app.playback.Continue())) ShowMessage(app.window, IDS_DEVICE_FAILED);
-        SetPauseLabel(app, false);
+        if (monitor ? app.monitor.Continue() : app.playback.Continue()) SetPauseLabel(app, false);
+        else FailRun(app, IDS_DEVICE_FAILED);
         UpdateExportItem(app);
         return;
     }
@@ -325,8 +340,8 @@ void TogglePause(MainWindow& app)
         KillTimer(app.window, kElapsedTimerId);
         app.clock.pauseTick = GetTickCount();
     }
-    if (!(monitor ? app.monitor.Pause() : app.playback.Pause())) ShowMessage(app.window, IDS_DEVICE_FAILED);
-    SetPauseLabel(app, true);
+    if (monitor ? app.monitor.Pause() : app.playback.Pause()) SetPauseLabel(app, true);
+    else FailRun(app, IDS_DEVICE_FAILED);
     UpdateExportItem(app);
 }
 
@@ -366,7 +381,11 @@ void OnInputData(MainWindow& app, const WAVEHDR* header)
         }
         DrawBytePosition(app, dc, step.positionBytes);   // the recorded count
     }
-    if (app.monitor.Advance(step)) ShowRunEnded(app);
+    switch (app.monitor.Advance(step)) {
+    case MonitorAdvance::kEnded: ShowRunEnded(app); break;
+    case MonitorAdvance::kFailed: FailRun(app, IDS_HEADER_FAILED); break;
+    case MonitorAdvance::kRecording: break;
+    }
 }
 
 // The position line of on-memory runs, from the elapsed time of the current message.
@@ -375,4 +394,9 @@ void OnElapsedTimer(MainWindow& app, DWORD messageTime)
     const uint32_t elapsed = (messageTime - app.clock.startTick) / kMillisecondsPerSecond;
     WindowDc dc(app.window);
     DrawPositionLine(app, dc, (elapsed * app.format.avgBytesPerSec) / kKilobyte, elapsed);
+}
+
+void OnWatchdogTimer(MainWindow& app, DWORD now)
+{
+    if (app.playback.ReturnOverdue(now) || app.monitor.ReturnOverdue(now)) FailRun(app, IDS_DEVICE_FAILED);
 }

@@ -35,6 +35,7 @@ void OnDestroy(MainWindow& app, HWND window)
     }
     DragAcceptFiles(window, FALSE);
     KillTimer(window, kElapsedTimerId);
+    KillTimer(window, kWatchdogTimerId);
     // Whatever runs hands its buffers back before the headers they use are freed.
     app.playback.Abort();
     app.monitor.Abort();
@@ -96,7 +97,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnCommand(*app, LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_TIMER:
-        OnElapsedTimer(*app, static_cast<DWORD>(GetMessageTime()));
+        if (wParam == kWatchdogTimerId) OnWatchdogTimer(*app, GetTickCount());
+        else OnElapsedTimer(*app, static_cast<DWORD>(GetMessageTime()));
         return 0;
     case WM_DROPFILES:
         OnDropFiles(*app, reinterpret_cast<HDROP>(wParam));

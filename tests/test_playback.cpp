@@ -4,7 +4,9 @@
 // main window's warnings. Monitoring: the
 // dialog's and the block step's decisions; then, in loopback, a tone played into the sound output
 // (whose monitor is the default input) recorded through the Monitor dialog and the Start, Pause
-// and Stop commands. Every wait is for a message or a state, bounded.
+// and Stop commands. Devices that fail mid-run: buffers that never come back, the sound server
+// stopped (SoundServerLoss*, run by tests/sound_server.sh with a server of its own), a file cut
+// while it streams. Every wait is for a message or a state, bounded.
 #include <gtest/gtest.h>
 
 #include "audio/monitor.h"
@@ -15,6 +17,7 @@
 #include "tests/support/main_window.h"
 #include "tests/support/playback_support.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <tuple>
 
@@ -324,6 +327,193 @@ TEST_F(LiveMonitor, OnMemoryRecordsInPiecesWithinTheBufferAndTheNextStartReopens
     Command(IDM_START);
     EXPECT_TRUE(app->Running());
     EXPECT_TRUE(app->monitor.DeviceOpen());
+}
+
+// ---- Devices that fail mid-run ----
+
+TEST(ReturnBound, IsFourTimesTheBuffersPlayingTimeAndASecondAndTwoMoreForTheFirst)
+{
+    const struct { uint32_t bytes, perSecond; bool first; DWORD expected; } cases[] = {
+        {512, 11025, false, 4 * 47 + 1000}, {512, 11025, true, 4 * 47 + 3000}, {0, 11025, false, 1000},
+        {60 * 44100, 44100, false, 241000}, {512, 0, false, kLongestReturnBoundMs},
+        {0xFFFFFFFF, 1, false, kLongestReturnBoundMs}};
+    for (const auto& c : cases) EXPECT_EQ(c.expected, ReturnBoundMs(c.bytes, c.perSecond, c.first)) << &c - cases;
+}
+
+TEST(WaitOverdue, CountsTheTimeNotPausedAcrossTheTickWrap)
+{
+    const struct { DWORD now, since, pausedMs, boundMs; bool expected; } cases[] = {
+        {2000, 1000, 0, 1000, false}, {2001, 1000, 0, 1000, true}, {5000, 1000, 3000, 1000, false},
+        {5001, 1000, 3000, 1000, true}, {0x300, 0xFFFFFF00, 0, 0x3FF, true}, {0x300, 0xFFFFFF00, 0, 0x400, false},
+        {1500, 1000, 900, 0, false}};
+    for (const auto& c : cases) EXPECT_EQ(c.expected, WaitOverdue(c.now, c.since, c.pausedMs, c.boundMs)) << &c - cases;
+}
+
+// A buffer that comes back while paused restarts the wait, which stays paused until Continue.
+TEST(ReturnClock, LeavesTimeSpentPausedOut)
+{
+    ReturnClock clock;
+    clock.Restart(0, 1000);
+    clock.Pause(500);
+    clock.Restart(4000, 1000);
+    EXPECT_FALSE(clock.Overdue(9000));
+    clock.Continue(9000);
+    EXPECT_FALSE(clock.Overdue(10000));
+    EXPECT_TRUE(clock.Overdue(10001));
+}
+
+// Pumps this thread's messages but drops the test window's wave messages, as a device that
+// swallowed its headers would, until the run ends or `timeoutMs` pass; returns whether it ended.
+bool SwallowWaveMessagesUntilRunEnds(DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    MSG message;
+    while (TestWindow()->Running() && GetTickCount() - start < timeoutMs) {
+        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            continue;
+        }
+        const bool wave = message.message == MM_WOM_DONE || message.message == MM_WIM_DATA;
+        if (!wave || message.hwnd != TestWindow()->window) DispatchMessageA(&message);
+    }
+    return !TestWindow()->Running();
+}
+
+// The one message a failed device gives, owned by the main window; the capture starts afresh.
+void ExpectDeviceFailureMessage(const MainWindow& app)
+{
+    ASSERT_EQ(1u, CapturedBoxes().size());
+    EXPECT_EQ(Text(IDS_DEVICE_FAILED), CapturedBoxes()[0].text);
+    EXPECT_EQ(app.window, CapturedBoxes()[0].owner);
+    BeginBoxCapture();
+}
+
+void ExpectMonitorIdle(const MainWindow& app)
+{
+    EXPECT_FALSE(app.Running());
+    EXPECT_FALSE(app.monitor.DeviceOpen());
+    EXPECT_TRUE(IsWindowEnabled(app.playButton));
+    EXPECT_FALSE(IsWindowEnabled(app.stopButton));
+}
+
+// Not before the first buffer's bound, the run ends with the device message and releases
+// everything; the device being well, the next Start plays the whole file.
+TEST_F(PlaybackTest, ABufferThatNeverComesBackEndsTheRunAfterItsBoundAndTheNextStartPlays)
+{
+    const std::vector<uint8_t> file = MonoFile(8 * kBlock);
+    ASSERT_TRUE(Choose(file));
+    const DWORD start = GetTickCount();
+    Command(IDM_START);
+    ASSERT_TRUE(SwallowWaveMessagesUntilRunEnds(kBound));
+    EXPECT_GE(GetTickCount() - start, ReturnBoundMs(kBlock, kRate, true));
+    ExpectDeviceFailureMessage(*app);
+    ExpectIdle(*app);
+    EXPECT_EQ(DataOf(file), PlayToEnd());
+}
+
+// A paused device rightly returns nothing: a pause longer than the bound is no failure.
+TEST_F(PlaybackTest, APauseLongerThanTheBoundIsNoFailure)
+{
+    ASSERT_TRUE(Choose(MonoFile(4 * kBlock)));
+    log.clear();
+    Command(IDM_START);
+    Command(IDM_PAUSE);
+    const DWORD paused = GetTickCount(), bound = ReturnBoundMs(kBlock, kRate, true) + 2 * kWatchdogPeriodMs;
+    PumpWaveMessages([&] { return GetTickCount() - paused > bound; }, kBound, &log);
+    EXPECT_TRUE(app->Running());
+    Command(IDM_PAUSE);
+    EXPECT_TRUE(PumpUntilRunEnds(kBound, &log));
+    EXPECT_EQ(4u, log.size());
+}
+
+// Another program cuts the file while it streams: the run ends by itself where the data now
+// ends, every byte queued once and in order.
+TEST_F(PlaybackTest, AFileCutWhileItStreamsEndsWhereItsDataNowEndsWithNothingPlayedTwice)
+{
+    const std::vector<uint8_t> file = MonoFile(40 * kBlock);
+    const size_t kept = 10 * kBlock + 100;
+    ASSERT_TRUE(Choose(file));
+    log.clear();
+    Command(IDM_START);
+    std::vector<uint8_t> queued = QueuedBytes(app->headers[0]), second = QueuedBytes(app->headers[1]);
+    queued.insert(queued.end(), second.begin(), second.end());
+    ASSERT_TRUE(PumpWaveMessages([&] { return log.size() >= 2; }, kBound, &log));
+    HANDLE other = CreateFileA(app->fileName, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, other);
+    SetFilePointer(other, LONG(44 + kept), nullptr, FILE_BEGIN);
+    EXPECT_TRUE(SetEndOfFile(other));
+    CloseHandle(other);
+    EXPECT_TRUE(PumpUntilRunEnds(kBound, &log));
+    for (const WaveMessage& done : log) queued.insert(queued.end(), done.queued.begin(), done.queued.end());
+    EXPECT_EQ(std::vector<uint8_t>(file.begin() + 44, file.begin() + 44 + kept), queued);
+}
+
+// An input device that stops delivering buffers: the same message, and the next Start records.
+TEST_F(LiveMonitor, BuffersThatStopComingEndTheRunWithTheDeviceMessageAndTheNextStartRecords)
+{
+    ASSERT_NO_FATAL_FAILURE(Start(11025, 8));
+    ASSERT_TRUE(SwallowWaveMessagesUntilRunEnds(kBound));
+    ExpectDeviceFailureMessage(*app);
+    ExpectMonitorIdle(*app);
+    Command(IDM_START);
+    EXPECT_TRUE(PumpWaveMessages([&] { return log.size() >= 2; }, kBound, &log));
+}
+
+// ---- The sound server goes away (tests/sound_server.sh gives these tests a server of their own) ----
+
+bool FileExists(void* path) { return GetFileAttributesA(static_cast<const char*>(path)) != INVALID_FILE_ATTRIBUTES; }
+
+// Stops or starts again the test's own sound server through its control script, pumping
+// meanwhile; false when there is none or it did not answer. Wine starts a Unix program as a Unix
+// process and gives back no handle: the script leaves a marker file when it is done.
+bool SoundServer(const std::string& action)
+{
+    char folder[MAX_PATH];
+    if (!GetEnvironmentVariableA("TRILVO_SOUND_SERVER", folder, sizeof folder)) return false;
+    std::string marker = std::string("Z:") + folder + "/" + action + ".done";
+    std::replace(marker.begin(), marker.end(), '/', '\\');
+    DeleteFileA(marker.c_str());
+    std::string command = std::string("/bin/bash ") + folder + "/control " + action;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    return CreateProcessA("Z:\\bin\\bash", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process) &&
+           PumpUntil([&] { return FileExists(&marker[0]); }, kBound);
+}
+
+class SoundServerLossPlayback : public PlaybackTest {};
+class SoundServerLossMonitor : public WindowTest {};
+
+TEST_F(SoundServerLossPlayback, EndsTheRunWithTheDeviceMessageAndPlaysAgainOnceTheServerIsBack)
+{
+    const std::vector<uint8_t> file = MonoFile(40 * kBlock);
+    ASSERT_TRUE(Choose(file));
+    log.clear();
+    Command(IDM_START);
+    ASSERT_TRUE(PumpWaveMessages([&] { return log.size() >= 4; }, kBound, &log));
+    ASSERT_TRUE(SoundServer("stop"));
+    EXPECT_TRUE(PumpUntilRunEnds(kBound));
+    ExpectDeviceFailureMessage(*app);
+    ExpectIdle(*app);
+    ASSERT_TRUE(SoundServer("start"));
+    EXPECT_EQ(DataOf(file), PlayToEnd());
+}
+
+TEST_F(SoundServerLossMonitor, EndsTheRunWithTheDeviceMessageAndRecordsAgainOnceTheServerIsBack)
+{
+    ASSERT_TRUE(ChooseMonitorFormat(11025, 8));
+    Command(IDM_START);
+    ASSERT_TRUE(PumpWaveMessages([&] { return log.size() >= 2; }, kBound, &log));
+    ASSERT_TRUE(SoundServer("stop"));
+    EXPECT_TRUE(PumpUntilRunEnds(kBound));
+    ExpectDeviceFailureMessage(*app);
+    ExpectMonitorIdle(*app);
+    ASSERT_TRUE(SoundServer("start"));
+    log.clear();
+    Command(IDM_START);
+    EXPECT_TRUE(PumpWaveMessages([&] { return log.size() >= 2; }, kBound, &log));
 }
 
 }  // namespace

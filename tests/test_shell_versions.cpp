@@ -2,7 +2,8 @@
 // another Windows version (Wine's per-program setting) and reports the word the window read from
 // the system and the help file F1 asks for (beside the copy on version 4.0). Settings: one run of
 // the real program stores, at its normal exit, the time resolution and FFT length and nothing
-// else; reading them at startup is proven in this process.
+// else; reading them at startup is proven in this process. A read-only TRILVO.INI stays as it was
+// and the program still exits cleanly.
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cstring>
@@ -148,6 +149,24 @@ TEST(ShellSettings, ANormalExitStoresOnlyTimeResolutionAndFftLength)
     std::replace(section, section + GetPrivateProfileSectionA("Trilvo", section, sizeof section, kSettingsFile), '\0', ' ');
     EXPECT_STREQ("deltatime=1024 fftparam=15 ", section);
     WritePrivateProfileStringA("Trilvo", nullptr, nullptr, kSettingsFile);
+}
+
+// 3000 is read as the default 2048, which the exit would store. Wine run as root writes to a
+// read-only file, so the file is also held open without write sharing, as another program might.
+TEST(ShellSettings, AFileThatCannotBeWrittenIsLeftAsItWasAndTheProgramStillExitsCleanly)
+{
+    char ini[MAX_PATH];
+    std::strcpy(ini + GetWindowsDirectoryA(ini, sizeof ini), "\\TRILVO.INI");
+    WritePrivateProfileSectionA("Trilvo", "deltatime=3000\0", ini);
+    ASSERT_TRUE(SetFileAttributesA(ini, FILE_ATTRIBUTE_READONLY));
+    HANDLE held = CreateFileA(ini, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(0, RunProgram("\"" + SelfDirectory() + "..\\TRILVO.EXE\"", [] {
+        PostMessageA(WaitForWindow("Trilvo", nullptr), WM_COMMAND, IDM_EXIT, 0);
+    }));
+    CloseHandle(held);
+    EXPECT_EQ(3000u, GetPrivateProfileIntA("Trilvo", "deltatime", 0, ini));
+    SetFileAttributesA(ini, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(ini);
 }
 
 }  // namespace

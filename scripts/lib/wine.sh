@@ -53,29 +53,48 @@ trilvo_pulse_reachable() {
   [ -S "${PULSE_SERVER#unix:}" ] && pactl info >/dev/null 2>&1
 }
 
-trilvo_ensure_pulse() {
-  trilvo_pulse_reachable && return 0
-  local dir; dir=$(mktemp -d /tmp/trilvo-pulse.XXXXXX)
-  TRILVO_STARTED_DIRS+=("$dir")
+# Starts a PulseAudio daemon with the null sink in folder $1 (socket $1/native, its pid and its
+# low-latency reader's pid in $1/pids) and waits until it answers. Used by the services below and
+# by tests that stop and restart their own daemon (tests/sound_server.sh).
+trilvo_pulse_start_in() {
+  local dir="$1" i
   mkdir -p "$dir/home" "$dir/runtime"
   HOME="$dir/home" XDG_RUNTIME_DIR="$dir/runtime" PULSE_RUNTIME_PATH="$dir/runtime" \
     pulseaudio --daemonize=no --exit-idle-time=-1 --use-pid-file=no -n \
       --load="module-null-sink sink_name=$TRILVO_SINK" \
-      --load="module-native-protocol-unix socket=$dir/native" >"$dir/log" 2>&1 &
-  TRILVO_STARTED_PIDS+=($!)
-  export PULSE_SERVER="unix:$dir/native"
-  local i
+      --load="module-native-protocol-unix socket=$dir/native" >>"$dir/log" 2>&1 </dev/null &
+  echo $! >"$dir/pids"
+  local server="unix:$dir/native"
   for i in $(seq 1 100); do
-    pactl info >/dev/null 2>&1 && break
+    PULSE_SERVER="$server" pactl info >/dev/null 2>&1 && break
     sleep 0.1
   done
-  pactl info >/dev/null 2>&1 || { echo "wine.sh: PulseAudio did not start" >&2; return 1; }
-  pactl set-default-sink "$TRILVO_SINK" >/dev/null 2>&1 || true
-  pactl set-default-source "$TRILVO_SINK.monitor" >/dev/null 2>&1 || true
+  PULSE_SERVER="$server" pactl info >/dev/null 2>&1 || { echo "wine.sh: PulseAudio did not start" >&2; return 1; }
+  PULSE_SERVER="$server" pactl set-default-sink "$TRILVO_SINK" >/dev/null 2>&1 || true
+  PULSE_SERVER="$server" pactl set-default-source "$TRILVO_SINK.monitor" >/dev/null 2>&1 || true
   # A low-latency reader on the monitor makes the sink render in small blocks, so the first
   # recorded buffer arrives in about 0.2 s instead of 2 s.
-  parec --latency-msec=20 -d "$TRILVO_SINK.monitor" >/dev/null 2>&1 &
-  TRILVO_STARTED_PIDS+=($!)
+  PULSE_SERVER="$server" parec --latency-msec=20 -d "$TRILVO_SINK.monitor" >/dev/null 2>&1 </dev/null &
+  echo $! >>"$dir/pids"
+}
+
+# Stops the daemon and reader started in folder $1 and waits until they are gone.
+trilvo_pulse_stop_in() {
+  local pid
+  for pid in $(cat "$1/pids" 2>/dev/null); do kill "$pid" 2>/dev/null || true; done
+  for pid in $(cat "$1/pids" 2>/dev/null); do
+    wait "$pid" 2>/dev/null || true   # reaps it when this shell started it
+    while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
+  done
+  rm -f "$1/pids"
+}
+
+trilvo_ensure_pulse() {
+  trilvo_pulse_reachable && return 0
+  local dir; dir=$(mktemp -d /tmp/trilvo-pulse.XXXXXX)
+  TRILVO_STARTED_DIRS+=("$dir")
+  trilvo_pulse_start_in "$dir" || return 1
+  export PULSE_SERVER="unix:$dir/native"
 }
 
 trilvo_services_start() {  # $1: build directory
@@ -90,7 +109,7 @@ trilvo_services_stop() {
   local pid dir
   for pid in "${TRILVO_STARTED_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${TRILVO_STARTED_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
-  for dir in "${TRILVO_STARTED_DIRS[@]}"; do rm -rf "$dir"; done
+  for dir in "${TRILVO_STARTED_DIRS[@]}"; do trilvo_pulse_stop_in "$dir"; rm -rf "$dir"; done
   TRILVO_STARTED_PIDS=(); TRILVO_STARTED_DIRS=()
   return 0
 }
