@@ -1,12 +1,11 @@
-// The Help command: the viewer and file that the help path rules and the files present give, and
-// the real main window handing that request (from F1 and from the menu item) to the launcher it
-// carries, here an observing one, so no viewer or browser is started. A help page that cannot be
-// opened is reported with its path.
+// The Help command: the viewer and file that the help path rules and the files present give, which
+// WM_HELP asks for help, and the real main window handing that request (from F1 and from the menu
+// item) to the launcher it carries, here an observing one, so no viewer or browser is started; the
+// system's launcher hands WinHelp the file's full path. A help page that cannot be opened is
+// reported with its path.
 #include <gtest/gtest.h>
 #include <cstdio>
-#include <cstring>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "resources/resource.h"
@@ -23,10 +22,11 @@ TEST(HelpChoice, WinHelpOnlyWhereTheRulesHelpFileLiesOtherwiseTheBrowserOnThePag
 {
     constexpr HelpViewer kWinHelp = HelpViewer::kWinHelp, kBrowser = HelpViewer::kBrowser;
     const struct { uint16_t version; const char *module, *present; HelpViewer viewer; const char* path; } cases[] = {
-        {0x0601, "C:\\APPS\\TRILVO.EXE", "C:\\APPS\\trilvo.hlp", kWinHelp, "C:\\APPS\\trilvo.hlp"},
+        {0x040A, "C:\\APPS\\TRILVO.EXE", "C:\\APPS\\trilvo.hlp", kWinHelp, "C:\\APPS\\trilvo.hlp"},
         {0x0601, "C:\\APPS\\TRILVO.EXE", "", kBrowser, "C:\\APPS\\TRILVO.HTM"},
         {0x0601, "C:\\APPS\\TRILVO.EXE", "trilvo.hlp", kBrowser, "C:\\APPS\\TRILVO.HTM"},   // not beside it
         {0x0400, "C:\\APPS\\TRILVO.EXE", "C:\\APPS\\TRILVO.HLP", kWinHelp, "C:\\APPS\\TRILVO.HLP"},
+        // On version 4.0 the first upper-case ".EXE" of the path becomes ".HLP"; none: TRILVO.HLP.
         {0x0400, "C:\\apps\\trilvo.exe", "C:\\apps\\TRILVO.HLP", kWinHelp, "C:\\apps\\TRILVO.HLP"},
         {0x0400, "C:\\OLD.EXE\\TRILVO.EXE", "C:\\OLD.HLP", kWinHelp, "C:\\OLD.HLP"},
         {0x0400, "C:\\OLD.EXE\\TRILVO.EXE", "", kBrowser, "C:\\OLD.EXE\\TRILVO.HTM"},
@@ -39,6 +39,20 @@ TEST(HelpChoice, WinHelpOnlyWhereTheRulesHelpFileLiesOtherwiseTheBrowserOnThePag
         EXPECT_EQ(c.viewer, request.viewer) << c.module << " " << c.present;
         EXPECT_STREQ(c.path, request.path) << c.module << " " << c.present;
     }
+}
+
+// F1 on the main window comes as WM_KEYDOWN, and its WM_HELP for the main window itself is not
+// taken again; F1 on a focused control or in an open menu reaches the main window only as WM_HELP.
+TEST(HelpChoice, OnlyAWmHelpFromAControlOrAMenuAsksForHelp)
+{
+    const HWND main = reinterpret_cast<HWND>(0x100), button = reinterpret_cast<HWND>(0x200);
+    const struct { int context; HWND item; bool asks; } cases[] = {
+        {HELPINFO_WINDOW, main, false}, {HELPINFO_WINDOW, button, true}, {HELPINFO_MENUITEM, main, true}};
+    for (const auto& c : cases) {
+        const HELPINFO info = {sizeof(HELPINFO), c.context, 0, c.item, 0, {0, 0}};
+        EXPECT_EQ(c.asks, IsHelpFromElsewhere(main, &info)) << c.context << " " << c.item;
+    }
+    EXPECT_FALSE(IsHelpFromElsewhere(main, nullptr));
 }
 
 // ---- The command of the real main window --------------------------------------------------------
@@ -57,13 +71,6 @@ bool ObserveLaunch(HWND owner, const HelpRequest& request)
     return launchSucceeds;
 }
 
-std::string ProgramFolder()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    return std::string(path, std::strrchr(path, '\\') + 1);
-}
-
 class HelpCommand : public ::testing::Test {
 protected:
     void SetUp() override
@@ -80,46 +87,48 @@ protected:
     }
 };
 
-TEST_F(HelpCommand, F1AndTheMenuItemOpenThePageBesideTheProgramInTheBrowser)
+// F1 (not F2), the menu item and WM_HELP from a button each open the help once.
+TEST_F(HelpCommand, F1TheMenuItemAndHelpFromAButtonOpenThePageBesideTheProgramInTheBrowser)
 {
-    SendMessageA(TestWindow()->window, WM_KEYDOWN, VK_F1, 0);
-    SendMessageA(TestWindow()->window, WM_COMMAND, IDM_HELP, 0);
-    ASSERT_EQ(2u, launches.size());
+    const HWND window = TestWindow()->window;
+    const HELPINFO fromButton = {sizeof(HELPINFO), HELPINFO_WINDOW, 0, TestWindow()->playButton, 0, {0, 0}};
+    for (WPARAM key : {VK_F1, VK_F2}) SendMessageA(window, WM_KEYDOWN, key, 0);
+    SendMessageA(window, WM_COMMAND, IDM_HELP, 0);
+    SendMessageA(window, WM_HELP, 0, reinterpret_cast<LPARAM>(&fromButton));
+    ASSERT_EQ(3u, launches.size());
     for (const Launch& launch : launches) {
         EXPECT_EQ(HelpViewer::kBrowser, launch.viewer);
         EXPECT_EQ(ProgramFolder() + "TRILVO.HTM", launch.path);
-        EXPECT_EQ(TestWindow()->window, launch.owner);
+        EXPECT_EQ(window, launch.owner);
     }
 }
 
-// The real key, typed through the system's input: on the main window it comes as WM_KEYDOWN, on a
-// focused button only as WM_HELP passed up to the main window; either way the help opens once.
-TEST_F(HelpCommand, TheF1KeyOpensTheHelpOnceWhereverTheFocusIs)
+// A stand-in WinHelp viewer: the help call sends it the command (byte 2) and file (offset at 12).
+std::string winHelpFile;
+LRESULT CALLBACK WinHelpViewer(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    EnableWindow(TestWindow()->playButton, TRUE);
-    SetForegroundWindow(TestWindow()->window);
-    for (HWND focus : {TestWindow()->window, TestWindow()->playButton}) {
-        launches.clear();
-        SetFocus(focus);
-        INPUT key[2] = {};
-        for (INPUT& input : key) std::tie(input.type, input.ki.wVk) = std::make_tuple(INPUT_KEYBOARD, WORD(VK_F1));
-        key[1].ki.dwFlags = KEYEVENTF_KEYUP;
-        ASSERT_EQ(2u, SendInput(2, key, sizeof(INPUT)));
-        PumpUntil([] { return !launches.empty(); }, 5000);
-        PumpUntil([] { return launches.size() > 1; }, 200);              // a second launch would come now
-        EXPECT_EQ(1u, launches.size()) << (focus == TestWindow()->window ? "main window" : "button");
-    }
+    if (message != WM_COPYDATA) return DefWindowProcA(window, message, wParam, lParam);
+    const BYTE* block = static_cast<const BYTE*>(reinterpret_cast<COPYDATASTRUCT*>(lParam)->lpData);
+    if (*reinterpret_cast<const WORD*>(block + 2) == HELP_CONTENTS)
+        winHelpFile += reinterpret_cast<const char*>(block + *reinterpret_cast<const WORD*>(block + 12));
+    return TRUE;
 }
 
-TEST_F(HelpCommand, AHelpFileBesideTheProgramGoesToWinHelp)
+// With the system's launcher: WinHelp is asked for the contents of the file found.
+TEST_F(HelpCommand, AHelpFileBesideTheProgramGoesToWinHelpWithItsFullPath)
 {
     const std::string helpFile = ProgramFolder() + "trilvo.hlp";      // the name outside version 4.0
     std::fclose(std::fopen(helpFile.c_str(), "wb"));
+    const WNDCLASSA viewer = {0, WinHelpViewer, 0, 0, GetModuleHandleA(nullptr), 0, 0, 0, 0, "MS_WINHELP"};
+    RegisterClassA(&viewer);
+    HWND standIn = CreateWindowExA(0, "MS_WINHELP", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, viewer.hInstance, nullptr);
+    RemovePropA(TestWindow()->window, kHelpLauncherProperty);
+    BeginBoxCapture();                                    // a browser's failure would show a box
     SendMessageA(TestWindow()->window, WM_COMMAND, IDM_HELP, 0);
+    EndBoxCapture();
+    DestroyWindow(standIn);
     DeleteFileA(helpFile.c_str());
-    ASSERT_EQ(1u, launches.size());
-    EXPECT_EQ(HelpViewer::kWinHelp, launches[0].viewer);
-    EXPECT_EQ(helpFile, launches[0].path);
+    EXPECT_EQ(helpFile, winHelpFile);
 }
 
 TEST_F(HelpCommand, APageThatCannotBeOpenedIsReportedWithItsPath)

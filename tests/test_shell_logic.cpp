@@ -1,14 +1,17 @@
 // Shell decisions on plain inputs: the Shift-JIS aware split of a path into the directory and
 // name lines, both lines padded and cut at 35 bytes, the stereo labels of each platform version,
-// the help file path, the command line, the monitor format taken from the input device's
-// formats, and the status lines.
+// the command line, the stored settings kept, the monitor format taken from the input device's
+// formats at startup and in the Monitor dialog with its way out and query warning, and the
+// status lines.
 #include <gtest/gtest.h>
 #include <cstring>
 #include <string>
 #include <tuple>
 
+#include "resources/resource.h"
 #include "shell/decisions.h"
 #include "shell/mainwindow.h"
+#include "shell/messages.h"
 #include "tests/support/support.h"
 
 namespace {
@@ -81,17 +84,6 @@ TEST(DrawChannelLabels, NewerPlatformsDrawTheStereoLabelsLargerAndOnePixelHigher
     }
 }
 
-TEST(HelpPath, TheFirstUpperCaseExeOfTheModulePathBecomesHlpOnVersionFourZero)
-{
-    char path[kPathBufferSize];
-    for (auto [version, module, help] : {std::tuple{0x0400, "C:\\OLD.EXE\\TRILVO.EXE", "C:\\OLD.HLP"},
-                                         {0x0400, "C:\\apps\\trilvo.exe", "TRILVO.HLP"},
-                                         {0x040A, "C:\\APPS\\TRILVO.EXE", "trilvo.hlp"}}) {
-        BuildHelpPath(uint16_t(version), module, path, sizeof path);
-        EXPECT_STREQ(help, path) << module;
-    }
-}
-
 TEST(CommandLine, AnOverlongFileIsRefusedWholeAndOnlySlashPStartsPlaying)
 {
     const std::string fits = "C:\\" + std::string(252, 'b') + ".wav";     // 259 bytes and the zero
@@ -104,19 +96,57 @@ TEST(CommandLine, AnOverlongFileIsRefusedWholeAndOnlySlashPStartsPlaying)
     for (const char* off : {"/", "/x", "-p", "p"}) EXPECT_FALSE(IsAutoplaySwitch(off)) << off;
 }
 
-TEST(MonitorFormat, FollowsTheInputFormatMask)
+// Stored settings the Options dialog would not offer, or no number at all, give the defaults.
+TEST(StoredSettings, ValuesTheOptionsDoNotOfferGiveTheDefaults)
 {
-    const struct { DWORD mask; uint32_t initialRate; int channels, bits; uint32_t rate; } cases[] = {
-        {0xFFF, 44100, 2, 16, 44100}, {0, 44100, 1, 8, 11025},          // 0: no input device
-        {WAVE_FORMAT_1M08, 44100, 1, 8, 11025}, {WAVE_FORMAT_4M16, 44100, 1, 16, 44100},
-        {WAVE_FORMAT_4S08, 44100, 2, 8, 44100}, {WAVE_FORMAT_2S16, 44100, 2, 16, 22050},
-        {WAVE_FORMAT_2S16, 11025, 2, 16, 11025},                         // only 44100 becomes 22050
+    for (auto [text, timeResolution] : {std::pair{"512", 512}, {"8192", 8192}, {"abc", 2048}, {"3000", 2048}, {"16384", 2048}})
+        EXPECT_EQ(timeResolution, CheckedTimeResolution(ParseSettingText(text))) << text;
+    for (auto [exponent, checked] : {std::pair{8, 8}, {16, 16}, {7, 12}, {17, 12}}) EXPECT_EQ(checked, CheckedFftExponent(exponent)) << exponent;
+}
+
+// Masks of each kind (capability bits 1M08 1S08 1M16 1S16 at 11, 22 and 44 kHz; 0: no input device)
+// with the remembered format: the format startup keeps (stereo only with a stereo bit; the rate and
+// width as the dialog shows them) and the dialog's plan: the checked rate and width buttons, and
+// whether the rate group, the 44 kHz button and the width group can be used.
+TEST(MonitorFormat, StartupAndTheDialogFollowTheInputMask)
+{
+    const auto tie = [](const MonitorDialogPlan& p) {
+        return std::make_tuple(p.rate, p.bits, p.rateButton, p.widthButton, p.rateGroupEnabled, p.rate44Enabled, p.widthGroupEnabled);
+    };
+    const struct { DWORD mask; uint32_t rate; uint16_t bits; int channels; MonitorDialogPlan plan; } cases[] = {
+        {0xFFF, 22050, 8, 2, {22050, 8, IDC_MON_RATE_22, IDC_MON_8_BIT, true, true, true}},
+        {0x400, 44100, 16, 1, {44100, 16, IDC_MON_RATE_44, IDC_MON_16_BIT, true, true, true}},    // 4M16 only
+        {0x333, 44100, 16, 2, {44100, 8, IDC_MON_RATE_44, IDC_MON_8_BIT, true, true, false}},    // no 16-bit format
+        {0x00F, 22050, 8, 2, {11025, 8, IDC_MON_RATE_11, IDC_MON_8_BIT, false, false, true}},    // 11 kHz only
+        {0x000, 44100, 16, 1, {11025, 8, IDC_MON_RATE_11, IDC_MON_8_BIT, false, false, false}},  // nothing at all
+        {0x0FF, 44100, 16, 2, {22050, 16, IDC_MON_RATE_22, IDC_MON_16_BIT, true, false, true}},  // 22 but not 44 kHz
+        {0x0FF, 11025, 8, 2, {11025, 8, IDC_MON_RATE_11, IDC_MON_8_BIT, true, false, true}},
     };
     for (const auto& c : cases) {
-        const MonitorFormat format = AdjustMonitorFormat({c.initialRate, 2, 16}, c.mask);
-        EXPECT_EQ(std::make_tuple(c.channels, c.bits, c.rate),
-                  std::make_tuple(int(format.channels), int(format.bits), format.rate)) << c.mask;
+        const MonitorFormat format = AdjustMonitorFormat({c.rate, 2, c.bits}, c.mask);
+        EXPECT_EQ(std::make_tuple(c.channels, c.plan.rate, c.plan.bits),
+                  std::make_tuple(int(format.channels), format.rate, format.bits)) << std::hex << c.mask;
+        EXPECT_EQ(tie(c.plan), tie(PlanMonitorDialog(c.mask, c.rate, c.bits))) << std::hex << c.mask;
     }
+}
+
+// The dialog can be left without a format only when the device refuses every format it offers.
+TEST(MonitorDialogWayOut, OnlyWhenTheDeviceRefusesEveryOfferedFormat)
+{
+    const struct { DWORD mask; MonitorFormatQuery query; bool accepted; } cases[] = {
+        {0xFFF, [](const MonitorFormat&) -> UINT { return WAVERR_BADFORMAT; }, false},
+        {0xFFF, [](const MonitorFormat& f) -> UINT { return f.rate == 11025 && f.bits == 8 ? 0 : WAVERR_BADFORMAT; }, true},
+        {0x333, [](const MonitorFormat& f) -> UINT { return f.bits == 16 ? 0 : WAVERR_BADFORMAT; }, false},  // not offered
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.accepted, AnyOfferedFormatAccepted(c.mask, c.query)) << std::hex << c.mask;
+}
+
+// An input format query answer with no text of its own still gets a warning that names its code.
+TEST(MonitorQueryMessage, AnUndocumentedAnswerIsNamedByItsCode)
+{
+    char text[256];
+    FormatQueryMessage(11, text, sizeof text);
+    EXPECT_STREQ("サウンドドライバが録音形式を受け付けません。(エラー 11)", text);
 }
 
 // One writer for each figure line: a file's Total, the monitor's Free (what one run can record,

@@ -1,7 +1,8 @@
-// The real main window in this process: its size from the font, the view check mark, the
-// controls through each change of state, a drop, a cancelled Open, the header check, and the
-// Options dialog run by the Options command, down to the next Start. The dialogs are answered
-// from their own modal loops (WithDialog).
+// The real main window in this process: its size from the font, the view check mark, the platform
+// version word, the controls through each change of state, a drop, a cancelled Open, the header
+// check, and the Options dialog run by the Options command, down to the next Start. The dialogs
+// are answered from their own modal loops (WithDialog). The settings file: what one run of the
+// real program, as its own process, reads and stores.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <algorithm>
@@ -72,6 +73,14 @@ TEST_F(MainWindowTest, IsSizedFromTheOemFontAndChecksTheChosenView)
         for (int view = IDM_VIEW_WAVEFORM; view <= IDM_VIEW_CHART; ++view)
             EXPECT_EQ(view == chosen, MenuFlag(view, MF_CHECKED)) << chosen << " " << view;
     }
+}
+
+// Major x 256 + minor as the system reports them.
+TEST_F(MainWindowTest, TakesThePlatformVersionWordFromTheSystem)
+{
+    OSVERSIONINFOA system = {sizeof system, 0, 0, 0, 0, {}};
+    ASSERT_TRUE(GetVersionExA(&system));
+    EXPECT_EQ(system.dwMajorVersion * 256 + system.dwMinorVersion, App().platformVersion);
 }
 
 TEST_F(MainWindowTest, ControlsFollowEachStateTransition)
@@ -211,6 +220,31 @@ TEST_F(MainWindowTest, TheNextStartRunsWithTheNewBlockSizeAndFftLength)
     Command(IDM_STOP);
     EXPECT_TRUE(PumpUntilRunEnds(15000));
     EXPECT_NEAR(tone, App().peakFrequency, 1e-6);
+}
+
+// Stored as "01024" and "+15", the settings are read, and a normal exit writes them back in the
+// program's own form and nothing else. The file is named as the program names it: in the Windows
+// folder.
+TEST(Settings, ARunReadsTheStoredValuesAndItsNormalExitStoresOnlyThem)
+{
+    const char kFile[] = "TRILVO.INI";
+    WritePrivateProfileSectionA("Trilvo", "deltatime=01024\0fftparam=+15\0", kFile);
+    std::string command = "\"" + ProgramFolder() + "..\\TRILVO.EXE\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    HWND main = nullptr;
+    EXPECT_TRUE(PumpUntil([&] { return (main = FindWindowA("Trilvo", nullptr)) != nullptr; }, 15000));
+    PostMessageA(main, WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 60000));
+    TerminateProcess(process.hProcess, 1);                                 // if it has not ended
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    char section[256] = {};
+    std::replace(section, section + GetPrivateProfileSectionA("Trilvo", section, sizeof section, kFile), '\0', ' ');
+    EXPECT_STREQ("deltatime=1024 fftparam=15 ", section);
+    WritePrivateProfileStringA("Trilvo", nullptr, nullptr, kFile);       // the section removed
 }
 
 }  // namespace

@@ -35,6 +35,8 @@ std::vector<uint8_t> PcmFile(uint16_t channels, uint32_t rate, uint16_t bits,
 // Writes bytes to a file in the test's temporary directory and returns its full path.
 std::string WriteTempFile(const char* name, const std::vector<uint8_t>& bytes);
 std::string TempDirectory();
+// The folder of this test program, with its final separator.
+std::string ProgramFolder();
 
 // ---- Pixels ----
 // A memory DC with a 32-bpp top-down DIB section selected; pixels read as 0x00RRGGBB.

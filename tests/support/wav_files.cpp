@@ -91,6 +91,13 @@ std::string TempDirectory()
     return dir;
 }
 
+std::string ProgramFolder()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    return std::string(path, std::strrchr(path, '\\') + 1);
+}
+
 std::string WriteTempFile(const char* name, const std::vector<uint8_t>& bytes)
 {
     std::string path = TempDirectory() + name;
