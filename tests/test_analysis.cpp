@@ -227,13 +227,14 @@ TEST(Spectrum, WorkedToneGivesItsPeakAndDisplayBytes)
     EXPECT_EQ((Bytes{0}), eightBit.Display(93, 94));   // its own reference: 114 against the 16-bit one
 }
 
-// Bin 93 at the actual rate: 44100, 22050 and 11025 Hz as before, 44000 Hz no longer as 44100;
-// without a rate the previous frequency stays.
+// Bin 93 at the actual rate: 44100, 22050 and 11025 Hz as before, 44000 Hz no longer as 44100,
+// and every other rate; without a rate the previous frequency stays.
 TEST(Spectrum, PeakFrequencyFollowsTheRate)
 {
     const Bytes tone = Samples16(Sine(30000, 93, 4096, 4096));
     const std::pair<uint32_t, double> rates[] = {{44100, 93 * 44100.0 / 4096}, {44000, 999.0234375},
-                                                 {22050, 93 * 22050.0 / 4096}, {11025, 93 * 11025.0 / 4096}, {48000, 1089.84375}, {0, 123.0}};
+                                                 {22050, 93 * 22050.0 / 4096}, {11025, 93 * 11025.0 / 4096}, {48000, 1089.84375},
+                                                 {8000, 181.640625}, {192000, 4359.375}, {0, 123.0}};
     for (const auto& r : rates)
         EXPECT_EQ(r.second, Analysed(tone, Format(1, 16, r.first), ViewSettings(kViewChart), 123.0).result.peakFrequency) << r.first;
 }
