@@ -1,8 +1,7 @@
-// The Help command: the viewer and file that the help path rules and the files present give, which
-// WM_HELP asks for help, and the real main window handing that request (from F1 and from the menu
-// item) to the launcher it carries, here an observing one, so no viewer or browser is started; the
-// system's launcher hands WinHelp the file's full path. A help page that cannot be opened is
-// reported with its path.
+// The Help command: the viewer and file that the help path rules and the files present give, and
+// the real main window handing that request (from F1, the menu item and WM_HELP) to the launcher it
+// carries, here an observing one, so no viewer or browser is started; the system's launcher hands
+// WinHelp the file's full path. A help page that cannot be opened is reported with its path.
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <string>
@@ -41,20 +40,6 @@ TEST(HelpChoice, WinHelpOnlyWhereTheRulesHelpFileLiesOtherwiseTheBrowserOnThePag
     }
 }
 
-// F1 on the main window comes as WM_KEYDOWN, and its WM_HELP for the main window itself is not
-// taken again; F1 on a focused control or in an open menu reaches the main window only as WM_HELP.
-TEST(HelpChoice, OnlyAWmHelpFromAControlOrAMenuAsksForHelp)
-{
-    const HWND main = reinterpret_cast<HWND>(0x100), button = reinterpret_cast<HWND>(0x200);
-    const struct { int context; HWND item; bool asks; } cases[] = {
-        {HELPINFO_WINDOW, main, false}, {HELPINFO_WINDOW, button, true}, {HELPINFO_MENUITEM, main, true}};
-    for (const auto& c : cases) {
-        const HELPINFO info = {sizeof(HELPINFO), c.context, 0, c.item, 0, {0, 0}};
-        EXPECT_EQ(c.asks, IsHelpFromElsewhere(main, &info)) << c.context << " " << c.item;
-    }
-    EXPECT_FALSE(IsHelpFromElsewhere(main, nullptr));
-}
-
 // ---- The command of the real main window --------------------------------------------------------
 
 struct Launch {
@@ -87,15 +72,19 @@ protected:
     }
 };
 
-// F1 (not F2), the menu item and WM_HELP from a button each open the help once.
-TEST_F(HelpCommand, F1TheMenuItemAndHelpFromAButtonOpenThePageBesideTheProgramInTheBrowser)
+// F1 (not F2), the menu item, and WM_HELP from a focused button or an open menu each open the help
+// once: F1 on the main window comes as WM_KEYDOWN, so its WM_HELP for the main window itself is
+// not taken again.
+TEST_F(HelpCommand, F1TheMenuItemAndHelpFromAButtonOrMenuOpenThePageBesideTheProgramOnce)
 {
     const HWND window = TestWindow()->window;
-    const HELPINFO fromButton = {sizeof(HELPINFO), HELPINFO_WINDOW, 0, TestWindow()->playButton, 0, {0, 0}};
     for (WPARAM key : {VK_F1, VK_F2}) SendMessageA(window, WM_KEYDOWN, key, 0);
     SendMessageA(window, WM_COMMAND, IDM_HELP, 0);
-    SendMessageA(window, WM_HELP, 0, reinterpret_cast<LPARAM>(&fromButton));
-    ASSERT_EQ(3u, launches.size());
+    for (auto [context, item] : {std::pair{HELPINFO_WINDOW, TestWindow()->playButton}, {HELPINFO_MENUITEM, window}, {HELPINFO_WINDOW, window}}) {
+        const HELPINFO info = {sizeof(HELPINFO), context, 0, item, 0, {0, 0}};
+        SendMessageA(window, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+    }
+    ASSERT_EQ(4u, launches.size());
     for (const Launch& launch : launches) {
         EXPECT_EQ(HelpViewer::kBrowser, launch.viewer);
         EXPECT_EQ(ProgramFolder() + "TRILVO.HTM", launch.path);

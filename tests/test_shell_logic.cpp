@@ -1,6 +1,6 @@
 // Shell decisions on plain inputs: the Shift-JIS aware split of a path into the directory and
 // name lines, both lines padded and cut at 35 bytes, the stereo labels of each platform version,
-// the command line, the stored settings kept, the monitor format taken from the input device's
+// the command line, the stored settings kept, the memory size bounds, the monitor format taken from the input device's
 // formats at startup and in the Monitor dialog with its way out and query warning, and the
 // status lines.
 #include <gtest/gtest.h>
@@ -102,6 +102,13 @@ TEST(StoredSettings, ValuesTheOptionsDoNotOfferGiveTheDefaults)
     for (auto [text, timeResolution] : {std::pair{"512", 512}, {"8192", 8192}, {"abc", 2048}, {"3000", 2048}, {"16384", 2048}})
         EXPECT_EQ(timeResolution, CheckedTimeResolution(ParseSettingText(text))) << text;
     for (auto [exponent, checked] : {std::pair{8, 8}, {16, 16}, {7, 12}, {17, 12}}) EXPECT_EQ(checked, CheckedFftExponent(exponent)) << exponent;
+}
+
+// The on-memory size typed into Options: 2 to 255 MB, at most 15 MB up to version 3.11.
+TEST(MemorySize, BoundedByThePlatformVersion)
+{
+    for (auto [typed, version, bounded] : {std::tuple{-5, 0x030B, 2}, {999, 0x030B, 15}, {16, 0x030C, 16}, {999, 0x0601, 255}, {1, 0x0601, 2}})
+        EXPECT_EQ(bounded, BoundedMemorySize(typed, uint16_t(version))) << typed << " at " << std::hex << version;
 }
 
 // Masks of each kind (capability bits 1M08 1S08 1M16 1S16 at 11, 22 and 44 kHz; 0: no input device)
