@@ -18,10 +18,7 @@ using Bytes = std::vector<uint8_t>;
 
 SourceFormat Format(uint16_t channels, uint16_t bits, uint32_t rate = 44100, bool floats = false, uint16_t valid = 0)
 {
-    SourceFormat format;
-    format.channels = channels, format.bitsPerSample = bits, format.samplesPerSec = rate;
-    format.floatSamples = floats, format.validBits = valid;
-    return format;
+    return {1, channels, rate, 0, 0, bits, floats, valid};
 }
 
 Settings ViewSettings(ViewMode view, int exponent = 12, AmplitudeScale scale = kScaleStandard)
@@ -150,20 +147,6 @@ TEST(AnalyseBlock, FloatBeyondFullScaleClipsForBarsAndWaveform)
     const Analysed a(Interleave({0.75, -1.5, 1.5}, {1}, 4, true), Format(1, 32, 44100, true), ViewSettings(kViewWaveform));
     EXPECT_EQ(32768u, a.result.peaks[0]);
     EXPECT_EQ((Bytes{224, 0, 255}), a.Display(0, 3));
-}
-
-// No block, a negative count, or a plan of another length (or none) leave the bars without a view.
-TEST(AnalyseBlock, NoViewWithoutBytesOrAFittingPlan)
-{
-    AnalysisPlan plan, other, empty;
-    ASSERT_TRUE(plan.Prepare(12));
-    ASSERT_TRUE(other.Prepare(10));
-    const Bytes block(8192, 0);
-    EXPECT_FALSE(AnalyseBlock(nullptr, 8192, Format(1, 16), ViewSettings(kViewLinearSpectrum), plan, 0).hasView);
-    EXPECT_FALSE(AnalyseBlock(block.data(), -2, Format(1, 16), ViewSettings(kViewLinearSpectrum), plan, 0).hasView);
-    EXPECT_FALSE(AnalyseBlock(block.data(), 8192, Format(1, 16), ViewSettings(kViewLinearSpectrum), other, 0).hasView);
-    EXPECT_FALSE(AnalyseBlock(block.data(), 8192, Format(1, 16), ViewSettings(kViewWaveform), empty, 0).hasView);
-    EXPECT_TRUE(AnalyseBlock(block.data(), 8192, Format(1, 16), ViewSettings(kViewLinearSpectrum), other, 0).analysed);
 }
 
 // ---- Window table ----------------------------------------------------------------------------

@@ -24,7 +24,6 @@ TEST(HelpChoice, WinHelpOnlyWhereTheRulesHelpFileLiesOtherwiseTheBrowserOnThePag
         {0x040A, "C:\\APPS\\TRILVO.EXE", "C:\\APPS\\trilvo.hlp", kWinHelp, "C:\\APPS\\trilvo.hlp"},
         {0x0601, "C:\\APPS\\TRILVO.EXE", "", kBrowser, "C:\\APPS\\TRILVO.HTM"},
         {0x0601, "C:\\APPS\\TRILVO.EXE", "trilvo.hlp", kBrowser, "C:\\APPS\\TRILVO.HTM"},   // not beside it
-        {0x0400, "C:\\APPS\\TRILVO.EXE", "C:\\APPS\\TRILVO.HLP", kWinHelp, "C:\\APPS\\TRILVO.HLP"},
         // On version 4.0 the first upper-case ".EXE" of the path becomes ".HLP"; none: TRILVO.HLP.
         {0x0400, "C:\\apps\\trilvo.exe", "C:\\apps\\TRILVO.HLP", kWinHelp, "C:\\apps\\TRILVO.HLP"},
         {0x0400, "C:\\OLD.EXE\\TRILVO.EXE", "C:\\OLD.HLP", kWinHelp, "C:\\OLD.HLP"},

@@ -22,15 +22,12 @@ TEST(InfoBox, ShowsTheHeaderFieldsAsTheyStandInTheFile)
           {IDC_INFO_CHANNELS, "2"}, {IDC_INFO_RATE, "44100"}, {IDC_INFO_AVG_BYTES, "176400"}, {IDC_INFO_BLOCK_ALIGN, "4"}, {IDC_INFO_BITS, "16"}, {IDC_INFO_CB_SIZE, ""}, {IDC_INFO_NEXT_ID, "data"}, {IDC_INFO_NEXT_SIZE, "100"}}},
         {"18-byte fmt", RiffFile({{"fmt ", FmtBody(1, 1, 22050, 8, true)}, {"data", {1, 2}}}),
          {{IDC_INFO_CHUNK_SIZE, "18"}, {IDC_INFO_CHANNELS, "1"}, {IDC_INFO_RATE, "22050"}, {IDC_INFO_CB_SIZE, "0"}, {IDC_INFO_NEXT_ID, "data"}, {IDC_INFO_NEXT_SIZE, "2"}}},
-        {"LIST between fmt and data", RiffFile({{"fmt ", FmtBody(1, 2, 44100, 16)}, {"LIST", {1, 2, 3}}, {"data", {1, 2}}}),
-         {{IDC_INFO_NEXT_ID, "LIST"}, {IDC_INFO_NEXT_SIZE, "3"}}},
         // 19 bytes and a zero pad: the next chunk is read at 39, so its id starts with the pad
         // byte (an empty text) and its size is "t", 4, 0, 0 of the "fact" chunk behind it.
         {"odd fmt size", RiffFile({{"fmt ", std::vector<uint8_t>(19, 1)}, {"fact", {0, 0, 0, 0}}}),
          {{IDC_INFO_CHUNK_SIZE, "19"}, {IDC_INFO_NEXT_ID, ""}, {IDC_INFO_NEXT_SIZE, "1140"}}},
         {"extensible", RiffFile({{"fmt ", ExtensibleFmtBody(2, 48000, 24, 24, 1)}, {"data", {1, 2}}}),
          {{IDC_INFO_CHUNK_SIZE, "40"}, {IDC_INFO_FORMAT_TAG, "-2"}, {IDC_INFO_TAG_NAME, "Extensible"}, {IDC_INFO_CB_SIZE, "22"}}},
-        {"float", RiffFile({{"fmt ", FmtBody(3, 2, 44100, 32, true)}, {"data", {1, 2}}}), {{IDC_INFO_TAG_NAME, "IEEE-Float"}}},
         {"tag 32768", RiffFile({{"fmt ", FmtBody(0x8000, 2, 44100, 16)}, {"data", {1, 2}}}), {{IDC_INFO_FORMAT_TAG, "-32768"}, {IDC_INFO_TAG_NAME, "unknown"}}},
         // Cut inside the average bytes per second: the fields not wholly in the file keep their labels.
         {"cut short", {canonical.begin(), canonical.begin() + 30},
