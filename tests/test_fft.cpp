@@ -134,10 +134,3 @@ TEST(Fft, KeepsTheOperationOrderBitForBit)
         }
     }
 }
-
-// Every length above comes from PowerOfTwo, which gives 1 for every n <= 0.
-TEST(Fft, PowerOfTwoIsOneAtAndBelowZero)
-{
-    EXPECT_EQ(1, PowerOfTwo(0));
-    EXPECT_EQ(1, PowerOfTwo(-3));
-}

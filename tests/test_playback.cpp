@@ -120,10 +120,7 @@ TEST_F(PlaybackTest, StopReleasesEverythingAndOnMemoryAnalysesAllTheLoadedData)
         ASSERT_TRUE(Choose(PcmFile(1, kRate, 8, Samples8(samples)), onMemory));
         log.clear();
         Command(IDM_START);
-        char label[16] = {};
-        GetWindowTextA(app->pauseButton, label, sizeof label);
         EXPECT_FALSE(app->playback.Paused());
-        EXPECT_STREQ("Pause", label);
         ASSERT_TRUE(PumpWaveMessages([&] { return log.size() >= (onMemory ? 0u : 2u); }, kBound, &log)) << "paused?";
         Command(IDM_PAUSE);
         Command(IDM_STOP);

@@ -1,4 +1,4 @@
-// Shell decisions on plain inputs: the Shift-JIS aware split of a path into the directory and
+// Shell decisions on plain inputs: the window size, the Shift-JIS aware split of a path into the directory and
 // name lines, both lines padded and cut at 35 bytes, the stereo labels of each platform version,
 // the command line, the stored settings kept, the memory size bounds, the monitor format taken from the input device's
 // formats at startup and in the Monitor dialog with its way out and query warning, and the
@@ -82,6 +82,16 @@ TEST(DrawChannelLabels, NewerPlatformsDrawTheStereoLabelsLargerAndOnePixelHigher
         DestroyCanvas(drawn);
         DestroyCanvas(expected);
     }
+}
+
+// 74 columns, or two beside the 512-pixel graph where that is wider; high enough for the
+// non-client area, 16 rows and the 256-pixel graph. (The window measures its columns and rows
+// from the OEM font; the end-to-end run finds its level bar where that font puts it.)
+TEST(WindowSize, ColumnsRowsAndTheGraph)
+{
+    EXPECT_EQ(524, MainWindowWidth(6));
+    EXPECT_EQ(592, MainWindowWidth(8));
+    EXPECT_EQ(366, MainWindowHeight(30, 5));
 }
 
 TEST(CommandLine, AnOverlongFileIsRefusedWholeAndOnlySlashPStartsPlaying)
