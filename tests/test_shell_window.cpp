@@ -1,15 +1,17 @@
 // The real main window in this process: the view check mark, the platform version word, the
-// controls through each change of state, a drop, and the Options dialog run by the Options
-// command, down to the next Start. The dialogs are answered from their own modal loops
-// (WithDialog). The settings file: what one run of the real program, as its own process, reads
-// and stores.
+// controls through each change of state, a drop, the Options dialog run by the Options command,
+// down to the next Start, and the Help command. The dialogs are answered from their own modal
+// loops (WithDialog). The settings file: what one run of the real program, as its own process,
+// reads and stores.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <tuple>
 
 #include "resources/resource.h"
+#include "shell/help.h"
 #include "shell/mainwindow.h"
 #include "tests/support/main_window.h"
 #include "tests/support/playback_support.h"
@@ -184,6 +186,94 @@ TEST_F(MainWindowTest, TheNextStartRunsWithTheNewBlockSizeAndFftLength)
     EXPECT_TRUE(PumpUntilRunEnds(15000));
     EXPECT_NEAR(tone, App().peakFrequency, 1e-6);
 }
+
+// ---- The Help command --------------------------------------------------------------------------
+// The real main window hands the help request (from F1, the menu item and WM_HELP) to the launcher
+// it carries, here an observing one, so no viewer or browser is started; the system's launcher
+// hands WinHelp the file's full path. A help page that cannot be opened is reported with its path.
+
+struct Launch {
+    HelpViewer viewer;
+    std::string path;
+    HWND owner;
+};
+std::vector<Launch> launches;
+bool launchSucceeds = true;
+
+bool ObserveLaunch(HWND owner, const HelpRequest& request)
+{
+    launches.push_back({request.viewer, request.path, owner});
+    return launchSucceeds;
+}
+
+// The test window carries the observing launcher, which answers `succeeds`.
+void ObserveHelpLaunches(bool succeeds)
+{
+    launches.clear();
+    launchSucceeds = succeeds;
+    SetPropA(App().window, kHelpLauncherProperty, reinterpret_cast<HANDLE>(ObserveLaunch));
+}
+
+// F1 (not F2), the menu item, and WM_HELP from a focused button or an open menu each open the help
+// once: F1 on the main window comes as WM_KEYDOWN, so its WM_HELP for the main window itself is
+// not taken again.
+TEST_F(MainWindowTest, F1TheMenuItemAndHelpFromAButtonOrMenuOpenThePageBesideTheProgramOnce)
+{
+    ObserveHelpLaunches(true);
+    const HWND window = App().window;
+    for (WPARAM key : {VK_F1, VK_F2}) SendMessageA(window, WM_KEYDOWN, key, 0);
+    SendMessageA(window, WM_COMMAND, IDM_HELP, 0);
+    for (auto [context, item] : {std::pair{HELPINFO_WINDOW, App().playButton}, {HELPINFO_MENUITEM, window}, {HELPINFO_WINDOW, window}}) {
+        const HELPINFO info = {sizeof(HELPINFO), context, 0, item, 0, {0, 0}};
+        SendMessageA(window, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+    }
+    ASSERT_EQ(4u, launches.size());
+    for (const Launch& launch : launches) {
+        EXPECT_EQ(HelpViewer::kBrowser, launch.viewer);
+        EXPECT_EQ(ProgramFolder() + "TRILVO.HTM", launch.path);
+        EXPECT_EQ(window, launch.owner);
+    }
+}
+
+// A stand-in WinHelp viewer: the help call sends it the command (byte 2) and file (offset at 12).
+std::string winHelpFile;
+LRESULT CALLBACK WinHelpViewer(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_COPYDATA) return DefWindowProcA(window, message, wParam, lParam);
+    const BYTE* block = static_cast<const BYTE*>(reinterpret_cast<COPYDATASTRUCT*>(lParam)->lpData);
+    if (*reinterpret_cast<const WORD*>(block + 2) == HELP_CONTENTS)
+        winHelpFile += reinterpret_cast<const char*>(block + *reinterpret_cast<const WORD*>(block + 12));
+    return TRUE;
+}
+
+// With the system's launcher: WinHelp is asked for the contents of the file found.
+TEST_F(MainWindowTest, AHelpFileBesideTheProgramGoesToWinHelpWithItsFullPath)
+{
+    const std::string helpFile = ProgramFolder() + "trilvo.hlp";      // the name outside version 4.0
+    std::fclose(std::fopen(helpFile.c_str(), "wb"));
+    const WNDCLASSA viewer = {0, WinHelpViewer, 0, 0, GetModuleHandleA(nullptr), 0, 0, 0, 0, "MS_WINHELP"};
+    RegisterClassA(&viewer);
+    HWND standIn = CreateWindowExA(0, "MS_WINHELP", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, viewer.hInstance, nullptr);
+    BeginBoxCapture();                                    // a browser's failure would show a box
+    Command(IDM_HELP);
+    EndBoxCapture();
+    DestroyWindow(standIn);
+    DeleteFileA(helpFile.c_str());
+    EXPECT_EQ(helpFile, winHelpFile);
+}
+
+TEST_F(MainWindowTest, APageThatCannotBeOpenedIsReportedWithItsPath)
+{
+    ObserveHelpLaunches(false);
+    BeginBoxCapture();
+    Command(IDM_HELP);
+    const std::vector<CapturedBox> boxes = EndBoxCapture();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_NE(std::string::npos, boxes[0].text.find(ProgramFolder() + "TRILVO.HTM")) << boxes[0].text;
+    EXPECT_TRUE(boxes[0].warningIcon);
+}
+
+// ---- The settings file -------------------------------------------------------------------------
 
 // Stored as "01024" and "+15", the settings are read, and a normal exit writes them back in the
 // program's own form and nothing else. The file is named as the program names it: in the Windows
