@@ -48,7 +48,6 @@ protected:
             SelectObject(c->dc, GetStockObject(OEM_FIXED_FONT));
         }
     }
-    void TearDown() override { DestroyCanvas(canvas); DestroyCanvas(other); }
 
     // Pixels of colour rgb in columns x0 .. x1-1 of rows y0 .. y1-1.
     int Count(int x0, int y0, int x1, int y1, uint32_t rgb) const
@@ -92,7 +91,6 @@ TEST(ScaleLabels, TextsAndPositionsOfEveryViewAtEveryRate)
         {kViewLevelMeter, 12, 0, 0, 9, {"  8 ", " 15 ", " 30 ", " 60 ", "120 ", "240 ", "490 ", " 1k ", " 2k ", " 4k "}, {21, 71}},
         {kViewLevelMeter, 12, 0, 8000, 6, {"  6 ", " 11 ", " 20 ", " 40 ", " 90 ", "180 ", "350 ", "710 ", " 1k ", " 3k "}, {}},
         {kViewLevelMeter, 12, 0, 48000, 6, {" 30 ", " 70 ", "130 ", "270 ", "530 ", " 1k ", " 2k ", " 4k ", " 8k ", "17k "}, {}},
-        {kViewLevelMeter, 12, 0, 192000, 6, {"130 ", "270 ", "530 ", " 1k ", " 2k ", " 4k ", " 8k ", "17k ", "34k ", "68k "}, {}},
         {kViewLinearSpectrum, 12, 44, 44100, 6, {"0", " 5k ", "10k ", "15k ", "20k "}, {6, 110, 226, 342, 458}},
         {kViewLinearSpectrum, 12, 0, 8000, 6, {"0", " 625", "1250", "1875", "2500"}, {6, 74, 154, 234, 314}},
         {kViewLinearSpectrum, 12, 0, 22050, 6, {"0", "2.5k", " 5k ", "7.5k", "10k "}, {6, 110, 226, 342, 458}},

@@ -80,7 +80,6 @@ void CheckTone(const MemoryCanvas& shot, double toneHz)
     for (int y = at.y; y < at.y + layout.Row(kPanelRowsAbovePower); ++y)
         for (int x = at.x; x < at.x + layout.Col(kPanelColumns); ++x)
             same = same && PixelAt(expected, x, y) == PixelAt(shot, x, y);
-    DestroyCanvas(expected);
     Check(same, "peak panel: the tone's frequency");
     Check(SegmentLit(window, layout, 15), "level bar: segment 15 lit");
     Check(!SegmentLit(window, layout, 16), "level bar: the full-scale segment dark");
@@ -120,7 +119,6 @@ int main(int argc, char** argv)
     Check(CaptureClient(window, shot), "window captured");
     if (tone) CheckTone(shot, toneHz);
     Check(SaveBmp(shot, argv[2]), "picture of the window saved");
-    DestroyCanvas(shot);
     PostMessageA(window, WM_CLOSE, 0, 0);
     DWORD code = 1;
     const bool ended = WaitForSingleObject(process.hProcess, kBound) == WAIT_OBJECT_0;
