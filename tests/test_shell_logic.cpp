@@ -1,8 +1,8 @@
-// Shell decisions on plain inputs: the window size, the Shift-JIS aware split of a path into the directory and
-// name lines, both lines padded and cut at 35 bytes, the stereo labels of each platform version,
-// the command line, the help file chosen, the stored settings kept, the memory size bounds, the monitor format taken from the input device's
-// formats at startup and in the Monitor dialog with its way out and query warning, and the
-// status lines.
+// Shell decisions on plain inputs: the window size, the Shift-JIS aware split of a path into the
+// directory and name lines, both lines padded and cut at 35 bytes, the stereo labels, the command
+// line, the help file chosen, the stored settings kept, the memory size bounds, the monitor format
+// taken from the input device's formats at startup and in the Monitor dialog with its way out and
+// query warning, and the status lines.
 #include <gtest/gtest.h>
 #include <cstring>
 #include <string>
