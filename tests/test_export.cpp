@@ -381,7 +381,6 @@ TEST_F(ExportWindow, PicturesDecodeToTheClientAreaAsItShows)
         for (int y = 0; y < screen.height; ++y)
             for (int x = 0; x < screen.width; ++x) differing += picture.At(x, y) != (PixelAt(screen, x, y) & 0xFFFFFF);
         EXPECT_EQ(0, differing) << name;
-        DestroyCanvas(screen);
     }
     EXPECT_TRUE(EndBoxCapture().empty());
 }

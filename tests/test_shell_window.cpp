@@ -1,14 +1,16 @@
-// The real main window in this process: its size from the font, the view check mark, the
-// controls through each change of state, a drop, a cancelled Open, the header check, and the
-// Options dialog run by the Options command, down to the next Start. The dialogs are answered
-// from their own modal loops (WithDialog).
+// The real main window in this process: the platform version word, the controls through each
+// change of state, a drop, the Options dialog run by the Options command, down to the next Start,
+// and the Help command. The dialogs are answered from their own modal loops (WithDialog). The
+// settings file: what one run of the real program, as its own process, reads and stores.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <tuple>
 
 #include "resources/resource.h"
+#include "shell/help.h"
 #include "shell/mainwindow.h"
 #include "tests/support/main_window.h"
 #include "tests/support/playback_support.h"
@@ -55,23 +57,12 @@ protected:
     void TearDown() override { CloseMainWindow(); }
 };
 
-TEST_F(MainWindowTest, IsSizedFromTheOemFontAndChecksTheChosenView)
+// Major x 256 + minor as the system reports them.
+TEST_F(MainWindowTest, TakesThePlatformVersionWordFromTheSystem)
 {
-    HDC dc = GetDC(App().window);
-    SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
-    TEXTMETRICA font = {};
-    GetTextMetricsA(dc, &font);
-    ReleaseDC(App().window, dc);
-    RECT window, client;
-    GetWindowRect(App().window, &window);
-    GetClientRect(App().window, &client);
-    EXPECT_EQ(std::max(74 * font.tmAveCharWidth, 2 * font.tmAveCharWidth + 512), window.right - window.left);
-    EXPECT_EQ(16 * (font.tmAscent / 2) + 256, client.bottom);
-    for (int chosen : {IDM_VIEW_WAVEFORM, IDM_VIEW_CHART, IDM_VIEW_LINEAR_SPECTRUM, IDM_VIEW_LINEAR_SPECTRUM}) {
-        Command(chosen);
-        for (int view = IDM_VIEW_WAVEFORM; view <= IDM_VIEW_CHART; ++view)
-            EXPECT_EQ(view == chosen, MenuFlag(view, MF_CHECKED)) << chosen << " " << view;
-    }
+    OSVERSIONINFOA system = {sizeof system, 0, 0, 0, 0, {}};
+    ASSERT_TRUE(GetVersionExA(&system));
+    EXPECT_EQ(system.dwMajorVersion * 256 + system.dwMinorVersion, App().platformVersion);
 }
 
 TEST_F(MainWindowTest, ControlsFollowEachStateTransition)
@@ -93,7 +84,7 @@ TEST_F(MainWindowTest, ControlsFollowEachStateTransition)
     }
 }
 
-TEST_F(MainWindowTest, ADropOpensTheFirstOfThreeFilesAndACancelledOpenKeepsIt)
+TEST_F(MainWindowTest, ADropOpensTheFirstOfThreeFiles)
 {
     const std::string files[] = {WriteTempFile("drop.wav", PcmFile(1, 22050, 8, kSilence8)), TempDirectory() + "2.wav",
                                  TempDirectory() + "3.wav"};
@@ -108,28 +99,6 @@ TEST_F(MainWindowTest, ADropOpensTheFirstOfThreeFilesAndACancelledOpenKeepsIt)
     EXPECT_TRUE(EndBoxCapture().empty());                                 // the others do not exist
     EXPECT_EQ(files[0], App().fileName);
     EXPECT_TRUE(App().reader.IsOpen());
-    char openTitle[64] = {};
-    EXPECT_TRUE(WithDialog(IDM_OPEN, [&](HWND dialog) {
-        GetWindowTextA(dialog, openTitle, sizeof openTitle);
-        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    }));
-    EXPECT_STREQ("再生用にファイルを開く", openTitle);
-    EXPECT_EQ(files[0], App().fileName);
-    EXPECT_EQ(SourceKind::kFile, App().sourceKind);
-    EXPECT_FALSE(App().reader.IsOpen());                                  // closed
-}
-
-TEST_F(MainWindowTest, StartWithoutWaveHeadersIsRefused)
-{
-    App().sourceKind = SourceKind::kFile;
-    App().headers.Release();                                              // as if never allocated
-    BeginBoxCapture();
-    Command(IDM_START);
-    const std::vector<CapturedBox> boxes = EndBoxCapture();
-    ASSERT_EQ(1u, boxes.size());
-    EXPECT_EQ("ヘッダー確保失敗", boxes[0].text);
-    EXPECT_TRUE(boxes[0].warningIcon);
-    EXPECT_FALSE(App().Running());
 }
 
 // The dialog shows the settings (3000 is not offered: no time selected), the focus on the memory
@@ -141,18 +110,13 @@ TEST_F(MainWindowTest, OptionsShowTheSettingsAndCancelKeepsOnlyTheRadioClicks)
     Settings& settings = App().settings;
     std::tie(settings.timeResolution, settings.fftExponent, settings.windowType, settings.amplitudeScale,
              settings.onMemory, settings.memorySizeMB) = std::make_tuple(3000, 16, kWindowRectangle, kScaleDoubled, true, 200);
-    EXPECT_TRUE(WithDialog(IDM_OPTIONS, [&settings](HWND dialog) {
+    EXPECT_TRUE(WithDialog(IDM_OPTIONS, [](HWND dialog) {
         for (auto [id, selected] : {std::pair{IDC_OPT_TIME_RESOLUTION, -1}, {IDC_OPT_FFT_LENGTH, 8}, {IDC_OPT_WINDOW, 4}})
             EXPECT_EQ(selected, SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0)) << id;
         for (int id : {IDC_OPT_WHITE_NOISE, IDC_OPT_DOUBLED_SCALE, IDC_OPT_ON_MEMORY}) EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dialog, id)) << id;
         EXPECT_EQ(200u, GetDlgItemInt(dialog, IDC_OPT_MEMORY_SIZE, nullptr, FALSE));
         EXPECT_EQ(GetDlgItem(dialog, IDC_OPT_MEMORY_SIZE), GetFocus());
         Click(dialog, IDC_OPT_PINK_NOISE);
-        EXPECT_EQ(kSlopePink, settings.slopeReference);                               // at the click
-        for (BOOL enabled : {FALSE, TRUE}) {
-            Click(dialog, IDC_OPT_ON_MEMORY);
-            for (int id : {IDC_OPT_MEMORY_SIZE, IDC_OPT_MEMORY_UNIT, IDC_OPT_MEMORY_LABEL}) EXPECT_EQ(enabled, IsWindowEnabled(GetDlgItem(dialog, id))) << id;
-        }
         Choose(dialog, IDC_OPT_FFT_LENGTH, "  256");
         SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     }));
@@ -161,23 +125,19 @@ TEST_F(MainWindowTest, OptionsShowTheSettingsAndCancelKeepsOnlyTheRadioClicks)
     EXPECT_TRUE(App().reader.IsOpen());
 }
 
-// OK stores what was typed in, the memory size within the platform's bounds.
+// OK stores what was typed in, the memory size within this platform's bounds (BoundedMemorySize's
+// table has the others).
 TEST_F(MainWindowTest, OptionsOkStoresTheBoundedChoices)
 {
     Settings& settings = App().settings;
-    const struct { const char *time, *length, *window, *memory; uint16_t version;               // typed in
+    const struct { const char *time, *length, *window, *memory;                                   // typed in
                    int32_t timeResolution, fftExponent, windowType, memorySizeMB; } cases[] = {  // stored on OK
-        {"1/22秒", "65536", "方形", "1", 0x0601, 512, 16, kWindowRectangle, 2},
-        {"１秒", "  256", "ハミング", "999", 0x0601, 8192, 8, kWindowHamming, 255},
-        {nullptr, " 1024", nullptr, "", 0x0601, 3000, 10, kWindowHanning, 2},       // 3000 is kept
-        {nullptr, nullptr, nullptr, "-5", 0x030B, 3000, 12, kWindowHanning, 2},
-        {nullptr, nullptr, nullptr, "999", 0x030B, 3000, 12, kWindowHanning, 15},
-        {nullptr, nullptr, nullptr, "16", 0x030C, 3000, 12, kWindowHanning, 16},
+        {"１秒", "  256", "ハミング", "999", 8192, 8, kWindowHamming, 255},
+        {nullptr, " 1024", nullptr, "", 3000, 10, kWindowHanning, 2},       // 3000 is kept
     };
     for (const auto& c : cases) {
         std::tie(settings.timeResolution, settings.fftExponent, settings.windowType, settings.onMemory) =
             std::make_tuple(3000, 12, kWindowHanning, false);
-        App().platformVersion = c.version;
         EXPECT_TRUE(WithDialog(IDM_OPTIONS, [&c](HWND dialog) {
             for (auto [id, text] : {std::pair{IDC_OPT_TIME_RESOLUTION, c.time}, {IDC_OPT_FFT_LENGTH, c.length},
                                     {IDC_OPT_WINDOW, c.window}})
@@ -211,6 +171,123 @@ TEST_F(MainWindowTest, TheNextStartRunsWithTheNewBlockSizeAndFftLength)
     Command(IDM_STOP);
     EXPECT_TRUE(PumpUntilRunEnds(15000));
     EXPECT_NEAR(tone, App().peakFrequency, 1e-6);
+}
+
+// ---- The Help command --------------------------------------------------------------------------
+// The real main window hands the help request (from F1, the menu item and WM_HELP) to the launcher
+// it carries, here an observing one, so no viewer or browser is started. A help page that cannot
+// be opened is reported with its path.
+
+struct Launch {
+    HelpViewer viewer;
+    std::string path;
+    HWND owner;
+};
+std::vector<Launch> launches;
+bool launchSucceeds = true;
+
+bool ObserveLaunch(HWND owner, const HelpRequest& request)
+{
+    launches.push_back({request.viewer, request.path, owner});
+    return launchSucceeds;
+}
+
+// The test window carries the observing launcher, which answers `succeeds`.
+void ObserveHelpLaunches(bool succeeds)
+{
+    launches.clear();
+    launchSucceeds = succeeds;
+    SetPropA(App().window, kHelpLauncherProperty, reinterpret_cast<HANDLE>(ObserveLaunch));
+}
+
+// F1 (not F2), the menu item, and WM_HELP from a focused button or an open menu each open the help
+// once: F1 on the main window comes as WM_KEYDOWN, so its WM_HELP for the main window itself is
+// not taken again.
+TEST_F(MainWindowTest, F1TheMenuItemAndHelpFromAButtonOrMenuOpenThePageBesideTheProgramOnce)
+{
+    ObserveHelpLaunches(true);
+    const HWND window = App().window;
+    for (WPARAM key : {VK_F1, VK_F2}) SendMessageA(window, WM_KEYDOWN, key, 0);
+    SendMessageA(window, WM_COMMAND, IDM_HELP, 0);
+    for (auto [context, item] : {std::pair{HELPINFO_WINDOW, App().playButton}, {HELPINFO_MENUITEM, window}, {HELPINFO_WINDOW, window}}) {
+        const HELPINFO info = {sizeof(HELPINFO), context, 0, item, 0, {0, 0}};
+        SendMessageA(window, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+    }
+    ASSERT_EQ(4u, launches.size());
+    for (const Launch& launch : launches) {
+        EXPECT_EQ(HelpViewer::kBrowser, launch.viewer);
+        EXPECT_EQ(ProgramFolder() + "TRILVO.HTM", launch.path);
+        EXPECT_EQ(window, launch.owner);
+    }
+}
+
+TEST_F(MainWindowTest, AHelpFileBesideTheProgramGoesToWinHelp)
+{
+    ObserveHelpLaunches(true);
+    const std::string helpFile = ProgramFolder() + "trilvo.hlp";      // the name outside version 4.0
+    std::fclose(std::fopen(helpFile.c_str(), "wb"));
+    Command(IDM_HELP);
+    DeleteFileA(helpFile.c_str());
+    ASSERT_EQ(1u, launches.size());
+    EXPECT_EQ(HelpViewer::kWinHelp, launches[0].viewer);
+    EXPECT_EQ(helpFile, launches[0].path);
+}
+
+TEST_F(MainWindowTest, APageThatCannotBeOpenedIsReportedWithItsPath)
+{
+    ObserveHelpLaunches(false);
+    BeginBoxCapture();
+    Command(IDM_HELP);
+    const std::vector<CapturedBox> boxes = EndBoxCapture();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_NE(std::string::npos, boxes[0].text.find(ProgramFolder() + "TRILVO.HTM")) << boxes[0].text;
+    EXPECT_TRUE(boxes[0].warningIcon);
+}
+
+// ---- The settings file -------------------------------------------------------------------------
+
+// The real program started and told to exit: its exit status, or -1 when it did not end in time.
+int RunProgramToExit()
+{
+    std::string command = "\"" + ProgramFolder() + "..\\TRILVO.EXE\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return -1;
+    HWND main = nullptr;
+    PumpUntil([&] { return (main = FindWindowA("Trilvo", nullptr)) != nullptr; }, 15000);
+    PostMessageA(main, WM_COMMAND, IDM_EXIT, 0);
+    DWORD code = DWORD(-1);
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+    TerminateProcess(process.hProcess, 1);                                 // if it has not ended
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return int(code);
+}
+
+// Stored as "01024" and "+15", the settings are read, and a normal exit writes them back in the
+// program's own form and nothing else; a file that cannot be written (read-only, and held open
+// without write sharing as another program might: Wine run as root writes read-only files) stays
+// as it was and the program still exits cleanly. The file is named as the program names it: in
+// the Windows folder.
+TEST(Settings, ARunReadsTheStoredValuesAndItsNormalExitStoresOnlyThem)
+{
+    const char kFile[] = "TRILVO.INI";
+    char path[MAX_PATH];
+    std::strcpy(path + GetWindowsDirectoryA(path, sizeof path), "\\TRILVO.INI");
+    for (bool writable : {true, false}) {
+        WritePrivateProfileSectionA("Trilvo", "deltatime=01024\0fftparam=+15\0", kFile);
+        if (!writable) SetFileAttributesA(path, FILE_ATTRIBUTE_READONLY);
+        HANDLE held = writable ? INVALID_HANDLE_VALUE
+                               : CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(0, RunProgramToExit()) << writable;
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+        char section[256] = {};
+        std::replace(section, section + GetPrivateProfileSectionA("Trilvo", section, sizeof section, kFile), '\0', ' ');
+        EXPECT_STREQ(writable ? "deltatime=1024 fftparam=15 " : "deltatime=01024 fftparam=+15 ", section);
+        WritePrivateProfileStringA("Trilvo", nullptr, nullptr, kFile);   // the section removed
+    }
 }
 
 }  // namespace

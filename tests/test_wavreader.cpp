@@ -1,14 +1,19 @@
-// The WAV reader against generated files, with a stand-in for the device's format query: good
-// files end open at their first sample byte with their figures, every refusal has its result and
-// its exact text and leaves nothing open; and the header decisions on plain inputs. How the
-// window shows a refusal is proven with the playback runs.
+// WAV headers as the program reads them from generated files. The reader, with a stand-in for the
+// device's format query: good files end open at their first sample byte with their figures, every
+// refusal has its result and its exact text and leaves nothing open; and the header decisions on
+// plain inputs. How the window shows a refusal, and the reads of a data chunk that claims more
+// than the file holds, are proven with the playback runs. The Wave Information dialog, created in
+// this process: the fields read front to back, the cbSize rule, the next chunk at 20 + f without
+// skipping a pad byte, the tag name, and the labels a missing file leaves in the fields.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
-#include <tuple>
+#include <map>
 
 #include "audio/wavreader.h"
+#include "resources/resource.h"
+#include "shell/dialogs.h"
 #include "shell/messages.h"
 #include "tests/support/support.h"
 
@@ -29,38 +34,29 @@ std::vector<uint8_t> WithData(const std::vector<uint8_t>& fmt) { return RiffFile
 MMRESULT AcceptEveryFormat(const WAVEFORMATEX*) { return MMSYSERR_NOERROR; }
 MMRESULT RefuseEveryFormat(const WAVEFORMATEX*) { return WAVERR_BADFORMAT; }
 
-TEST(WavReader, GoodFilesOpenAtTheirFirstSampleByte)
+// The format figures as the file states them: a block align of 20 for six 24-bit channels stays.
+TEST(WavReader, GoodFilesOpenAtTheirFirstSampleByteWithTheirFigures)
 {
     std::vector<uint8_t> data(64);
     for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 3);
-    const struct { const char* name; std::vector<uint8_t> bytes; } files[] = {
-        {"canonical", PcmFile(2, 44100, 16, data)},
+    const struct { const char* name; std::vector<uint8_t> bytes; uint16_t blockAlign; } files[] = {
+        {"canonical", PcmFile(2, 44100, 16, data), 4},
         {"LIST before, fact between", RiffFile({{"LIST", Filler(26)}, {"fmt ", FmtBody(1, 1, 22050, 8)},
-                                                {"fact", Filler(4)}, {"data", data}})},
+                                                {"fact", Filler(4)}, {"data", data}}), 1},
         {"18-byte fmt, odd LIST and its pad", RiffFile({{"fact", Filler(4)}, {"fmt ", FmtBody(1, 2, 22050, 16, true)},
-                                                        {"LIST", Filler(7)}, {"junk", Filler(10)}, {"data", data}})},
-        {"24-bit, six channels", RiffFile({{"fmt ", FmtBody(1, 6, 48000, 24)}, {"data", data}})},
+                                                        {"LIST", Filler(7)}, {"junk", Filler(10)}, {"data", data}}), 4},
+        {"24-bit, six channels", RiffFile({{"fmt ", Patched(FmtBody(1, 6, 48000, 24), 12, 20, 2)}, {"data", data}}), 20},
     };
     for (const auto& c : files) {
         SCOPED_TRACE(c.name);
         WaveReader reader;
         ASSERT_EQ(ReaderResult::kOk, reader.Open(WriteTempFile("good.wav", c.bytes).c_str(), AcceptEveryFormat));
+        EXPECT_EQ(c.blockAlign, reader.Format().blockAlign);
         EXPECT_EQ(data.size(), reader.TotalBytes());
         std::vector<uint8_t> first(data.size());
         EXPECT_EQ(data.size(), reader.Read(first.data(), uint32_t(first.size())));
         EXPECT_EQ(data, first);
     }
-}
-
-TEST(WavReader, FormatFiguresComeFromTheFirstSixteenBytes)
-{
-    WaveReader reader;
-    const std::vector<uint8_t> file = WithData(Patched(FmtBody(1, 6, 48000, 24), 12, 20, 2));   // block align 20
-    ASSERT_EQ(ReaderResult::kOk, reader.Open(WriteTempFile("figures.wav", file).c_str(), AcceptEveryFormat));
-    const SourceFormat& f = reader.Format();
-    EXPECT_EQ(std::make_tuple(1, 6, 48000u, 864000u, 20, 24),
-              std::make_tuple(int(f.formatTag), int(f.channels), f.samplesPerSec, f.avgBytesPerSec, int(f.blockAlign),
-                              int(f.bitsPerSample)));
 }
 
 TEST(WavReader, EveryRefusalHasItsTextAndLeavesNothingOpen)
@@ -135,18 +131,6 @@ TEST(WavReader, RecordsGiveTheirSamplesAndTheDeviceItsRecord)
     }
 }
 
-// A data chunk that claims more than the file holds: the read gives what is there, and nothing
-// remains after it.
-TEST(WavReader, ShortDataReadsWhatIsThereAndEnds)
-{
-    WaveReader reader;
-    const std::vector<uint8_t> file = RiffFile({{"fmt ", kFmt}, {"data", Filler(100), 400}});
-    ASSERT_EQ(ReaderResult::kOk, reader.Open(WriteTempFile("short.wav", file).c_str(), AcceptEveryFormat));
-    std::vector<uint8_t> buffer(400);
-    EXPECT_EQ(100u, reader.Read(buffer.data(), reader.TakeNextBlockLength(400)));
-    EXPECT_EQ(0u, reader.RemainingBytes());
-}
-
 // ---- Header decisions on plain inputs ----
 
 TEST(WavHeaderRules, FormatLimits)
@@ -175,6 +159,49 @@ TEST(WavHeaderRules, BufferingModeAndBlockSize)
     EXPECT_EQ(kMegabyte - 4, BlockSizeFor(kOnMemoryMode, {1, 2, 48000, 288000, 6, 24}, 2048, 1, kMegabyte + kMegabyte / 2));
     // A product beyond 32 bits is capped, never wrapped to a small block.
     EXPECT_EQ(0xFFFFFFFFu, BlockSizeFor(kStreamingMode, {1, 1, 0xFFFFFFFFu, 0xFFFFFFFFu, 1, 8}, 1 << 20, 15, 99));
+}
+
+// ---- The Wave Information dialog ----
+
+using Fields = std::map<int, std::string>;
+
+TEST(InfoBox, ShowsTheHeaderFieldsAsTheyStandInTheFile)
+{
+    const std::vector<uint8_t> canonical = PcmFile(2, 44100, 16, std::vector<uint8_t>(100, 0));
+    const struct { const char* name; std::vector<uint8_t> bytes; Fields expected; } cases[] = {  // no bytes: no file
+        {"canonical", canonical,
+         {{IDC_INFO_FILE_SIZE, "144"}, {IDC_INFO_RIFF_ID, "RIFF"}, {IDC_INFO_RIFF_SIZE, "136"}, {IDC_INFO_RIFF_TYPE, "WAVE"}, {IDC_INFO_CHUNK_ID, "fmt "}, {IDC_INFO_CHUNK_SIZE, "16"}, {IDC_INFO_FORMAT_TAG, "1"}, {IDC_INFO_TAG_NAME, "PCM"},
+          {IDC_INFO_CHANNELS, "2"}, {IDC_INFO_RATE, "44100"}, {IDC_INFO_AVG_BYTES, "176400"}, {IDC_INFO_BLOCK_ALIGN, "4"}, {IDC_INFO_BITS, "16"}, {IDC_INFO_CB_SIZE, ""}, {IDC_INFO_NEXT_ID, "data"}, {IDC_INFO_NEXT_SIZE, "100"}}},
+        {"18-byte fmt", RiffFile({{"fmt ", FmtBody(1, 1, 22050, 8, true)}, {"data", {1, 2}}}), {{IDC_INFO_CB_SIZE, "0"}}},
+        // 19 bytes and a zero pad: the next chunk is read at 39, so its id starts with the pad
+        // byte (an empty text) and its size is "t", 4, 0, 0 of the "fact" chunk behind it.
+        {"odd fmt size", RiffFile({{"fmt ", std::vector<uint8_t>(19, 1)}, {"fact", {0, 0, 0, 0}}}),
+         {{IDC_INFO_CHUNK_SIZE, "19"}, {IDC_INFO_NEXT_ID, ""}, {IDC_INFO_NEXT_SIZE, "1140"}}},
+        {"extensible", RiffFile({{"fmt ", ExtensibleFmtBody(2, 48000, 24, 24, 1)}, {"data", {1, 2}}}),
+         {{IDC_INFO_CHUNK_SIZE, "40"}, {IDC_INFO_FORMAT_TAG, "-2"}, {IDC_INFO_TAG_NAME, "Extensible"}, {IDC_INFO_CB_SIZE, "22"}}},
+        {"tag 32768", RiffFile({{"fmt ", FmtBody(0x8000, 2, 44100, 16)}, {"data", {1, 2}}}), {{IDC_INFO_FORMAT_TAG, "-32768"}, {IDC_INFO_TAG_NAME, "unknown"}}},
+        {"missing", {},
+         {{IDC_INFO_FILE_SIZE, "0"}, {IDC_INFO_RIFF_ID, "Riff ID"}, {IDC_INFO_CHUNK_SIZE, "Chunk Size"}, {IDC_INFO_FORMAT_TAG, "WaveFmtType"}, {IDC_INFO_TAG_NAME, "PCM:1"}, {IDC_INFO_BLOCK_ALIGN, "BlockSize"},
+          {IDC_INFO_CB_SIZE, "cbSize"}, {IDC_INFO_NEXT_ID, "Chunk ID"}, {IDC_INFO_NEXT_SIZE, "Chunk Size"}}},
+    };
+    WPARAM closeWith = IDOK;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = c.bytes.empty() ? TempDirectory() + "absent.wav" : WriteTempFile("info.wav", c.bytes);
+        HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), "InfoBox", nullptr, InfoDialogProc,
+                                         reinterpret_cast<LPARAM>(path.c_str()));   // fills it
+        ASSERT_NE(nullptr, dialog);
+        for (const auto& [id, expected] : c.expected) {     // an empty text counts only where the field exists
+            char text[64] = "(no field)";
+            if (GetDlgItem(dialog, id)) GetDlgItemTextA(dialog, id, text, sizeof text);
+            EXPECT_EQ(expected, text) << id;
+        }
+        ShowWindow(dialog, SW_SHOW);
+        closeWith = closeWith == IDOK ? IDCANCEL : IDOK;    // OK and Cancel both end it
+        SendMessageA(dialog, WM_COMMAND, closeWith, 0);
+        EXPECT_FALSE(IsWindowVisible(dialog));
+        DestroyWindow(dialog);
+    }
 }
 
 }  // namespace

@@ -9,15 +9,12 @@ constexpr DWORD kWaitSliceMs = 10;
 HHOOK boxHook = nullptr;
 std::vector<CapturedBox> boxes;
 
-BOOL CALLBACK FindIcon(HWND child, LPARAM lParam)
+// A message box's only static with an icon style (its buttons are push buttons).
+BOOL CALLBACK FindIcon(HWND child, LPARAM found)
 {
-    char cls[32] = {};
-    GetClassNameA(child, cls, sizeof cls);
-    if (lstrcmpiA(cls, "Static") == 0 && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-        *reinterpret_cast<HICON*>(lParam) = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
-        return FALSE;
-    }
-    return TRUE;
+    if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) return TRUE;
+    *reinterpret_cast<HICON*>(found) = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+    return FALSE;
 }
 
 LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam)

@@ -17,13 +17,12 @@ bool CreateCanvas(MemoryCanvas& canvas, int width, int height, DWORD fillRgb)
     return true;
 }
 
-void DestroyCanvas(MemoryCanvas& canvas)
+MemoryCanvas::~MemoryCanvas()
 {
-    if (!canvas.dc) return;
-    SelectObject(canvas.dc, canvas.previous);
-    DeleteObject(canvas.bitmap);
-    DeleteDC(canvas.dc);
-    canvas = MemoryCanvas();
+    if (!dc) return;
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
 }
 
 uint32_t PixelAt(const MemoryCanvas& canvas, int x, int y)

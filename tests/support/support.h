@@ -35,18 +35,24 @@ std::vector<uint8_t> PcmFile(uint16_t channels, uint32_t rate, uint16_t bits,
 // Writes bytes to a file in the test's temporary directory and returns its full path.
 std::string WriteTempFile(const char* name, const std::vector<uint8_t>& bytes);
 std::string TempDirectory();
+// The folder of this test program, with its final separator.
+std::string ProgramFolder();
 
 // ---- Pixels ----
-// A memory DC with a 32-bpp top-down DIB section selected; pixels read as 0x00RRGGBB.
+// A memory DC with a 32-bpp top-down DIB section selected, both released with it; pixels read as
+// 0x00RRGGBB.
 struct MemoryCanvas {
     HDC dc = nullptr;
     HBITMAP bitmap = nullptr;
     HGDIOBJ previous = nullptr;
     uint32_t* bits = nullptr;
     int width = 0, height = 0;
+    MemoryCanvas() = default;
+    MemoryCanvas(const MemoryCanvas&) = delete;
+    MemoryCanvas& operator=(const MemoryCanvas&) = delete;
+    ~MemoryCanvas();
 };
 bool CreateCanvas(MemoryCanvas& canvas, int width, int height, DWORD fillRgb = 0xFFFFFF);
-void DestroyCanvas(MemoryCanvas& canvas);
 uint32_t PixelAt(const MemoryCanvas& canvas, int x, int y);    // flushes GDI first
 
 // ---- Message boxes ----

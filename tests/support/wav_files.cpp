@@ -1,9 +1,10 @@
-// WAV files for tests, built byte by byte so that malformed files can be made too.
+// WAV files for tests, built byte by byte so that malformed files can be made too, written into
+// the tests' temporary folder; the folder of the test program.
 #include "tests/support/support.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
+#include <fstream>
 
 namespace {
 void Put16(std::vector<uint8_t>& out, uint32_t v) { out.push_back(uint8_t(v)); out.push_back(uint8_t(v >> 8)); }
@@ -91,12 +92,16 @@ std::string TempDirectory()
     return dir;
 }
 
+std::string ProgramFolder()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    return std::string(path, std::strrchr(path, '\\') + 1);
+}
+
 std::string WriteTempFile(const char* name, const std::vector<uint8_t>& bytes)
 {
-    std::string path = TempDirectory() + name;
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return std::string();
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    const std::string path = TempDirectory() + name;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return path;
 }

@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr int kToneColumn = 93 * kGraphWidth / 2048;   // bin 93 of 2048 on 512 columns
 constexpr double kToneBin = 93, kFftLength = 4096;
 constexpr unsigned long kDefaultRate = 44100;
 constexpr DWORD kBound = 30000;
@@ -67,21 +66,11 @@ bool SaveBmp(MemoryCanvas& shot, const char* path)
     return out && std::fclose(out) == 0 && ok;
 }
 
-// In the upper half of the graph only the tone's columns are drawn, and they reach the top. The
-// peak panel names the tone's frequency; the (first) level bar shows the tone's amplitude: every
-// segment but the full-scale one.
+// The peak panel of the linear spectrum view names the tone's frequency; the (first) level bar
+// shows the tone's amplitude: every segment but the full-scale one. (How the spectrum draws a
+// tone's bin is proven by the analysis and display tests.)
 void CheckTone(const MemoryCanvas& shot, double toneHz)
 {
-    int top = 0, stray = 0;   // tone pixels in the top rows; pixels elsewhere in the upper half
-    for (int y = 0; y < kGraphHeight / 2; ++y)
-        for (int p = 0; p < kGraphWidth; ++p) {
-            const bool black = PixelAt(shot, layout.Col(kGraphLeftCol) + p, layout.Row(kGraphTopRow) + y) == 0;
-            top += black && y <= 2 && std::abs(p - kToneColumn) <= 1;
-            stray += black && std::abs(p - kToneColumn) > 3;
-        }
-    std::printf("      tone column %d: %d pixels at the top, %d stray pixels\n", kToneColumn, top, stray);
-    Check(top > 0, "linear spectrum: the tone's column rises to the top");
-    Check(stray == 0, "linear spectrum: no other column in the upper half");
     MemoryCanvas expected;   // the panel for the tone's frequency, compared above its power line
     CreateCanvas(expected, shot.width, shot.height);
     SelectObject(expected.dc, GetStockObject(OEM_FIXED_FONT));
@@ -91,7 +80,6 @@ void CheckTone(const MemoryCanvas& shot, double toneHz)
     for (int y = at.y; y < at.y + layout.Row(kPanelRowsAbovePower); ++y)
         for (int x = at.x; x < at.x + layout.Col(kPanelColumns); ++x)
             same = same && PixelAt(expected, x, y) == PixelAt(shot, x, y);
-    DestroyCanvas(expected);
     Check(same, "peak panel: the tone's frequency");
     Check(SegmentLit(window, layout, 15), "level bar: segment 15 lit");
     Check(!SegmentLit(window, layout, 16), "level bar: the full-scale segment dark");
@@ -131,7 +119,6 @@ int main(int argc, char** argv)
     Check(CaptureClient(window, shot), "window captured");
     if (tone) CheckTone(shot, toneHz);
     Check(SaveBmp(shot, argv[2]), "picture of the window saved");
-    DestroyCanvas(shot);
     PostMessageA(window, WM_CLOSE, 0, 0);
     DWORD code = 1;
     const bool ended = WaitForSingleObject(process.hProcess, kBound) == WAIT_OBJECT_0;
