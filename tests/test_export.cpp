@@ -289,8 +289,7 @@ protected:
 TEST_F(ExportWindow, ItemIsUsableOnceABlockIsAnalysedOutsideARunOrWhilePaused)
 {
     const struct { std::function<void()> step; bool enabled; } steps[] = {
-        {[] {}, false},
-        {[this] { ASSERT_TRUE(Choose(3)); }, false},
+        {[this] { ASSERT_TRUE(Choose(3)); }, false},               // nothing analysed yet
         {[] { Command(IDM_START); }, false},                       // block 0 analysed, running
         {[] { Command(IDM_PAUSE); }, true},
         {[] { Command(IDM_PAUSE); }, false},                       // Continue

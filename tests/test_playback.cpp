@@ -11,7 +11,6 @@
 
 #include "audio/monitor.h"
 #include "resources/resource.h"
-#include "shell/messages.h"
 #include "tests/support/main_window.h"
 #include "tests/support/playback_support.h"
 
@@ -48,6 +47,20 @@ void ExpectIdle(const MainWindow& app)
     for (int slot : {0, 1}) EXPECT_EQ(nullptr, app.playback.Block(slot)) << "run buffer " << slot;
     EXPECT_TRUE(IsWindowEnabled(app.playButton));
     EXPECT_FALSE(IsWindowEnabled(app.stopButton));
+}
+
+// What a refused start or a failed device shows: `count` warnings the main window owns, each
+// saying `text` (the capture then starts afresh); and everything released.
+void ExpectWarningsAndIdle(const MainWindow& app, UINT text, size_t count = 1)
+{
+    ASSERT_EQ(count, CapturedBoxes().size());
+    for (const CapturedBox& box : CapturedBoxes()) {
+        EXPECT_EQ(Text(text), box.text);
+        EXPECT_EQ(app.window, box.owner);
+        EXPECT_TRUE(box.warningIcon);
+    }
+    BeginBoxCapture();
+    ExpectIdle(app);
 }
 
 // The real main window; any message box it shows is captured (and fails the test unless expected).
@@ -158,23 +171,16 @@ TEST_F(PlaybackTest, RefusedStartsSayWhyAndReleaseTheRun)
     constexpr int32_t kHugeBlockMB = 2047;
     app->settings.memorySizeMB = kHugeBlockMB;
     const std::vector<uint8_t> good = MonoFile(4000);
-    const struct { std::vector<uint8_t> file; bool onMemory; UINT text; } refused[] = {
-        {RiffFile({{"fmt ", FmtBody(2, 1, kRate, 8)}, {"data", DataOf(good)}}), false, IDS_NOT_PCM},
-        {MonoFile(300, kRate, 6 * kBlock), false, IDS_READ_FAILED},
-        {MonoFile(300, kRate, kHugeBlockMB * kMegabyte), true, IDS_NO_BLOCK_MEMORY}};
+    const struct { std::vector<uint8_t> file; bool onMemory; UINT text; size_t boxes; } refused[] = {
+        {RiffFile({{"fmt ", FmtBody(2, 1, kRate, 8)}, {"data", DataOf(good)}}), false, IDS_NOT_PCM, 2},   // open, Start
+        {MonoFile(300, kRate, 6 * kBlock), false, IDS_READ_FAILED, 1},
+        {MonoFile(300, kRate, kHugeBlockMB * kMegabyte), true, IDS_NO_BLOCK_MEMORY, 1}};
     for (const auto& r : refused) {
         SCOPED_TRACE(r.text);
         ASSERT_NE("", Text(r.text));
         (void)Choose(r.file, r.onMemory);
         Command(IDM_START);
-        ASSERT_FALSE(CapturedBoxes().empty());
-        for (const CapturedBox& box : CapturedBoxes()) {
-            EXPECT_EQ(Text(r.text), box.text);
-            EXPECT_EQ(app->window, box.owner);
-            EXPECT_TRUE(box.warningIcon);
-        }
-        ExpectIdle(*app);
-        BeginBoxCapture();
+        ExpectWarningsAndIdle(*app, r.text, r.boxes);
     }
     app->settings.memorySizeMB = 1;
     ASSERT_TRUE(Choose(good, true));
@@ -302,17 +308,6 @@ bool SwallowWaveMessagesUntilRunEnds()
     });
 }
 
-// The one message a failed device gives, owned by the main window (the capture starts afresh),
-// and everything released.
-void ExpectDeviceFailure(const MainWindow& app)
-{
-    ASSERT_EQ(1u, CapturedBoxes().size());
-    EXPECT_EQ(Text(IDS_DEVICE_FAILED), CapturedBoxes()[0].text);
-    EXPECT_EQ(app.window, CapturedBoxes()[0].owner);
-    BeginBoxCapture();
-    ExpectIdle(app);
-}
-
 // Runs whose device fails, of either source: the file (40 blocks) played, or the monitor
 // recording at 11025 Hz 8-bit.
 class FailingDevice : public PlaybackTest {
@@ -334,7 +329,7 @@ TEST_F(FailingDevice, BuffersThatNeverComeBackEndTheRunAfterTheirBoundAndTheNext
         Command(IDM_START);
         ASSERT_TRUE(SwallowWaveMessagesUntilRunEnds());
         EXPECT_GE(GetTickCount() - start, ReturnBoundMs(kBlock, kRate, true));   // the monitor's is longer
-        ExpectDeviceFailure(*app);
+        ExpectWarningsAndIdle(*app, IDS_DEVICE_FAILED);
         EXPECT_TRUE(RunsAgain(monitor));
     }
 }
@@ -394,7 +389,7 @@ TEST_F(SoundServerLoss, EndsTheRunWithTheDeviceMessageAndTheNextStartRunsOnceThe
         ASSERT_TRUE(StartAndAwaitTwoBuffers());
         ASSERT_TRUE(SoundServer("stop"));
         EXPECT_TRUE(PumpUntilRunEnds(kBound));
-        ExpectDeviceFailure(*app);
+        ExpectWarningsAndIdle(*app, IDS_DEVICE_FAILED);
         ASSERT_TRUE(SoundServer("start"));
         EXPECT_TRUE(RunsAgain(monitor));
     }
