@@ -14,7 +14,6 @@
 #include "tests/support/main_window.h"
 #include "tests/support/playback_support.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -371,8 +370,7 @@ bool SoundServer(const std::string& action)
 {
     char folder[MAX_PATH];
     if (!GetEnvironmentVariableA("TRILVO_SOUND_SERVER", folder, sizeof folder)) return false;
-    std::string marker = std::string("Z:") + folder + "/" + action + ".done";
-    std::replace(marker.begin(), marker.end(), '/', '\\');
+    const std::string marker = std::string("Z:") + folder + "/" + action + ".done";   // Wine takes '/' too
     DeleteFileA(marker.c_str());
     const std::string command = std::string("Z:\\bin\\bash ") + folder + "/control " + action;
     return WinExec(command.c_str(), SW_HIDE) > 31 &&
