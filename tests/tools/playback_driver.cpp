@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -74,10 +75,8 @@ int main(int argc, char** argv)
     const bool tone = (argc == 5 || argc == 6) && std::strcmp(argv[4], "tone") == 0;
     if (argc != 4 && !tone) return 2;
     const double toneHz = kToneBin * (argc == 6 ? std::strtoul(argv[5], nullptr, 10) : kDefaultRate) / kFftLength;
-    char arguments[1024];
-    std::snprintf(arguments, sizeof arguments, "\"%s\" /P", argv[3]);
     DrivenProgram program;
-    if (!program.Start(argv[1], arguments, nullptr)) return 1;
+    if (!program.Start(argv[1], ("\"" + std::string(argv[3]) + "\" /P").c_str(), nullptr)) return 1;
     window = program.Window();
     // The layout units as the program measures them.
     TEXTMETRICA metrics = {};
@@ -85,8 +84,7 @@ int main(int argc, char** argv)
     SelectObject(screen, GetStockObject(OEM_FIXED_FONT));
     GetTextMetricsA(screen, &metrics);
     ReleaseDC(nullptr, screen);
-    layout.charWidth = metrics.tmAveCharWidth;
-    layout.lineHeight = metrics.tmAscent / 2;
+    layout = {int(metrics.tmAveCharWidth), int(metrics.tmAscent / 2)};
 
     if (tone) {
         Check(program.WaitForControl(IDM_STOP, true, kDriveBoundMs), "autoplay started a run");
