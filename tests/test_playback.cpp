@@ -11,13 +11,11 @@
 
 #include "audio/monitor.h"
 #include "resources/resource.h"
-#include "shell/mainwindow.h"
-#include "shell/messages.h"
 #include "tests/support/main_window.h"
 #include "tests/support/playback_support.h"
 
-#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -37,15 +35,31 @@ std::vector<uint8_t> MonoFile(size_t count, uint32_t rate = kRate, size_t claime
 }
 std::vector<uint8_t> DataOf(const std::vector<uint8_t>& file) { return {file.begin() + 44, file.end()}; }
 
-// What a finished, stopped or refused run leaves: nothing open, no run buffers, idle controls.
+// What a finished, stopped, refused or failed run leaves: nothing open, no run buffers, idle
+// controls.
 void ExpectIdle(const MainWindow& app)
 {
     EXPECT_FALSE(app.Running());
     EXPECT_FALSE(app.reader.IsOpen());
     EXPECT_FALSE(app.playback.DeviceOpen());
+    EXPECT_FALSE(app.monitor.DeviceOpen());
     for (int slot : {0, 1}) EXPECT_EQ(nullptr, app.playback.Block(slot)) << "run buffer " << slot;
     EXPECT_TRUE(IsWindowEnabled(app.playButton));
     EXPECT_FALSE(IsWindowEnabled(app.stopButton));
+}
+
+// What a refused start or a failed device shows: `count` warnings the main window owns, each
+// saying `text` (the capture then starts afresh); and everything released.
+void ExpectWarningsAndIdle(const MainWindow& app, UINT text, size_t count = 1)
+{
+    ASSERT_EQ(count, CapturedBoxes().size());
+    for (const CapturedBox& box : CapturedBoxes()) {
+        EXPECT_EQ(Text(text), box.text);
+        EXPECT_EQ(app.window, box.owner);
+        EXPECT_TRUE(box.warningIcon);
+    }
+    BeginBoxCapture();
+    ExpectIdle(app);
 }
 
 // The real main window; any message box it shows is captured (and fails the test unless expected).
@@ -62,6 +76,13 @@ protected:
         CloseMainWindow();   // stops a run still going
         EXPECT_TRUE(EndBoxCapture().empty());
     }
+    // Start; whether two buffers then come back.
+    bool StartAndAwaitTwoBuffers()
+    {
+        log.clear();
+        Command(IDM_START);
+        return PumpWaveMessages([&] { return log.size() >= 2; }, kBound, &log);
+    }
     MainWindow* app = nullptr;
     WaveLog log;
 };
@@ -76,13 +97,18 @@ protected:
         app->settings.onMemory = onMemory;
         return SelectFileSource(*app);
     }
-    // Starts, plays to the end and returns every byte queued, in queue order.
-    std::vector<uint8_t> PlayToEnd()
+    // Starts, plays to the end and returns every byte queued, in queue order. `midRun`, when
+    // given, runs after the second done message.
+    std::vector<uint8_t> PlayToEnd(const std::function<void()>& midRun = nullptr)
     {
         log.clear();
         Command(IDM_START);
         std::vector<uint8_t> queued = QueuedBytes(app->headers[0]), second = QueuedBytes(app->headers[1]);
         queued.insert(queued.end(), second.begin(), second.end());
+        if (midRun) {
+            EXPECT_TRUE(PumpWaveMessages([&] { return log.size() >= 2; }, kBound, &log));
+            midRun();
+        }
         EXPECT_TRUE(PumpUntilRunEnds(kBound, &log)) << "the run did not end";
         for (const WaveMessage& done : log) queued.insert(queued.end(), done.queued.begin(), done.queued.end());
         return queued;
@@ -144,23 +170,16 @@ TEST_F(PlaybackTest, RefusedStartsSayWhyAndReleaseTheRun)
     constexpr int32_t kHugeBlockMB = 2047;
     app->settings.memorySizeMB = kHugeBlockMB;
     const std::vector<uint8_t> good = MonoFile(4000);
-    const struct { std::vector<uint8_t> file; bool onMemory; UINT text; } refused[] = {
-        {RiffFile({{"fmt ", FmtBody(2, 1, kRate, 8)}, {"data", DataOf(good)}}), false, IDS_NOT_PCM},
-        {MonoFile(300, kRate, 6 * kBlock), false, IDS_READ_FAILED},
-        {MonoFile(300, kRate, kHugeBlockMB * kMegabyte), true, IDS_NO_BLOCK_MEMORY}};
+    const struct { std::vector<uint8_t> file; bool onMemory; UINT text; size_t boxes; } refused[] = {
+        {RiffFile({{"fmt ", FmtBody(2, 1, kRate, 8)}, {"data", DataOf(good)}}), false, IDS_NOT_PCM, 2},   // open, Start
+        {MonoFile(300, kRate, 6 * kBlock), false, IDS_READ_FAILED, 1},
+        {MonoFile(300, kRate, kHugeBlockMB * kMegabyte), true, IDS_NO_BLOCK_MEMORY, 1}};
     for (const auto& r : refused) {
         SCOPED_TRACE(r.text);
         ASSERT_NE("", Text(r.text));
         (void)Choose(r.file, r.onMemory);
         Command(IDM_START);
-        ASSERT_FALSE(CapturedBoxes().empty());
-        for (const CapturedBox& box : CapturedBoxes()) {
-            EXPECT_EQ(Text(r.text), box.text);
-            EXPECT_EQ(app->window, box.owner);
-            EXPECT_TRUE(box.warningIcon);
-        }
-        ExpectIdle(*app);
-        BeginBoxCapture();
+        ExpectWarningsAndIdle(*app, r.text, r.boxes);
     }
     app->settings.memorySizeMB = 1;
     ASSERT_TRUE(Choose(good, true));
@@ -264,129 +283,83 @@ TEST(ReturnBound, IsFourTimesTheBuffersPlayingTimeAndASecondAndTwoMoreForTheFirs
     for (const auto& c : cases) EXPECT_EQ(c.expected, ReturnBoundMs(c.bytes, c.perSecond, c.first)) << &c - cases;
 }
 
-TEST(WaitOverdue, CountsTheTimeNotPausedAcrossTheTickWrap)
-{
-    const struct { DWORD now, since, pausedMs, boundMs; bool expected; } cases[] = {
-        {2000, 1000, 0, 1000, false}, {2001, 1000, 0, 1000, true}, {5000, 1000, 3000, 1000, false},
-        {5001, 1000, 3000, 1000, true}, {0x300, 0xFFFFFF00, 0, 0x3FF, true}, {0x300, 0xFFFFFF00, 0, 0x400, false},
-        {1500, 1000, 900, 0, false}};
-    for (const auto& c : cases) EXPECT_EQ(c.expected, WaitOverdue(c.now, c.since, c.pausedMs, c.boundMs)) << &c - cases;
-}
-
-// A buffer that comes back while paused restarts the wait, which stays paused until Continue.
-TEST(ReturnClock, LeavesTimeSpentPausedOut)
+// A buffer that comes back while paused restarts the wait, which stays paused until Continue;
+// the tick count wrapping meanwhile changes nothing.
+TEST(ReturnClock, LeavesTimeSpentPausedOutAcrossTheTickWrap)
 {
     ReturnClock clock;
-    clock.Restart(0, 1000);
-    clock.Pause(500);
-    clock.Restart(4000, 1000);
-    EXPECT_FALSE(clock.Overdue(9000));
-    clock.Continue(9000);
-    EXPECT_FALSE(clock.Overdue(10000));
-    EXPECT_TRUE(clock.Overdue(10001));
+    clock.Restart(0xFFFFF000, 1000);
+    clock.Pause(0xFFFFF100);
+    clock.Restart(0xFFFFFF00, 1000);
+    EXPECT_FALSE(clock.Overdue(0x2000));
+    clock.Continue(0x2000);
+    EXPECT_FALSE(clock.Overdue(0x2000 + 1000));
+    EXPECT_TRUE(clock.Overdue(0x2000 + 1001));
 }
 
 // Pumps this thread's messages but drops the test window's wave messages, as a device that
-// swallowed its headers would, until the run ends or `timeoutMs` pass; returns whether it ended.
-bool SwallowWaveMessagesUntilRunEnds(DWORD timeoutMs)
+// swallowed its headers would, until the run ends; returns whether it ended.
+bool SwallowWaveMessagesUntilRunEnds()
 {
-    const DWORD start = GetTickCount();
-    MSG message;
-    while (TestWindow()->Running() && GetTickCount() - start < timeoutMs) {
-        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-            continue;
-        }
+    return PumpUntil([] { return !TestWindow()->Running(); }, kBound, [](MSG& message) {
         const bool wave = message.message == MM_WOM_DONE || message.message == MM_WIM_DATA;
         if (!wave || message.hwnd != TestWindow()->window) DispatchMessageA(&message);
-    }
-    return !TestWindow()->Running();
+    });
 }
 
-// The one message a failed device gives, owned by the main window; the capture starts afresh.
-void ExpectDeviceFailureMessage(const MainWindow& app)
-{
-    ASSERT_EQ(1u, CapturedBoxes().size());
-    EXPECT_EQ(Text(IDS_DEVICE_FAILED), CapturedBoxes()[0].text);
-    EXPECT_EQ(app.window, CapturedBoxes()[0].owner);
-    BeginBoxCapture();
-}
-
-void ExpectMonitorIdle(const MainWindow& app)
-{
-    EXPECT_FALSE(app.Running());
-    EXPECT_FALSE(app.monitor.DeviceOpen());
-    EXPECT_TRUE(IsWindowEnabled(app.playButton));
-    EXPECT_FALSE(IsWindowEnabled(app.stopButton));
-}
+// Runs whose device fails, of either source: the file (40 blocks) played, or the monitor
+// recording at 11025 Hz 8-bit.
+class FailingDevice : public PlaybackTest {
+protected:
+    bool ChooseSource(bool monitor) { return monitor ? ChooseMonitorFormat(11025, 8) : Choose(file); }
+    // The next Start runs: every byte of the file played, or two buffers recorded.
+    bool RunsAgain(bool monitor) { return monitor ? StartAndAwaitTwoBuffers() : PlayToEnd() == DataOf(file); }
+    const std::vector<uint8_t> file = MonoFile(40 * kBlock);
+};
 
 // Not before the first buffer's bound, the run ends with the device message and releases
-// everything; the device being well, the next Start plays the whole file.
-TEST_F(PlaybackTest, ABufferThatNeverComesBackEndsTheRunAfterItsBoundAndTheNextStartPlays)
+// everything; the device being well, the next Start runs.
+TEST_F(FailingDevice, BuffersThatNeverComeBackEndTheRunAfterTheirBoundAndTheNextStartRuns)
 {
-    const std::vector<uint8_t> file = MonoFile(8 * kBlock);
-    ASSERT_TRUE(Choose(file));
-    const DWORD start = GetTickCount();
-    Command(IDM_START);
-    ASSERT_TRUE(SwallowWaveMessagesUntilRunEnds(kBound));
-    EXPECT_GE(GetTickCount() - start, ReturnBoundMs(kBlock, kRate, true));
-    ExpectDeviceFailureMessage(*app);
-    ExpectIdle(*app);
-    EXPECT_EQ(DataOf(file), PlayToEnd());
+    for (bool monitor : {false, true}) {
+        SCOPED_TRACE(monitor ? "monitor" : "playback");
+        ASSERT_TRUE(ChooseSource(monitor));
+        const DWORD start = GetTickCount();
+        Command(IDM_START);
+        ASSERT_TRUE(SwallowWaveMessagesUntilRunEnds());
+        EXPECT_GE(GetTickCount() - start, ReturnBoundMs(kBlock, kRate, true));   // the monitor's is longer
+        ExpectWarningsAndIdle(*app, IDS_DEVICE_FAILED);
+        EXPECT_TRUE(RunsAgain(monitor));
+    }
 }
 
-// A paused device rightly returns nothing: a pause longer than the bound is no failure.
-TEST_F(PlaybackTest, APauseLongerThanTheBoundIsNoFailure)
+// A paused device rightly returns nothing: while paused the wait is never overdue, after
+// Continue it counts again.
+TEST_F(PlaybackTest, TheWaitForABufferStopsWhilePaused)
 {
     ASSERT_TRUE(Choose(MonoFile(4 * kBlock)));
-    log.clear();
     Command(IDM_START);
     Command(IDM_PAUSE);
-    const DWORD paused = GetTickCount(), bound = ReturnBoundMs(kBlock, kRate, true) + 2 * kWatchdogPeriodMs;
-    PumpWaveMessages([&] { return GetTickCount() - paused > bound; }, kBound, &log);
-    EXPECT_TRUE(app->Running());
+    const DWORD muchLater = GetTickCount() + 10 * ReturnBoundMs(kBlock, kRate, true);
+    EXPECT_FALSE(app->playback.ReturnOverdue(muchLater));
     Command(IDM_PAUSE);
-    EXPECT_TRUE(PumpUntilRunEnds(kBound, &log));
-    EXPECT_EQ(4u, log.size());
+    EXPECT_TRUE(app->playback.ReturnOverdue(muchLater));
 }
 
 // Another program cuts the file while it streams: the run ends by itself where the data now
-// ends, every byte queued once and in order.
+// ends, every byte queued once and in order (the data of a file of only those bytes).
 TEST_F(PlaybackTest, AFileCutWhileItStreamsEndsWhereItsDataNowEndsWithNothingPlayedTwice)
 {
-    const std::vector<uint8_t> file = MonoFile(40 * kBlock);
     const size_t kept = 10 * kBlock + 100;
-    ASSERT_TRUE(Choose(file));
-    log.clear();
-    Command(IDM_START);
-    std::vector<uint8_t> queued = QueuedBytes(app->headers[0]), second = QueuedBytes(app->headers[1]);
-    queued.insert(queued.end(), second.begin(), second.end());
-    ASSERT_TRUE(PumpWaveMessages([&] { return log.size() >= 2; }, kBound, &log));
-    HANDLE other = CreateFileA(app->fileName, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, other);
-    SetFilePointer(other, LONG(44 + kept), nullptr, FILE_BEGIN);
-    EXPECT_TRUE(SetEndOfFile(other));
-    CloseHandle(other);
-    EXPECT_TRUE(PumpUntilRunEnds(kBound, &log));
-    for (const WaveMessage& done : log) queued.insert(queued.end(), done.queued.begin(), done.queued.end());
-    EXPECT_EQ(std::vector<uint8_t>(file.begin() + 44, file.begin() + 44 + kept), queued);
-}
-
-// An input device that stops delivering buffers: the same message, and the next Start records.
-TEST_F(LiveMonitor, BuffersThatStopComingEndTheRunWithTheDeviceMessageAndTheNextStartRecords)
-{
-    ASSERT_NO_FATAL_FAILURE(Start(11025, 8));
-    ASSERT_TRUE(SwallowWaveMessagesUntilRunEnds(kBound));
-    ExpectDeviceFailureMessage(*app);
-    ExpectMonitorIdle(*app);
-    Command(IDM_START);
-    EXPECT_TRUE(PumpWaveMessages([&] { return log.size() >= 2; }, kBound, &log));
+    ASSERT_TRUE(Choose(MonoFile(40 * kBlock)));
+    EXPECT_EQ(DataOf(MonoFile(kept)), PlayToEnd([&] {
+        std::error_code error;
+        std::filesystem::resize_file(app->fileName, 44 + kept, error);
+        EXPECT_FALSE(error) << error.message();
+    }));
 }
 
 // ---- The sound server goes away (tests/sound_server.sh gives these tests a server of their own) ----
-
-bool FileExists(void* path) { return GetFileAttributesA(static_cast<const char*>(path)) != INVALID_FILE_ATTRIBUTES; }
 
 // Stops or starts again the test's own sound server through its control script, pumping
 // meanwhile; false when there is none or it did not answer. Wine starts a Unix program as a Unix
@@ -395,49 +368,27 @@ bool SoundServer(const std::string& action)
 {
     char folder[MAX_PATH];
     if (!GetEnvironmentVariableA("TRILVO_SOUND_SERVER", folder, sizeof folder)) return false;
-    std::string marker = std::string("Z:") + folder + "/" + action + ".done";
-    std::replace(marker.begin(), marker.end(), '/', '\\');
+    const std::string marker = std::string("Z:") + folder + "/" + action + ".done";   // Wine takes '/' too
     DeleteFileA(marker.c_str());
-    std::string command = std::string("/bin/bash ") + folder + "/control " + action;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    return CreateProcessA("Z:\\bin\\bash", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process) &&
-           PumpUntil([&] { return FileExists(&marker[0]); }, kBound);
+    const std::string command = std::string("Z:\\bin\\bash ") + folder + "/control " + action;
+    return WinExec(command.c_str(), SW_HIDE) > 31 &&
+           PumpUntil([&] { return GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }, kBound);
 }
 
-class SoundServerLossPlayback : public PlaybackTest {};
-class SoundServerLossMonitor : public WindowTest {};
+class SoundServerLoss : public FailingDevice {};
 
-TEST_F(SoundServerLossPlayback, EndsTheRunWithTheDeviceMessageAndPlaysAgainOnceTheServerIsBack)
+TEST_F(SoundServerLoss, EndsTheRunWithTheDeviceMessageAndTheNextStartRunsOnceTheServerIsBack)
 {
-    const std::vector<uint8_t> file = MonoFile(40 * kBlock);
-    ASSERT_TRUE(Choose(file));
-    log.clear();
-    Command(IDM_START);
-    ASSERT_TRUE(PumpWaveMessages([&] { return log.size() >= 4; }, kBound, &log));
-    ASSERT_TRUE(SoundServer("stop"));
-    EXPECT_TRUE(PumpUntilRunEnds(kBound));
-    ExpectDeviceFailureMessage(*app);
-    ExpectIdle(*app);
-    ASSERT_TRUE(SoundServer("start"));
-    EXPECT_EQ(DataOf(file), PlayToEnd());
-}
-
-TEST_F(SoundServerLossMonitor, EndsTheRunWithTheDeviceMessageAndRecordsAgainOnceTheServerIsBack)
-{
-    ASSERT_TRUE(ChooseMonitorFormat(11025, 8));
-    Command(IDM_START);
-    ASSERT_TRUE(PumpWaveMessages([&] { return log.size() >= 2; }, kBound, &log));
-    ASSERT_TRUE(SoundServer("stop"));
-    EXPECT_TRUE(PumpUntilRunEnds(kBound));
-    ExpectDeviceFailureMessage(*app);
-    ExpectMonitorIdle(*app);
-    ASSERT_TRUE(SoundServer("start"));
-    log.clear();
-    Command(IDM_START);
-    EXPECT_TRUE(PumpWaveMessages([&] { return log.size() >= 2; }, kBound, &log));
+    for (bool monitor : {false, true}) {
+        SCOPED_TRACE(monitor ? "monitor" : "playback");
+        ASSERT_TRUE(ChooseSource(monitor));
+        ASSERT_TRUE(StartAndAwaitTwoBuffers());
+        ASSERT_TRUE(SoundServer("stop"));
+        EXPECT_TRUE(PumpUntilRunEnds(kBound));
+        ExpectWarningsAndIdle(*app, IDS_DEVICE_FAILED);
+        ASSERT_TRUE(SoundServer("start"));
+        EXPECT_TRUE(RunsAgain(monitor));
+    }
 }
 
 }  // namespace

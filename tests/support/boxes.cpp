@@ -24,15 +24,11 @@ LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam)
         char cls[32] = {};
         GetClassNameA(box, cls, sizeof cls);
         if (lstrcmpA(cls, "#32770") == 0 && GetDlgItem(box, 0xFFFF)) {
-            CapturedBox captured;
             char text[kTextBytes] = {};
             GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-            captured.text = text;
-            captured.owner = GetWindow(box, GW_OWNER);
             HICON icon = nullptr;
             EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&icon));
-            captured.warningIcon = icon != nullptr && icon == LoadIconA(nullptr, IDI_EXCLAMATION);
-            boxes.push_back(captured);
+            boxes.push_back({text, GetWindow(box, GW_OWNER), icon != nullptr && icon == LoadIconA(nullptr, IDI_EXCLAMATION)});
             PostMessageA(box, WM_COMMAND, IDOK, 0);
         }
     }

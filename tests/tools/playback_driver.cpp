@@ -10,16 +10,17 @@
 #include "display/display.h"
 #include "resources/resource.h"
 #include "tests/support/playback_support.h"
+#include "tools/drive.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
 constexpr double kToneBin = 93, kFftLength = 4096;
 constexpr unsigned long kDefaultRate = 44100;
-constexpr DWORD kBound = 30000;
 // The part of the peak panel compared: its 7 columns, down to above the power line (row 6).
 constexpr int kPanelColumns = 7, kPanelRowsAbovePower = 5;
 
@@ -27,11 +28,7 @@ int failures = 0;
 HWND window = nullptr;
 Layout layout;   // the program's layout units, measured as it measures them
 
-void Check(bool ok, const char* what)
-{
-    std::printf("%s: %s\n", ok ? "ok  " : "FAIL", what);
-    failures += ok ? 0 : 1;
-}
+void Check(bool ok, const char* what) { failures += Report(ok, what) ? 0 : 1; }
 
 bool Enabled(int id) { return IsWindowEnabled(GetDlgItem(window, id)) != FALSE; }
 
@@ -50,20 +47,6 @@ bool RunOver()
     }
     if (box || !Enabled(IDM_START) || Enabled(IDM_STOP)) quietSince = GetTickCount();
     return GetTickCount() - quietSince > 1000;
-}
-
-bool SaveBmp(MemoryCanvas& shot, const char* path)
-{
-    GdiFlush();
-    const DWORD pixels = DWORD(shot.width * shot.height);
-    for (DWORD i = 0; i < pixels; ++i) shot.bits[i] |= 0xFF000000u;   // opaque for viewers that read alpha
-    const BITMAPINFOHEADER info = {sizeof info, shot.width, -shot.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    const DWORD offset = sizeof(BITMAPFILEHEADER) + sizeof info;
-    const BITMAPFILEHEADER file = {0x4D42, offset + 4 * pixels, 0, 0, offset};   // "BM"
-    FILE* out = std::fopen(path, "wb");
-    const bool ok = out && std::fwrite(&file, sizeof file, 1, out) && std::fwrite(&info, sizeof info, 1, out) &&
-                    std::fwrite(shot.bits, 4 * pixels, 1, out);
-    return out && std::fclose(out) == 0 && ok;
 }
 
 // The peak panel of the linear spectrum view names the tone's frequency; the (first) level bar
@@ -92,37 +75,27 @@ int main(int argc, char** argv)
     const bool tone = (argc == 5 || argc == 6) && std::strcmp(argv[4], "tone") == 0;
     if (argc != 4 && !tone) return 2;
     const double toneHz = kToneBin * (argc == 6 ? std::strtoul(argv[5], nullptr, 10) : kDefaultRate) / kFftLength;
-    char line[1024];
-    std::snprintf(line, sizeof line, "\"%s\" \"%s\" /P", argv[1], argv[3]);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process) ||
-        !PumpUntil([] { return (window = FindWindowA("Trilvo", nullptr)) != nullptr; }, kBound))
-        return 1;
+    DrivenProgram program;
+    if (!program.Start(argv[1], ("\"" + std::string(argv[3]) + "\" /P").c_str(), nullptr)) return 1;
+    window = program.Window();
     // The layout units as the program measures them.
     TEXTMETRICA metrics = {};
     HDC screen = GetDC(nullptr);
     SelectObject(screen, GetStockObject(OEM_FIXED_FONT));
     GetTextMetricsA(screen, &metrics);
     ReleaseDC(nullptr, screen);
-    layout.charWidth = metrics.tmAveCharWidth;
-    layout.lineHeight = metrics.tmAscent / 2;
+    layout = {int(metrics.tmAveCharWidth), int(metrics.tmAscent / 2)};
 
     if (tone) {
-        Check(PumpUntil([] { return Enabled(IDM_STOP); }, kBound), "autoplay started a run");
-        SendMessageTimeoutA(window, WM_COMMAND, IDM_VIEW_LINEAR_SPECTRUM, 0, SMTO_NORMAL, kBound, nullptr);
+        Check(program.WaitForControl(IDM_STOP, true, kDriveBoundMs), "autoplay started a run");
+        program.Command(IDM_VIEW_LINEAR_SPECTRUM);
     }
     quietSince = GetTickCount();
     PumpUntil(RunOver, 3600 * 1000);   // another process's windows are polled
     MemoryCanvas shot;
     Check(CaptureClient(window, shot), "window captured");
     if (tone) CheckTone(shot, toneHz);
-    Check(SaveBmp(shot, argv[2]), "picture of the window saved");
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    DWORD code = 1;
-    const bool ended = WaitForSingleObject(process.hProcess, kBound) == WAIT_OBJECT_0;
-    if (!ended) TerminateProcess(process.hProcess, 1);
-    Check(ended && GetExitCodeProcess(process.hProcess, &code) && code == 0, "program closed with exit status 0");
+    Check(SaveWindowPicture(window, false, argv[2]), "picture of the window saved");
+    Check(program.Exit(), "program closed with exit status 0");
     return failures ? 1 : 0;
 }
