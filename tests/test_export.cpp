@@ -207,9 +207,11 @@ TEST(BatchSpectrogram, HasAColumnPerBlockAndARowPerBinPairWithEachStepsToneBrigh
 
 TEST(ExportFile, WritesOnlyAtCommitAndLeavesNoTemporaryFileBehind)
 {
-    const std::string folder = TempDirectory() + "atomic\\", path = folder + "out.csv";
+    // A folder of this run's own, so no file an interrupted earlier run left can count.
+    const std::string name = "atomic" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
+    const std::string folder = TempDirectory() + name + "\\", path = folder + "out.csv";
     CreateDirectoryA(folder.c_str(), nullptr);
-    WriteTempFile("atomic\\out.csv", {'o', 'l', 'd'});
+    WriteTempFile((name + "\\out.csv").c_str(), {'o', 'l', 'd'});
     for (bool commit : {false, true}) {
         AtomicFile file;
         ASSERT_EQ(ExportResult::kOk, file.Open(path.c_str()));
