@@ -43,7 +43,6 @@ public:
     [[nodiscard]] MemoryResult Allocate(int count, uint32_t size);
     void Release();
     uint8_t* Block(int slot) const { return block_[slot]; }
-    bool Allocated() const { return handle_[0] != nullptr; }
 
 private:
     HGLOBAL handle_[2] = {nullptr, nullptr};

@@ -70,7 +70,6 @@ struct SourceFormat {
     uint16_t validBits = 0;            // bits of each sample that carry the signal; 0: all of them
 
     int32_t RateCode() const { return int32_t(samplesPerSec / 1000u); }   // kHz, truncated
-    bool Analysable() const { return Encoding() != SampleEncoding::kNotAnalysed; }
     // Two level bars (LEFT and RIGHT: the first two channels) for two channels or more.
     bool TwoBars() const { return channels >= 2; }
     int SampleBytes() const { return (bitsPerSample + kBitsPerByte - 1) / kBitsPerByte; }

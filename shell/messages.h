@@ -1,7 +1,6 @@
 // Message boxes: every text the user is told lives in the string table (resources/strings.rc)
-// and is shown through these helpers, owned by the main window or the dialog that asks. The
-// results of the engines map to their texts here; the reader's and the export's in texts/, which
-// the batch analyser shares.
+// and is shown through these helpers, owned by the main window or the dialog that asks. Which
+// text each result of the lower layers gets is decided in texts/, which the batch analyser shares.
 #pragma once
 
 #include <windows.h>
@@ -16,7 +15,3 @@ enum class BoxIcon { kNone, kWarning };
 void ShowMessage(HWND owner, UINT textId, BoxIcon icon = BoxIcon::kWarning);
 // The same for a text formatted by the caller.
 void ShowMessageText(HWND owner, const char* text, BoxIcon icon = BoxIcon::kWarning);
-// The text of each run failure (0 for kOk); the reader's and the export's are in texts/texts.h.
-UINT MessageIdOf(RunResult result);
-// The text of a refused input format query; unlisted codes get IDS_QUERY_OTHER with the number.
-void FormatQueryMessage(MMRESULT result, char* buffer, int size);

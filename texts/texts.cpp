@@ -1,7 +1,14 @@
-// The one mapping from reader refusals and export outcomes to their string-table texts.
+// The one mapping from the results the lower layers report (reader refusals, run failures,
+// refused input formats, export outcomes) to their string-table texts.
 #include "texts/texts.h"
 
+#include <cstdio>
+
 #include "resources/resource.h"
+
+namespace {
+constexpr int kFormatBytes = 512;
+}  // namespace
 
 void LoadText(UINT textId, char* buffer, int size)
 {
@@ -41,4 +48,40 @@ UINT MessageIdOf(ExportResult result)
     case ExportResult::kNoSpectrum: return IDS_EXPORT_NO_SPECTRUM;
     }
     return 0;
+}
+
+UINT MessageIdOf(RunResult result)
+{
+    switch (result) {
+    case RunResult::kOk: return 0;
+    case RunResult::kNoBlockMemory: return IDS_NO_BLOCK_MEMORY;
+    case RunResult::kBlockLockFailed: return IDS_BLOCK_LOCK_FAILED;
+    case RunResult::kReadFailed: return IDS_READ_FAILED;
+    case RunResult::kHeaderFailed: return IDS_HEADER_FAILED;
+    case RunResult::kWriteFailed: return IDS_WRITE_FAILED;
+    case RunResult::kDeviceFailed: return IDS_DEVICE_FAILED;
+    }
+    return 0;
+}
+
+void FormatQueryMessage(MMRESULT result, char* buffer, int size)
+{
+    UINT id = 0;
+    switch (result) {
+    case MMSYSERR_BADDEVICEID: id = IDS_QUERY_BAD_DEVICE; break;
+    case MMSYSERR_ALLOCATED: id = IDS_QUERY_ALLOCATED; break;
+    case MMSYSERR_NODRIVER: id = IDS_QUERY_NO_DRIVER; break;
+    case MMSYSERR_NOMEM: id = IDS_QUERY_NO_MEMORY; break;
+    case WAVERR_BADFORMAT: id = IDS_CANNOT_RECORD; break;
+    case WAVERR_SYNC: id = IDS_QUERY_SYNC; break;
+    default: break;
+    }
+    if (id) {
+        LoadText(id, buffer, size);
+        return;
+    }
+    // Not one of the documented answers: say so and keep the code for whoever investigates.
+    char format[kFormatBytes];
+    LoadText(IDS_QUERY_OTHER, format, sizeof format);
+    std::snprintf(buffer, size_t(size), format, static_cast<unsigned>(result));
 }
