@@ -57,14 +57,6 @@ protected:
     void TearDown() override { CloseMainWindow(); }
 };
 
-// Major x 256 + minor as the system reports them.
-TEST_F(MainWindowTest, TakesThePlatformVersionWordFromTheSystem)
-{
-    OSVERSIONINFOA system = {sizeof system, 0, 0, 0, 0, {}};
-    ASSERT_TRUE(GetVersionExA(&system));
-    EXPECT_EQ(system.dwMajorVersion * 256 + system.dwMinorVersion, App().platformVersion);
-}
-
 TEST_F(MainWindowTest, ControlsFollowEachStateTransition)
 {
     const struct { void (*step)(); const char* controls; } steps[] = {
