@@ -193,14 +193,13 @@ TEST(MonitorQueryMessage, AnUndocumentedAnswerIsNamedByItsCode)
 TEST(StatusLines, TotalFreeAndPositionTexts)
 {
     char line[kStatusTextSize];
-    FormatTotalLine(line, sizeof line, StatusSource::kFile, 10584000, 176400);
-    EXPECT_STREQ("Total:  10335 kb     60 sec", line);
-    FormatTotalLine(line, sizeof line, StatusSource::kFile, 300 * 1024 + 1023, 0);
-    EXPECT_STREQ("Total:    300 kb      0 sec", line);
-    FormatTotalLine(line, sizeof line, StatusSource::kMonitor, 0, 22050);
-    EXPECT_STREQ("Free: 2097151 kb  97391 sec", line);
-    FormatTotalLine(line, sizeof line, StatusSource::kNone, 5, 5);
-    EXPECT_STREQ("Total:      0 kb      0 sec", line);
+    const struct { StatusSource source; uint32_t bytes, perSecond; const char* text; } totals[] = {
+        {StatusSource::kFile, 10584000, 176400, "Total:  10335 kb     60 sec"}, {StatusSource::kFile, 300 * 1024 + 1023, 0, "Total:    300 kb      0 sec"},
+        {StatusSource::kMonitor, 0, 22050, "Free: 2097151 kb  97391 sec"}, {StatusSource::kNone, 5, 5, "Total:      0 kb      0 sec"}};
+    for (const auto& t : totals) {
+        FormatTotalLine(line, sizeof line, t.source, t.bytes, t.perSecond);
+        EXPECT_STREQ(t.text, line);
+    }
     FormatPositionLine(line, sizeof line, 4294967295u, 12);
     EXPECT_STREQ("Pos:  4294967295 kb     12 sec", line);
 }

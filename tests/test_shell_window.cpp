@@ -14,6 +14,7 @@
 #include "shell/mainwindow.h"
 #include "tests/support/main_window.h"
 #include "tests/support/playback_support.h"
+#include "tools/drive.h"
 
 namespace {
 
@@ -56,14 +57,6 @@ protected:
     void SetUp() override { ASSERT_NE(nullptr, OpenMainWindow()); }
     void TearDown() override { CloseMainWindow(); }
 };
-
-// Major x 256 + minor as the system reports them.
-TEST_F(MainWindowTest, TakesThePlatformVersionWordFromTheSystem)
-{
-    OSVERSIONINFOA system = {sizeof system, 0, 0, 0, 0, {}};
-    ASSERT_TRUE(GetVersionExA(&system));
-    EXPECT_EQ(system.dwMajorVersion * 256 + system.dwMinorVersion, App().platformVersion);
-}
 
 TEST_F(MainWindowTest, ControlsFollowEachStateTransition)
 {
@@ -246,23 +239,11 @@ TEST_F(MainWindowTest, APageThatCannotBeOpenedIsReportedWithItsPath)
 
 // ---- The settings file -------------------------------------------------------------------------
 
-// The real program started and told to exit: its exit status, or -1 when it did not end in time.
-int RunProgramToExit()
+// The real program started and told to exit: whether it ended by itself with exit status 0.
+bool RunProgramToExit()
 {
-    std::string command = "\"" + ProgramFolder() + "..\\TRILVO.EXE\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process;
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return -1;
-    HWND main = nullptr;
-    PumpUntil([&] { return (main = FindWindowA("Trilvo", nullptr)) != nullptr; }, 15000);
-    PostMessageA(main, WM_COMMAND, IDM_EXIT, 0);
-    DWORD code = DWORD(-1);
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-    TerminateProcess(process.hProcess, 1);                                 // if it has not ended
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return int(code);
+    DrivenProgram program;
+    return program.Start((ProgramFolder() + "..\\TRILVO.EXE").c_str(), "", nullptr) && program.Exit();
 }
 
 // Stored as "01024" and "+15", the settings are read, and a normal exit writes them back in the
@@ -280,7 +261,7 @@ TEST(Settings, ARunReadsTheStoredValuesAndItsNormalExitStoresOnlyThem)
         if (!writable) SetFileAttributesA(path, FILE_ATTRIBUTE_READONLY);
         HANDLE held = writable ? INVALID_HANDLE_VALUE
                                : CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        EXPECT_EQ(0, RunProgramToExit()) << writable;
+        EXPECT_TRUE(RunProgramToExit()) << writable;
         if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
         SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
         char section[256] = {};
