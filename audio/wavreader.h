@@ -27,6 +27,9 @@ enum class ReaderResult : int {
     kUnplayable,          // "サウンドドライバは、この形式を再生できません。"
     kNoDataChunk,         // "WAVEファイルにデータ チャンクがありません。"
     kEmptyData,           // "データ チャンクが空です。"
+    kUnsupportedCodec,    // a known file type whose codec is not supported
+    kNoCodec,             // the system has no decoder for it
+    kUnreadableHeader,    // a compressed file whose header cannot be read
 };
 
 // Verdicts on a format chunk; kFormatAccepted lets the file go on to the device query.

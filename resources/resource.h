@@ -83,6 +83,10 @@
 #define IDS_NO_DATA_CHUNK        1010
 #define IDS_EMPTY_DATA           1011
 #define IDS_CANNOT_OPEN_OUTPUT   1012
+#define IDS_UNSUPPORTED_CODEC    1013
+#define IDS_NO_CODEC             1014
+#define IDS_UNREADABLE_HEADER    1015
+#define IDS_DAMAGED_DATA         1016   // said once after a run that skipped damaged data
 // Runs.
 #define IDS_NO_BLOCK_MEMORY      1020
 #define IDS_BLOCK_LOCK_FAILED    1021

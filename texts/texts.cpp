@@ -31,6 +31,9 @@ UINT MessageIdOf(ReaderResult result)
     case ReaderResult::kUnplayable: return IDS_UNPLAYABLE;
     case ReaderResult::kNoDataChunk: return IDS_NO_DATA_CHUNK;
     case ReaderResult::kEmptyData: return IDS_EMPTY_DATA;
+    case ReaderResult::kUnsupportedCodec: return IDS_UNSUPPORTED_CODEC;
+    case ReaderResult::kNoCodec: return IDS_NO_CODEC;
+    case ReaderResult::kUnreadableHeader: return IDS_UNREADABLE_HEADER;
     }
     return 0;
 }
