@@ -37,5 +37,14 @@ public:
     virtual bool ReadFailed() const { return false; }
 };
 
+// Compressed bytes pulled by a decoder (a chunk of a file, say); owned by the source that reads it.
+class ByteInput {
+public:
+    virtual ~ByteInput() = default;
+    // Reads up to `length` bytes; returns how many came (0 at the end or on a read failure).
+    virtual uint32_t Read(uint8_t* buffer, uint32_t length) = 0;
+    virtual bool ReadFailed() const { return false; }
+};
+
 // Opens one kind of file; on kOk `*source` holds the open source.
 using SourceOpener = ReaderResult (*)(const char* path, std::unique_ptr<AudioSource>* source);
