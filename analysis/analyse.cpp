@@ -36,8 +36,6 @@ constexpr double kDoubledLow = -0.75, kDoubledHigh = -0.25, kDoubledSpan = 510.0
 constexpr double kDoubledShift = 0.25;     // moves the clamped range to end at 0
 
 // Window coefficients of the rising half (see BuildWindowTable).
-constexpr double kPi = 3.141592653589793;
-constexpr double kTwoPi = 6.283185307179586;
 constexpr double kHanningConstant = 0.5, kHanningCosine = 0.5;
 constexpr double kHammingConstant = 0.54, kHammingCosine = 0.46;
 constexpr double kBlackmanConstant = 0.42, kBlackmanCosine = 0.5, kBlackmanCosine2 = 0.08;
@@ -177,7 +175,7 @@ void AnalyseSpectrum(const uint8_t* block, int32_t byteCount, const SourceFormat
 {
     const int exponent = ClampFftExponent(settings.fftExponent);
     if (!IsSpectrumView(settings.view) || plan.Exponent() != exponent) return;
-    const bool sixteenBit = format.Encoding() != SampleEncoding::kUnsigned8;
+    const bool sixteenBit = SampleScaleOf(format) == SampleScale::kSixteenBit;
     const int n = PowerOfTwo(exponent);
     const SpectrumPeak peak = ComputeSpectrum(block, byteCount, format, settings.windowType, plan);
     PeakFrequencyFor(peak.bin, n, format.samplesPerSec, &result.peakFrequency);
@@ -230,6 +228,11 @@ bool AnalysisPlan::Prepare(int fftExponent)
 }
 
 // ---- Pure steps ------------------------------------------------------------------------------
+
+SampleScale SampleScaleOf(const SourceFormat& format)
+{
+    return format.Encoding() == SampleEncoding::kUnsigned8 ? SampleScale::kEightBit : SampleScale::kSixteenBit;
+}
 
 bool ScanBlockPeaks(const uint8_t* block, int32_t byteCount, const SourceFormat& format, uint32_t peaks[2])
 {
@@ -335,7 +338,7 @@ SpectrumPeak ComputeSpectrum(const uint8_t* block, int32_t byteCount, const Sour
     return FindPeak(re, plan.Im(), n / 2);
 }
 
-uint8_t SpectrumByte(double power, int k, int n, bool sixteenBit, int slopeReference, int amplitudeScale)
+double WeightedPowerRatio(double power, int k, int n, bool sixteenBit, int slopeReference)
 {
     double r = power / (sixteenBit ? kReferencePower16 : kReferencePower8);
     if (slopeReference == kSlopePink) {
@@ -343,6 +346,12 @@ uint8_t SpectrumByte(double power, int k, int n, bool sixteenBit, int slopeRefer
         r /= n;
         r *= 2.0;
     }
+    return r;
+}
+
+uint8_t SpectrumByte(double power, int k, int n, bool sixteenBit, int slopeReference, int amplitudeScale)
+{
+    const double r = WeightedPowerRatio(power, k, n, sixteenBit, slopeReference);
     double t = r > kPowerFloor ? std::log(r) / kLogUnitsPerScale : -1.0;
     if (amplitudeScale == kScaleDoubled) {
         t = std::min(std::max(t, kDoubledLow), kDoubledHigh) + kDoubledShift;
@@ -378,7 +387,8 @@ BlockResult AnalyseBlock(const uint8_t* block, int32_t byteCount, const SourceFo
     // A source whose samples the analysis does not read is played, not shown.
     if (!ScanBlockPeaks(block, block ? byteCount : 0, format, result.peaks)) return result;
     result.analysed = true;
-    result.segmentUnit = format.Encoding() == SampleEncoding::kUnsigned8 ? kSegmentUnit8 : kSegmentUnit16;
+    result.scale = SampleScaleOf(format);
+    result.segmentUnit = result.scale == SampleScale::kEightBit ? kSegmentUnit8 : kSegmentUnit16;
     result.barCount = format.TwoBars() ? 2 : 1;
     result.view = settings.view;
     // A non-positive count (or no block) has no view.

@@ -56,12 +56,18 @@ private:
     WindowKey key_ = {0, kWindowRectangle};
 };
 
+// The scale a block's samples are read on: 8-bit data as its distance from 128, every other
+// format on the 16-bit scale; a level on the 8-bit scale is this many times smaller.
+enum class SampleScale : int32_t { kEightBit = 0, kSixteenBit = 1 };
+constexpr uint32_t kEightToSixteenBitFactor = 256;
+SampleScale SampleScaleOf(const SourceFormat& format);
+
 // The analysis of one block.
 struct BlockResult {
     bool analysed = false;          // false: the format is not analysed, nothing is drawn
     int barCount = 0;               // 1 (mono) or 2 (left, right: the first two channels)
     uint32_t peaks[2] = {0, 0};     // peak magnitude of each bar's channel
-    uint32_t segmentUnit = 0;       // one sixteenth of full scale: 8 (8-bit) or 2048 (16-bit scale)
+    uint32_t segmentUnit = 0;       // level bars: one sixteenth of the scale's full scale
     bool hasView = false;           // blocks with bytes draw the view
     ViewMode view = kViewWaveform;
     const uint8_t* bytes = nullptr; // display bytes of the view (in the plan), `count` of them
@@ -71,6 +77,7 @@ struct BlockResult {
     double peakPower = 0.0;
     double peakFrequency = 0.0;     // Hz; the previous block's where the source has no rate or
                                     // the block has no spectrum, so the caller can always keep it
+    SampleScale scale = SampleScale::kSixteenBit;   // the scale of the peaks and the spectrum
 };
 
 // Analyses `byteCount` bytes of `block` (whole frames only are read). `previousPeakFrequency` is
@@ -115,6 +122,10 @@ SpectrumPeak FindPeak(const double* re, const double* im, int bins);
 // transforms them and finds the peak bin. On return bins 0 .. N/2-1 of plan.Re()/Im() are valid.
 SpectrumPeak ComputeSpectrum(const uint8_t* block, int32_t byteCount, const SourceFormat& format, int windowType,
                              AnalysisPlan& plan);
+
+// The power of bin k of an n-point FFT relative to the top of the spectrum views, weighted up by
+// k / (n / 2) for the pink slope reference: what the views and the spectrum CSV both show.
+double WeightedPowerRatio(double power, int k, int n, bool sixteenBit, int slopeReference);
 
 // Display byte of one bin of power `power` (bin k of an n-point FFT); `sixteenBit`: the samples
 // are on the 16-bit scale (every format but 8-bit).

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kTwoPi = 6.283185307179586;
 constexpr int kMaxPlanExponent = kMaxFftExponent + 1;
 
 using Table = std::unique_ptr<double[]>;

@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <memory>
 
+constexpr double kPi = 3.141592653589793;
+constexpr double kTwoPi = 2.0 * kPi;          // exact: doubling only moves the exponent
+
 constexpr int kMinFftExponent = 8;
 constexpr int kMaxFftExponent = 16;
 

@@ -16,6 +16,10 @@
 constexpr uint32_t kMonitorCapacity = 2147483647u;    // bytes the monitor can record ("Free:")
 constexpr uint32_t kMonitorTotalBytes = 2147483603u;  // 2^31 - 1 - 44: bounds the on-memory block
 
+// The rates and sample widths the Monitor dialog offers.
+constexpr uint32_t kMonitorRate44 = 44100, kMonitorRate22 = 22050, kMonitorRate11 = 11025;
+constexpr uint16_t kMonitorBits16 = 16, kMonitorBits8 = 8;
+
 // The 16 bytes of a PCM format record (no cbSize) for a monitor format.
 WAVEFORMATEX MonitorRecord(const MonitorFormat& format);
 // Asks the input device whether it can record a format; 0 means yes.

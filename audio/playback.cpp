@@ -12,7 +12,7 @@ constexpr UINT kHeaderSize = sizeof(WAVEHDR);
 // playing time (the more generous bound).
 uint32_t DeviceBytesPerSecond(const WAVEFORMATEX& record)
 {
-    const uint32_t frame = uint32_t(record.nChannels) * ((record.wBitsPerSample + 7u) / 8u);
+    const uint32_t frame = ChannelFrameBytes(record.nChannels, record.wBitsPerSample);
     const uint64_t perSecond = uint64_t(record.nSamplesPerSec) * std::min<uint32_t>(frame, record.nBlockAlign);
     return uint32_t(std::min<uint64_t>(perSecond, UINT32_MAX));
 }

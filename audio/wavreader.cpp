@@ -93,7 +93,7 @@ FormatVerdict CheckFormatChunk(const void* bytes, uint32_t declaredSize, uint32_
     // here, and rates that make the real open abort inside the sound server. A frame (one
     // sample of every channel) larger than the 16-bit block align can hold is impossible too;
     // a converter that takes it aborts the process at the first write.
-    const uint32_t frameBytes = uint32_t(format.wf.nChannels) * ((format.wBitsPerSample + 7u) / 8u);
+    const uint32_t frameBytes = ChannelFrameBytes(format.wf.nChannels, format.wBitsPerSample);
     if (format.wf.nChannels == 0 || format.wBitsPerSample == 0 || format.wf.nBlockAlign == 0 ||
         frameBytes > UINT16_MAX || format.wf.nSamplesPerSec == 0 || format.wf.nSamplesPerSec > kMaxPlayableRate ||
         kind.validBits > format.wBitsPerSample)

@@ -68,7 +68,7 @@ public:
             return false;
         }
         format_ = reader_.Format();
-        frameBytes_ = std::max(FrameBytes(format_), 1u);
+        frameBytes_ = std::max(format_.FrameBytes(), 1u);
         blockFrames_ = std::max<uint64_t>(uint64_t(format_.samplesPerSec) * uint32_t(settings_.timeResolution) /
                                               kTimeResolutionUnit, 1);
         const uint64_t blockBytes = blockFrames_ * frameBytes_;
@@ -130,7 +130,7 @@ private:
 
 bool SixteenBitScale(const BlockResult& result)
 {
-    return result.segmentUnit == kSixteenBitSegmentUnit;
+    return result.scale == SampleScale::kSixteenBit;
 }
 
 // One field of a blocks row: the number, or nothing where the block has none.
@@ -152,7 +152,7 @@ void FormatBlockRow(BlockSource& source, const BlockResult& result, uint64_t ind
     const double hz = double(result.peakBin) * source.Format().samplesPerSec / source.N();
     AppendField(row, size, result.hasPeak, "%.6f", hz);
     AppendField(row, size, result.hasPeak, "%.9g", result.peakPower);
-    const uint32_t scale = result.analysed ? kSixteenBitSegmentUnit / std::max(result.segmentUnit, 1u) : 0;
+    const uint32_t scale = !result.analysed ? 0 : SixteenBitScale(result) ? 1 : kEightToSixteenBitFactor;
     for (int bar = 0; bar < 2; ++bar) AppendField(row, size, result.barCount > bar, "%.0f", double(result.peaks[bar]) * scale);
     std::snprintf(row + std::strlen(row), size - std::strlen(row), "\r\n");
 }

@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 constexpr double kTimeUnitsPerSecond = 11025.0;
 constexpr double kMinSecondsPerCase = 0.25;
 constexpr int kMinRepeats = 5;

@@ -1,12 +1,12 @@
 // Plain types shared by every folder: the user's settings, the figures of the open source's
-// format, the layout units of the main window, and the enums that name them. No state lives
-// here; each value has one owner (the main window) and travels as a parameter.
+// format, and the enums that name them. No state lives here; each value has one owner (the main
+// window) and travels as a parameter. Platform-free: nothing here includes a system header.
 #pragma once
 
-#include <windows.h>
 #include <cstdint>
 
 constexpr int kPathBufferSize = 260;          // file names as the platform's ANSI calls take them
+const char kPathSeparators[] = "\\/:";        // the characters that end a folder in a path
 
 constexpr int kGraphWidth = 512;              // graph area, pixels
 constexpr int kGraphHeight = 256;
@@ -56,6 +56,12 @@ enum class SampleEncoding : int32_t {
 constexpr uint16_t kMaxAnalysedChannels = 8;
 constexpr int kBitsPerByte = 8;
 
+// Bytes of one sample of every channel, each sample in whole bytes.
+constexpr uint32_t ChannelFrameBytes(uint16_t channels, uint16_t bitsPerSample)
+{
+    return uint32_t(channels) * ((bitsPerSample + kBitsPerByte - 1u) / kBitsPerByte);
+}
+
 // The format figures of the open source (file or monitor): the first 16 bytes of its format
 // record, and whether its samples are floating point and how many of their bits are valid (from
 // the float tag or the extensible record). A default-constructed value means "no source yet".
@@ -73,6 +79,10 @@ struct SourceFormat {
     // Two level bars (LEFT and RIGHT: the first two channels) for two channels or more.
     bool TwoBars() const { return channels >= 2; }
     int SampleBytes() const { return (bitsPerSample + kBitsPerByte - 1) / kBitsPerByte; }
+    // One sample of every channel: what the channels and sample width make.
+    uint32_t SampleFrameBytes() const { return ChannelFrameBytes(channels, bitsPerSample); }
+    // Whole-frame size in bytes: the block align, or the channels' samples if larger.
+    uint32_t FrameBytes() const { return blockAlign > SampleFrameBytes() ? blockAlign : SampleFrameBytes(); }
     SampleEncoding Encoding() const
     {
         if (channels < 1 || channels > kMaxAnalysedChannels || validBits > bitsPerSample)
@@ -89,20 +99,6 @@ struct SourceFormat {
         default: return SampleEncoding::kNotAnalysed;
         }
     }
-};
-
-// Layout units of the main window, measured once from the OEM fixed font, and the screen's
-// colour depth with the grey palette the chart selects on 256-colour screens (owned by the main
-// window; borrowed here).
-struct Layout {
-    int charWidth = 0;                 // one column: the font's average width
-    int lineHeight = 0;                // one row: half the font's ascent
-    int colourDepth = 0;               // planes * bits per pixel
-    HPALETTE palette = nullptr;
-    uint16_t platformVersion = 0;      // major * 256 + minor: newer platforms draw bolder labels
-
-    int Col(int n) const { return n * charWidth; }
-    int Row(int n) const { return n * lineHeight; }
 };
 
 // Texts divide by the average bytes per second, which a file may give as 0: show 0 then.

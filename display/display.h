@@ -10,6 +10,7 @@
 
 #include "analysis/analysis.h"
 #include "core/types.h"
+#include "display/layout.h"
 
 HPALETTE CreateDisplayPalette();
 

@@ -90,21 +90,9 @@ void AsciiName(const char* name, char* text, size_t size)
     if (size > 0) text[length < size ? length : size - 1] = '\0';
 }
 
-uint32_t FrameBytes(const SourceFormat& format)
-{
-    const uint32_t samples = uint32_t(format.channels) * ((format.bitsPerSample + 7u) / 8u);
-    return format.blockAlign > samples ? format.blockAlign : samples;
-}
-
 double BinDecibels(double power, int k, int n, bool sixteenBitScale, int slopeReference)
 {
-    // The same weighting, in the same order, as the display bytes of the spectrum views.
-    double r = power / (sixteenBitScale ? kReferencePower16 : kReferencePower8);
-    if (slopeReference == kSlopePink) {
-        r *= k;
-        r /= n;
-        r *= 2.0;
-    }
+    const double r = WeightedPowerRatio(power, k, n, sixteenBitScale, slopeReference);
     return r > kDecibelFloorRatio ? kDecibelsPerDecade * std::log10(r) : kDecibelFloor;
 }
 

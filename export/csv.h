@@ -23,13 +23,6 @@ void FormatNumber(char* text, size_t size, const char* format, double value);
 // `name` with every byte outside printable ASCII (and '%') written as %XX.
 void AsciiName(const char* name, char* text, size_t size);
 
-// One sixteenth of the 16-bit full scale: a BlockResult of this segment unit read its samples on
-// the 16-bit scale; the level bars of 8-bit data count in units of 8.
-constexpr uint32_t kSixteenBitSegmentUnit = 2048;
-
-// Whole-frame size in bytes: the format's block align, or its channels' samples if larger.
-uint32_t FrameBytes(const SourceFormat& format);
-
 // The level the spectrum views draw for a bin, in dB: 10 log10 of the bin's power relative to
 // the display's full scale, weighted like the view for the pink slope; -300 at and below the
 // views' floor.

@@ -36,7 +36,7 @@ bool FolderOf(const char* path, char* folder, size_t size)
 {
     const char* end = nullptr;
     for (const char* p = path; *p; p = CharNextA(p)) {
-        if (*p == '\\' || *p == '/' || *p == ':') end = p + 1;
+        if (std::strchr(kPathSeparators, *p)) end = p + 1;
     }
     if (!end) {
         std::strcpy(folder, kCurrentFolder);

@@ -15,7 +15,7 @@ void KeptBlock::FreeDeleter::operator()(void* p) const
 
 bool KeptBlock::Prepare(int fftExponent, const SourceFormat& format)
 {
-    const uint64_t needed = uint64_t(PowerOfTwo(ClampFftExponent(fftExponent))) * std::max(FrameBytes(format), 1u);
+    const uint64_t needed = uint64_t(PowerOfTwo(ClampFftExponent(fftExponent))) * std::max(format.FrameBytes(), 1u);
     if (needed > UINT32_MAX) return false;
     if (needed <= capacity_) return true;
     kept_ = false;
@@ -42,7 +42,7 @@ void KeptBlock::Keep(const uint8_t* block, int32_t byteCount, uint32_t startByte
 
 double KeptBlock::StartSeconds() const
 {
-    const uint32_t frameBytes = FrameBytes(format_);
+    const uint32_t frameBytes = format_.FrameBytes();
     if (frameBytes == 0 || format_.samplesPerSec == 0) return 0.0;
     return double(startByte_ / frameBytes) / format_.samplesPerSec;
 }

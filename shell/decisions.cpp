@@ -30,14 +30,11 @@ constexpr int32_t kMemorySizeCeiling = 255;
 constexpr int32_t kMemorySizeOldPlatformCeiling = 15;
 constexpr int32_t kMemorySizeFloor = 2;
 
-constexpr uint32_t kRate44 = 44100, kRate22 = 22050, kRate11 = 11025;
-constexpr uint16_t kWidth16 = 16, kWidth8 = 8;
 struct RateButton { int id; uint32_t rate; };
 constexpr std::array<RateButton, 3> kRateButtons = {{
-    {IDC_MON_RATE_44, kRate44}, {IDC_MON_RATE_22, kRate22}, {IDC_MON_RATE_11, kRate11}}};
+    {IDC_MON_RATE_44, kMonitorRate44}, {IDC_MON_RATE_22, kMonitorRate22}, {IDC_MON_RATE_11, kMonitorRate11}}};
 
 constexpr uint32_t kKilobyte = 1024;
-const char kPathSeparators[] = "\\/:";
 
 int RateButtonFor(uint32_t rate)
 {
@@ -48,8 +45,8 @@ int RateButtonFor(uint32_t rate)
 
 int WidthButtonFor(uint16_t bits)
 {
-    if (bits == kWidth16) return IDC_MON_16_BIT;
-    if (bits == kWidth8) return IDC_MON_8_BIT;
+    if (bits == kMonitorBits16) return IDC_MON_16_BIT;
+    if (bits == kMonitorBits8) return IDC_MON_8_BIT;
     return 0;
 }
 
@@ -153,9 +150,9 @@ int32_t BoundedMemorySize(int32_t megabytes, uint16_t platformVersion)
 MonitorFormat AdjustMonitorFormat(MonitorFormat format, DWORD inputFormats)
 {
     if (!(inputFormats & kAnyInputStereo)) format.channels = 1;
-    if (!(inputFormats & kAnyInput16Bit)) format.bits = kWidth8;
-    if (!(inputFormats & kAnyInput22Or44kHz)) format.rate = kRate11;
-    else if (!(inputFormats & kAnyInput44kHz) && format.rate == kRate44) format.rate = kRate22;
+    if (!(inputFormats & kAnyInput16Bit)) format.bits = kMonitorBits8;
+    if (!(inputFormats & kAnyInput22Or44kHz)) format.rate = kMonitorRate11;
+    else if (!(inputFormats & kAnyInput44kHz) && format.rate == kMonitorRate44) format.rate = kMonitorRate22;
     return format;
 }
 
@@ -163,16 +160,16 @@ MonitorDialogPlan PlanMonitorDialog(DWORD inputFormats, uint32_t rate, uint16_t 
 {
     MonitorDialogPlan plan = {rate, bits, 0, 0, true, true, true};
     if (!(inputFormats & kAnyInput16Bit)) {
-        plan.bits = kWidth8;
+        plan.bits = kMonitorBits8;
         plan.widthGroupEnabled = false;
     }
     plan.widthButton = WidthButtonFor(plan.bits);
     if (!(inputFormats & kAnyInput22Or44kHz)) {
-        plan.rate = kRate11;
+        plan.rate = kMonitorRate11;
         plan.rateGroupEnabled = false;
         plan.rate44Enabled = false;
     } else if (!(inputFormats & kAnyInput44kHz)) {
-        if (plan.rate == kRate44) plan.rate = kRate22;
+        if (plan.rate == kMonitorRate44) plan.rate = kMonitorRate22;
         plan.rate44Enabled = false;
     }
     plan.rateButton = RateButtonFor(plan.rate);
@@ -181,14 +178,14 @@ MonitorDialogPlan PlanMonitorDialog(DWORD inputFormats, uint32_t rate, uint16_t 
 
 int OfferedMonitorFormats(DWORD inputFormats, MonitorFormat* formats, int capacity)
 {
-    const MonitorDialogPlan plan = PlanMonitorDialog(inputFormats, kRate44, kWidth16);
+    const MonitorDialogPlan plan = PlanMonitorDialog(inputFormats, kMonitorRate44, kMonitorBits16);
     int count = 0;
     for (const RateButton& button : kRateButtons) {
-        const bool rateOffered = button.rate == kRate11 ||
-            (plan.rateGroupEnabled && (button.rate != kRate44 || plan.rate44Enabled));
+        const bool rateOffered = button.rate == kMonitorRate11 ||
+            (plan.rateGroupEnabled && (button.rate != kMonitorRate44 || plan.rate44Enabled));
         if (!rateOffered) continue;
-        for (uint16_t bits : {kWidth16, kWidth8}) {
-            if (bits == kWidth16 && !plan.widthGroupEnabled) continue;
+        for (uint16_t bits : {kMonitorBits16, kMonitorBits8}) {
+            if (bits == kMonitorBits16 && !plan.widthGroupEnabled) continue;
             if (count < capacity) formats[count] = {button.rate, 1, bits};
             ++count;
         }

@@ -47,7 +47,7 @@ ExportResult ExportSpectrum(MainWindow& app, const char* path)
     if (!result.hasPeak) return ExportResult::kNoSpectrum;
     const SpectrumCsvInfo info = {app.sourceKind == SourceKind::kMonitor ? kSoundInputName : app.fileName,
                                   kept.Format(), settings, kept.StartSeconds(),
-                                  result.segmentUnit == kSixteenBitSegmentUnit};
+                                  result.scale == SampleScale::kSixteenBit};
     return WriteSpectrumCsv(path, info, app.plan.Re(), app.plan.Im());
 }
 }  // namespace

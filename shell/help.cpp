@@ -14,7 +14,6 @@
 namespace {
 
 const char kHelpPageName[] = "TRILVO.HTM";
-const char kPathSeparators[] = "\\/:";
 constexpr INT_PTR kShellExecuteLastError = 32;   // ShellExecute results up to this are errors
 constexpr int kMessageBytes = kHelpPathBytes + 256;
 

@@ -14,6 +14,7 @@
 #include "audio/playback.h"
 #include "audio/wavreader.h"
 #include "core/types.h"
+#include "display/layout.h"
 #include "export/keptblock.h"
 #include "shell/decisions.h"
 

@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr uint32_t kRate44 = 44100, kRate22 = 22050, kRate11 = 11025;
-constexpr uint16_t kWidth16 = 16, kWidth8 = 8;
 constexpr uint16_t kMono = 1, kStereo = 2;
 
 MonitorDialogData* DataOf(HWND dialog)
@@ -65,7 +63,7 @@ void OnMonitorDialogCommand(HWND dialog, MonitorDialogData& data, int id)
     switch (id) {
     case IDC_MON_RATE_44: case IDC_MON_RATE_22: case IDC_MON_RATE_11:
         CheckRadioButton(dialog, IDC_MON_RATE_44, IDC_MON_RATE_11, id);
-        format.rate = id == IDC_MON_RATE_44 ? kRate44 : id == IDC_MON_RATE_22 ? kRate22 : kRate11;
+        format.rate = id == IDC_MON_RATE_44 ? kMonitorRate44 : id == IDC_MON_RATE_22 ? kMonitorRate22 : kMonitorRate11;
         break;
     case IDC_MON_STEREO: case IDC_MON_MONO:
         CheckRadioButton(dialog, IDC_MON_STEREO, IDC_MON_MONO, id);
@@ -73,7 +71,7 @@ void OnMonitorDialogCommand(HWND dialog, MonitorDialogData& data, int id)
         break;
     case IDC_MON_16_BIT: case IDC_MON_8_BIT:
         CheckRadioButton(dialog, IDC_MON_16_BIT, IDC_MON_8_BIT, id);
-        format.bits = id == IDC_MON_16_BIT ? kWidth16 : kWidth8;
+        format.bits = id == IDC_MON_16_BIT ? kMonitorBits16 : kMonitorBits8;
         break;
     case IDOK: case IDCANCEL:
         ConfirmMonitorFormat(dialog, data);

@@ -155,7 +155,6 @@ bool CreateMainWindow(MainWindow& app, HINSTANCE instance, int showCommand, int 
 {
     app.instance = instance;
     app.platformVersion = ReadPlatformVersion();
-    app.layout.platformVersion = app.platformVersion;
     app.fileArgumentRefused = !ApplyFileArgument(argc > 1 ? argv[1] : nullptr, app.fileName);
     app.autoplay = argc > 2 && IsAutoplaySwitch(argv[2]);
     ReadSettings(app.settings);

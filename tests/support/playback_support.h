@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "core/types.h"
+#include "display/layout.h"
 #include "tests/support/support.h"
 
 struct WaveMessage {
