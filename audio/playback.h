@@ -17,11 +17,11 @@
 // Why a run could not start (or had to end).
 enum class RunResult : int {
     kOk = 0,
-    kNoBlockMemory,       // "メモリ不足です。"
-    kBlockLockFailed,     // "データ チャンクのロックに失敗しました。"
-    kReadFailed,          // "データ チャンクを読み取れません。"
-    kHeaderFailed,        // "ウェーブヘッダーの準備ができません"
-    kWriteFailed,         // "デバイスへの出力に失敗しました。"
+    kNoBlockMemory,       // the run's buffers cannot be allocated
+    kBlockLockFailed,     // the run's buffers cannot be locked
+    kReadFailed,          // the data cannot be read
+    kHeaderFailed,        // the device refused to prepare a header
+    kWriteFailed,         // the device refused a buffer
     kDeviceFailed,        // the device refused to pause, continue or record
 };
 

@@ -16,17 +16,17 @@
 
 enum class ReaderResult : int {
     kOk = 0,
-    kNoFileName,          // "ファイル名が未入力。"
-    kCannotOpenFile,      // "ファイルを開けません。"
-    kNotWave,             // "指定したファイルは、WAVEファイルではありません。"
-    kBrokenWave,          // "WAVEファイルが壊れています。"
-    kUnreadableFormat,    // "形式チャンクを読み取れません。"
-    kNoMemory,            // "極度のメモリ不足です。"
-    kLockFailed,          // "メモリのロックに失敗しました。" (an empty format chunk)
-    kNotPcm,              // "指定したファイルは、PCMファイルではありません。"
-    kUnplayable,          // "サウンドドライバは、この形式を再生できません。"
-    kNoDataChunk,         // "WAVEファイルにデータ チャンクがありません。"
-    kEmptyData,           // "データ チャンクが空です。"
+    kNoFileName,          // no file named
+    kCannotOpenFile,      // the file cannot be opened
+    kNotWave,             // no RIFF WAVE form
+    kBrokenWave,          // no format chunk
+    kUnreadableFormat,    // the format chunk cannot be read
+    kNoMemory,            // no memory for the format record
+    kLockFailed,          // an empty format chunk
+    kNotPcm,              // a sample format that is not read
+    kUnplayable,          // the output device refuses the format
+    kNoDataChunk,         // no data chunk
+    kEmptyData,           // an empty data chunk
     kUnsupportedCodec,    // a known file type whose codec is not supported
     kNoCodec,             // the system has no decoder for it
     kUnreadableHeader,    // a compressed file whose header cannot be read

@@ -179,8 +179,9 @@ BatchOutcome WriteSpectrum(BlockSource& source, const BatchRequest& request)
     const double startFrame = std::floor(request.atSeconds * rate + 0.5);
     BlockResult result;
     if (startFrame >= totalFrames || !source.Skip(uint64_t(startFrame) * source.FrameSize()) || !source.Next(&result)) {
-        char text[kTextBytes];
-        std::snprintf(text, sizeof text, "--at がデータの長さ (%.6f 秒) を超えています", totalFrames / rate);
+        char format[kTextBytes], text[kTextBytes];
+        LoadText(IDS_BATCH_AT_BEYOND_END, format, sizeof format);
+        std::snprintf(text, sizeof text, format, totalFrames / rate);
         return Outcome(kBatchBadArgument, request.input, text);
     }
     if (!result.hasPeak) return Refused(request.input, IDS_EXPORT_NO_SPECTRUM);

@@ -18,7 +18,7 @@ constexpr size_t kBatchMessageBytes = 1024;
 
 struct BatchOutcome {
     BatchStatus status = kBatchDone;
-    bool usage = false;                        // --help: the caller prints kBatchUsage
+    bool usage = false;                        // --help: the caller prints the usage text
     char message[kBatchMessageBytes] = {};     // one line for the error stream (empty when done)
 };
 

@@ -3,11 +3,21 @@
 #include <cstdio>
 
 #include "batch/batch.h"
+#include "resources/resource.h"
+#include "texts/texts.h"
+
+namespace {
+constexpr int kUsageBytes = 2048;
+}  // namespace
 
 int main(int argc, char** argv)
 {
     const BatchOutcome outcome = RunBatch(argc, argv);
-    if (outcome.usage) std::fputs(kBatchUsage, stdout);
+    if (outcome.usage) {
+        char usage[kUsageBytes];
+        LoadText(IDS_BATCH_USAGE, usage, sizeof usage);
+        std::fputs(usage, stdout);
+    }
     if (outcome.message[0]) std::fprintf(stderr, "TRILVOC: %s\n", outcome.message);
     return outcome.status;
 }

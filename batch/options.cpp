@@ -8,22 +8,8 @@
 
 #include "analysis/fft.h"
 #include "export/csv.h"
-
-const char kBatchUsage[] =
-    "使い方: TRILVOC.EXE コマンド 入力.wav 出力ファイル [オプション]\n"
-    "コマンド:\n"
-    "  blocks       ブロックごとの時刻、ピーク周波数とパワー、左右のレベルを CSV に書き出す\n"
-    "  spectrum     --at 秒 (既定 0) から始まるブロックのスペクトルを CSV に書き出す\n"
-    "  spectrogram  ファイル全体のスペクトログラムを PNG に書き出す\n"
-    "オプション:\n"
-    "  --fft 8..16                 FFT のサンプル数 2^n (既定 12: 4096)\n"
-    "  --window hanning|hamming|blackman|triangle|rectangle   窓関数 (既定 hanning)\n"
-    "  --slope white|pink          傾斜の基準 (既定 white)\n"
-    "  --scale standard|doubled    振幅スケール (既定 standard)\n"
-    "  --deltatime 512|1024|2048|4096|8192   ブロックの長さ、1/11025 秒単位 (既定 2048)\n"
-    "  --at 秒                     spectrum のブロックの開始位置\n"
-    "  --help                      この説明\n"
-    "終了コード: 0 成功、1 引数の誤り、2 ファイルを読めない・書けない\n";
+#include "resources/resource.h"
+#include "texts/texts.h"
 
 namespace {
 
@@ -35,11 +21,14 @@ constexpr CommandRow kCommands[] = {
     {"blocks", BatchCommand::kBlocks}, {"spectrum", BatchCommand::kSpectrum}, {"spectrogram", BatchCommand::kSpectrogram}};
 constexpr long kDeltaTimes[] = {512, 1024, 2048, 4096, 8192};
 constexpr int kDecimal = 10;
+constexpr int kFormatBytes = 128;
 const char kHelpOption[] = "--help";
 const char kAtOption[] = "--at";
 
-bool Fail(char* message, size_t size, const char* format, const char* detail)
+bool Fail(char* message, size_t size, UINT formatId, const char* detail)
 {
+    char format[kFormatBytes];
+    LoadText(formatId, format, sizeof format);
     std::snprintf(message, size, format, detail);
     return false;
 }
@@ -108,29 +97,32 @@ bool ParseBatchArguments(int argc, const char* const* argv, BatchRequest* reques
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], kHelpOption) == 0) return true;
     }
-    if (argc < 2) return Fail(message, size, "コマンドがありません (%s で使い方を表示)", kHelpOption);
+    if (argc < 2) return Fail(message, size, IDS_BATCH_NO_COMMAND, kHelpOption);
     for (const CommandRow& row : kCommands) {
         if (std::strcmp(argv[1], row.name) == 0) request->command = row.command;
     }
-    if (request->command == BatchCommand::kHelp) return Fail(message, size, "不明なコマンドです: %s", argv[1]);
+    if (request->command == BatchCommand::kHelp) return Fail(message, size, IDS_BATCH_UNKNOWN_COMMAND, argv[1]);
     bool atGiven = false;
     for (int i = 2; i < argc; ++i) {
         const char* argument = argv[i];
         if (argument[0] == '-' && argument[1] == '-') {
-            if (!IsOption(argument)) return Fail(message, size, "不明なオプションです: %s", argument);
-            if (i + 1 >= argc) return Fail(message, size, "%s の値がありません", argument);
-            if (!ApplyOption(argument, argv[++i], request)) return Fail(message, size, "%s の値が正しくありません", argument);
+            if (!IsOption(argument)) return Fail(message, size, IDS_BATCH_UNKNOWN_OPTION, argument);
+            if (i + 1 >= argc) return Fail(message, size, IDS_BATCH_NO_VALUE, argument);
+            if (!ApplyOption(argument, argv[++i], request)) return Fail(message, size, IDS_BATCH_BAD_VALUE, argument);
             atGiven = atGiven || std::strcmp(argument, kAtOption) == 0;
         } else if (!request->input) {
             request->input = argument;
         } else if (!request->output) {
             request->output = argument;
         } else {
-            return Fail(message, size, "余分な引数です: %s", argument);
+            return Fail(message, size, IDS_BATCH_EXTRA_ARGUMENT, argument);
         }
     }
-    if (!request->output) return Fail(message, size, "%s", "入力ファイルと出力ファイルを指定してください");
+    if (!request->output) {
+        LoadText(IDS_BATCH_NO_FILES, message, int(size));
+        return false;
+    }
     if (atGiven && request->command != BatchCommand::kSpectrum)
-        return Fail(message, size, "%s は spectrum でしか使えません", kAtOption);
+        return Fail(message, size, IDS_BATCH_AT_NOT_SPECTRUM, kAtOption);
     return true;
 }

@@ -16,9 +16,6 @@ struct BatchRequest {
     Settings settings;           // FFT length, window, slope, scale and block length (deltatime)
 };
 
-// The text of --help.
-extern const char kBatchUsage[];
-
 // Reads argv[1 .. argc-1]. --help anywhere asks for the usage. False, with the reason in
 // `message`, for an unknown command or option, a missing or bad value, missing or extra files.
 bool ParseBatchArguments(int argc, const char* const* argv, BatchRequest* request, char* message, size_t size);

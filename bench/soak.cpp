@@ -96,8 +96,9 @@ struct OptionsChoice {
 
 void CALLBACK AnswerOptions(HWND, UINT, UINT_PTR, DWORD)
 {
-    HWND dialog = FindWindowA("#32770", "オプション設定");
-    if (!dialog || choice.answered) return;
+    // The Options dialog is the dialog box that has the time resolution list.
+    HWND dialog = FindWindowA("#32770", nullptr);
+    if (!dialog || !GetDlgItem(dialog, IDC_OPT_TIME_RESOLUTION) || choice.answered) return;
     SendDlgItemMessageA(dialog, IDC_OPT_TIME_RESOLUTION, CB_SETCURSEL, choice.timeIndex, 0);
     SendDlgItemMessageA(dialog, IDC_OPT_FFT_LENGTH, CB_SETCURSEL, choice.fftIndex, 0);
     choice.answered = true;

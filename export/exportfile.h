@@ -13,13 +13,13 @@
 
 enum class ExportResult : int {
     kOk = 0,
-    kNameTooLong,         // "ファイル名が長すぎるため書き出せません。"
-    kNotWritable,         // "指定した場所には書き込めません。"
-    kDiskFull,            // "ディスクの空きが足りないため書き出せません。"
-    kWriteFailed,         // "ファイルを書き出せません。"
-    kNoMemory,            // "書き出し用のメモリが足りません。"
-    kEncoderFailed,       // "画像を作れません。"
-    kNoSpectrum,          // "この形式のスペクトルは解析されません。"
+    kNameTooLong,         // the name is too long for the temporary name or the platform
+    kNotWritable,         // the folder cannot be written
+    kDiskFull,            // the disk is full
+    kWriteFailed,         // any other failed write or rename
+    kNoMemory,            // no memory for the export
+    kEncoderFailed,       // the picture encoder failed
+    kNoSpectrum,          // the block has no spectrum (a format not analysed)
 };
 
 // The outcome a failed file call's error code stands for.

@@ -121,3 +121,33 @@
 #define IDS_EXPORT_NO_MEMORY      1054
 #define IDS_EXPORT_ENCODER_FAILED 1055
 #define IDS_EXPORT_NO_SPECTRUM    1056
+
+// Labels, notices, list entries, file-dialog filters and the batch analyser's texts (1100-1199).
+#define IDS_PLAY_LABEL            1100
+#define IDS_ANALYSE_LABEL         1101
+#define IDS_STOP_LABEL            1102
+#define IDS_PAUSE_LABEL           1103
+#define IDS_CONTINUE_LABEL        1104
+#define IDS_MONO_LABEL            1105
+#define IDS_LEFT_LABEL            1106
+#define IDS_RIGHT_LABEL           1107
+#define IDS_LOADING_NOTICE        1108
+#define IDS_PLAYING_STEREO_NOTICE 1109
+#define IDS_PLAYING_MONO_NOTICE   1110
+#define IDS_MONITOR_STEREO_NOTICE 1111
+#define IDS_MONITOR_MONO_NOTICE   1112
+#define IDS_OPEN_FILTER           1113   // '|' stands for each NUL of the filter
+#define IDS_OPEN_TITLE            1114
+#define IDS_EXPORT_FILTER         1115   // '|' stands for each NUL of the filter
+#define IDS_TIME_RESOLUTION_FIRST 1120   // the five time resolutions, longest first
+#define IDS_WINDOW_NAME_FIRST     1130   // the five window types, in the order of WindowType
+#define IDS_BATCH_USAGE           1140
+#define IDS_BATCH_NO_COMMAND      1141   // printf format with the help option
+#define IDS_BATCH_UNKNOWN_COMMAND 1142   // printf format with the command
+#define IDS_BATCH_UNKNOWN_OPTION  1143   // printf format with the option
+#define IDS_BATCH_NO_VALUE        1144   // printf format with the option
+#define IDS_BATCH_BAD_VALUE       1145   // printf format with the option
+#define IDS_BATCH_EXTRA_ARGUMENT  1146   // printf format with the argument
+#define IDS_BATCH_NO_FILES        1147
+#define IDS_BATCH_AT_NOT_SPECTRUM 1148   // printf format with the option
+#define IDS_BATCH_AT_BEYOND_END   1149   // printf format with the data's length in seconds

@@ -14,9 +14,7 @@
 #include "trilvo_version.h"
 
 namespace {
-const char kOpenFilter[] = "ｻｳﾝﾄﾞ(*.WAV)\0*.WAV\0全ファイル(*.*)\0*.*\0";
-const char kOpenTitle[] = "再生用にファイルを開く";
-const char kAnalyseLabel[] = "解析";
+constexpr int kFilterBytes = 256;
 constexpr DWORD kOpenFileRecordSize = 76;         // the record without the Windows 2000 tail
 constexpr DWORD kFileTitleBytes = 256;
 constexpr UINT kAllDroppedFiles = 0xFFFFFFFF;
@@ -44,7 +42,7 @@ void ChooseMonitor(MainWindow& app)
     if (DialogAccepted(DialogBoxParamA(app.instance, "RecOpen", app.window, MonitorDialogProc,
                                        reinterpret_cast<LPARAM>(&data)))) {
         app.sourceKind = SourceKind::kMonitor;
-        SetWindowTextA(app.playButton, kAnalyseLabel);
+        SetWindowTextA(app.playButton, LoadedText(IDS_ANALYSE_LABEL));
         EnableWindow(app.playButton, TRUE);
         EnableMenuItem(app.menu, IDM_START, MF_BYCOMMAND | MF_ENABLED);
         EnableMenuItem(app.menu, IDM_INFO, MF_BYCOMMAND | MF_GRAYED);
@@ -62,17 +60,20 @@ void ChooseFile(MainWindow& app)
     CloseSource(app);
     KeepFileName(app);
     char fileTitle[kPathBufferSize] = {};
+    char filter[kFilterBytes];
+    LoadFilterText(IDS_OPEN_FILTER, filter, sizeof filter);
+    const LoadedText title(IDS_OPEN_TITLE);
     OPENFILENAMEA record = {};
     record.lStructSize = kOpenFileRecordSize;
     record.hwndOwner = app.window;
-    record.lpstrFilter = kOpenFilter;
+    record.lpstrFilter = filter;
     record.nFilterIndex = 1;
     app.fileName[0] = '\0';
     record.lpstrFile = app.fileName;
     record.nMaxFile = kPathBufferSize;
     record.lpstrFileTitle = fileTitle;
     record.nMaxFileTitle = kFileTitleBytes;
-    record.lpstrTitle = kOpenTitle;
+    record.lpstrTitle = title;
     record.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
     if (GetOpenFileNameA(&record)) (void)SelectFileSource(app);
     else RestoreFileName(app);

@@ -13,12 +13,7 @@ constexpr COLORREF kNoticeYellow = RGB(255, 255, 0);
 constexpr int kStatusFieldBytes = 35;            // directory and name lines show 35 bytes
 constexpr BYTE kShiftJisCharset = 128;
 constexpr LONG kBoldWeight = 700;
-constexpr int kMonoLabelHalfColumns = 53;        // "ＭＯＮＯ" at 37 columns + 53/2 columns
-const char kPlayLabel[] = "再生";
-const char kPauseLabel[] = "Pause";
-const char kContinueLabel[] = "Cont";
-const char kStereoPlaybackNotice[] = "オンメモリ再生中(STEREO)";
-const char kMonoPlaybackNotice[] = "オンメモリ再生中(MONO)";
+constexpr int kMonoLabelHalfColumns = 53;        // the mono label at 37 columns + 53/2 columns
 
 // Status panel positions, in columns and rows.
 constexpr int kInfoLeftCol = 1, kFileDirectoryRow = 1, kFileNameRow = 4;
@@ -48,7 +43,7 @@ StatusSource StatusSourceOf(const MainWindow& app)
 
 void EnableIdleControls(MainWindow& app)
 {
-    if (app.sourceKind == SourceKind::kFile) SetWindowTextA(app.playButton, kPlayLabel);
+    if (app.sourceKind == SourceKind::kFile) SetWindowTextA(app.playButton, LoadedText(IDS_PLAY_LABEL));
     EnableWindow(app.playButton, TRUE);
     SetMenuItem(app, IDM_START, true);
     SetMenuItem(app, IDM_OPTIONS, true);
@@ -89,7 +84,7 @@ void DisableRunControls(MainWindow& app)
 
 void SetPauseLabel(MainWindow& app, bool paused)
 {
-    SetWindowTextA(app.pauseButton, paused ? kContinueLabel : kPauseLabel);
+    SetWindowTextA(app.pauseButton, LoadedText(paused ? IDS_CONTINUE_LABEL : IDS_PAUSE_LABEL));
 }
 
 bool ExportAvailable(const MainWindow& app)
@@ -164,8 +159,8 @@ void DrawChannelLabels(const MainWindow& app, HDC dc)
     SetTextColor(dc, kNoticeYellow);
     SetBkMode(dc, TRANSPARENT);
     if (!app.format.TwoBars()) {
-        TextOutA(dc, layout.Col(kLevelPanelCol) + (kMonoLabelHalfColumns * layout.charWidth) / 2,
-                 layout.Row(2) + layout.lineHeight / 2, "ＭＯＮＯ", 8);
+        DrawTextAt(dc, layout.Col(kLevelPanelCol) + (kMonoLabelHalfColumns * layout.charWidth) / 2,
+                   layout.Row(2) + layout.lineHeight / 2, LoadedText(IDS_MONO_LABEL));
         return;
     }
     // Newer platforms draw the labels larger and one pixel higher.
@@ -177,8 +172,8 @@ void DrawChannelLabels(const MainWindow& app, HDC dc)
     HFONT font = CreateFontIndirectA(&logFont);
     HGDIOBJ previousFont = SelectObject(dc, font);
     const int lift = newer ? 1 : 0;
-    TextOutA(dc, layout.Col(kStereoLabelCol), layout.Row(kLeftLabelRow) - lift, "ＬＥＦＴ", 8);
-    TextOutA(dc, layout.Col(kStereoLabelCol), layout.Row(kRightLabelRow) - lift, "ＲＩＧＨＴ", 10);
+    DrawTextAt(dc, layout.Col(kStereoLabelCol), layout.Row(kLeftLabelRow) - lift, LoadedText(IDS_LEFT_LABEL));
+    DrawTextAt(dc, layout.Col(kStereoLabelCol), layout.Row(kRightLabelRow) - lift, LoadedText(IDS_RIGHT_LABEL));
     SelectObject(dc, previousFont);
     DeleteObject(font);
 }
@@ -186,11 +181,10 @@ void DrawChannelLabels(const MainWindow& app, HDC dc)
 // The notice of an on-memory run in the cleared level panel (at Start and after Continue).
 void DrawOnMemoryNotice(MainWindow& app)
 {
-    char text[kStatusTextSize];
-    if (app.sourceKind == SourceKind::kMonitor)
-        std::snprintf(text, sizeof text, "オンメモリモニタ中(%s)", app.settings.monitor.channels == 1 ? "MONO" : "STEREO");
-    else
-        std::snprintf(text, sizeof text, "%s", app.format.TwoBars() ? kStereoPlaybackNotice : kMonoPlaybackNotice);
+    const UINT id = app.sourceKind == SourceKind::kMonitor
+                        ? (app.settings.monitor.channels == 1 ? IDS_MONITOR_MONO_NOTICE : IDS_MONITOR_STEREO_NOTICE)
+                        : (app.format.TwoBars() ? IDS_PLAYING_STEREO_NOTICE : IDS_PLAYING_MONO_NOTICE);
+    const LoadedText text(id);
     HDC dc = GetDC(app.window);
     ClearLevelPanel(app, dc);
     DrawLevelPanelNotice(app, dc, text);

@@ -16,7 +16,6 @@
 namespace {
 
 constexpr int32_t kTimeResolutions[kTimeResolutionCount] = {8192, 4096, 2048, 1024, 512};
-constexpr const char* kTimeResolutionTexts[kTimeResolutionCount] = {"１秒", "1/3秒", "1/5秒", "1/11秒", "1/22秒"};
 
 constexpr int kWindowColumns = 74;
 constexpr int kWindowRows = 16;
@@ -133,9 +132,9 @@ int32_t TimeResolutionAt(int index, int32_t unchanged)
     return kTimeResolutions[index];
 }
 
-const char* TimeResolutionText(int index)
+UINT TimeResolutionTextId(int index)
 {
-    return (index >= 0 && index < kTimeResolutionCount) ? kTimeResolutionTexts[index] : "";
+    return (index >= 0 && index < kTimeResolutionCount) ? UINT(IDS_TIME_RESOLUTION_FIRST + index) : 0;
 }
 
 int32_t BoundedMemorySize(int32_t megabytes, uint16_t platformVersion)

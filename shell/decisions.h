@@ -39,7 +39,8 @@ constexpr int kTimeResolutionCount = 5;
 int TimeResolutionIndex(int32_t timeResolution);
 // Time resolution of list entry `index`, or `unchanged` when the index is not an entry.
 int32_t TimeResolutionAt(int index, int32_t unchanged);
-const char* TimeResolutionText(int index);
+// The string-table text of list entry `index` (0 when the index is not an entry).
+UINT TimeResolutionTextId(int index);
 // The memory size bounds for a platform version word.
 int32_t BoundedMemorySize(int32_t megabytes, uint16_t platformVersion);
 

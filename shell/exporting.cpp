@@ -11,7 +11,7 @@
 #include <commdlg.h>
 
 namespace {
-const char kExportFilter[] = "スペクトル CSV (*.csv)\0*.csv\0画像 PNG (*.png)\0*.png\0画像 BMP (*.bmp)\0*.bmp\0";
+constexpr int kFilterBytes = 256;
 const char kExportDefaultExtension[] = "csv";
 const char kSoundInputName[] = "(sound input)";
 
@@ -19,10 +19,12 @@ const char kSoundInputName[] = "(sound input)";
 // long for the buffer is said here).
 bool ChooseExportName(MainWindow& app, char* path, int* filterIndex)
 {
+    char filter[kFilterBytes];
+    LoadFilterText(IDS_EXPORT_FILTER, filter, sizeof filter);
     OPENFILENAMEA record = {};
     record.lStructSize = OPENFILENAME_SIZE_VERSION_400A;   // the record every platform takes
     record.hwndOwner = app.window;
-    record.lpstrFilter = kExportFilter;
+    record.lpstrFilter = filter;
     record.nFilterIndex = 1;
     record.lpstrFile = path;
     record.nMaxFile = kPathBufferSize;

@@ -11,6 +11,7 @@
 
 #include "analysis/fft.h"
 #include "resources/resource.h"
+#include "texts/texts.h"
 
 namespace {
 
@@ -19,10 +20,7 @@ constexpr std::array<const char*, 9> kFftLengths = {{
     "  256", "  512", " 1024", " 2048", " 4096", " 8192", "16384", "32768", "65536",
 }};
 
-// Entry i is window type i.
-constexpr std::array<const char*, 5> kWindowNames = {{
-    "ハニング", "ハミング", "ﾌﾞﾗｯｸﾏﾝ", "三角", "方形",
-}};
+constexpr int kWindowTypeCount = 5;
 
 constexpr int kMemorySizeMaxChars = 3;
 
@@ -49,12 +47,12 @@ void EnableMemorySizeControls(HWND dialog, BOOL enable)
 
 void FillLists(HWND dialog, const Settings& settings)
 {
-    for (int i = 0; i < kTimeResolutionCount; ++i) AddListText(dialog, IDC_OPT_TIME_RESOLUTION, TimeResolutionText(i));
+    for (int i = 0; i < kTimeResolutionCount; ++i) AddListText(dialog, IDC_OPT_TIME_RESOLUTION, LoadedText(TimeResolutionTextId(i)));
     // An index outside the list (a value not offered) leaves the list without a selection.
     SendDlgItemMessageA(dialog, IDC_OPT_TIME_RESOLUTION, CB_SETCURSEL, TimeResolutionIndex(settings.timeResolution), 0);
     for (const char* text : kFftLengths) AddListText(dialog, IDC_OPT_FFT_LENGTH, text);
     SendDlgItemMessageA(dialog, IDC_OPT_FFT_LENGTH, CB_SETCURSEL, settings.fftExponent - kMinFftExponent, 0);
-    for (const char* text : kWindowNames) AddListText(dialog, IDC_OPT_WINDOW, text);
+    for (int i = 0; i < kWindowTypeCount; ++i) AddListText(dialog, IDC_OPT_WINDOW, LoadedText(IDS_WINDOW_NAME_FIRST + i));
     SendDlgItemMessageA(dialog, IDC_OPT_WINDOW, CB_SETCURSEL, settings.windowType, 0);
 }
 

@@ -7,7 +7,6 @@
 #include "resources/resource.h"
 
 namespace {
-const char kLoadingNotice[] = "ファイル読み込み中";
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr uint32_t kKilobyte = 1024;
@@ -126,7 +125,7 @@ void StartPlayback(MainWindow& app)
     if (onMemory) {
         HDC dc = GetDC(app.window);
         ClearLevelPanel(app, dc);
-        DrawLevelPanelNotice(app, dc, kLoadingNotice);
+        DrawLevelPanelNotice(app, dc, LoadedText(IDS_LOADING_NOTICE));
         ReleaseDC(app.window, dc);
     }
     SetPauseLabel(app, false);
@@ -237,7 +236,7 @@ bool OpenFileSource(MainWindow& app)
 bool SelectFileSource(MainWindow& app)
 {
     app.sourceKind = SourceKind::kFile;
-    SetWindowTextA(app.playButton, "再生");
+    SetWindowTextA(app.playButton, LoadedText(IDS_PLAY_LABEL));
     EnableWindow(app.playButton, TRUE);
     EnableMenuItem(app.menu, IDM_START, MF_BYCOMMAND | MF_ENABLED);
     EnableMenuItem(app.menu, IDM_INFO, MF_BYCOMMAND | MF_ENABLED);

@@ -22,15 +22,15 @@ constexpr int kPaletteDepth = 8;
 
 struct ButtonLayout {
     int id;
-    const char* label;
+    UINT label;
     int column;
     HWND MainWindow::*handle;
 };
 constexpr int kButtonRow = 8, kButtonColumns = 11, kButtonRows = 4;
 const ButtonLayout kButtons[] = {
-    {IDM_START, "再生", 37, &MainWindow::playButton},
-    {IDM_STOP, "停止", 49, &MainWindow::stopButton},
-    {IDM_PAUSE, "Pause", 61, &MainWindow::pauseButton},
+    {IDM_START, IDS_PLAY_LABEL, 37, &MainWindow::playButton},
+    {IDM_STOP, IDS_STOP_LABEL, 49, &MainWindow::stopButton},
+    {IDM_PAUSE, IDS_PAUSE_LABEL, 61, &MainWindow::pauseButton},
 };
 
 int32_t ReadSetting(const char* key, int32_t defaultValue)
@@ -93,7 +93,7 @@ void LayOutWindow(MainWindow& app)
 bool CreateButtons(MainWindow& app)
 {
     for (const ButtonLayout& button : kButtons) {
-        HWND handle = CreateWindowExA(0, "BUTTON", button.label, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
+        HWND handle = CreateWindowExA(0, "BUTTON", LoadedText(button.label), WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
                                       app.layout.Col(button.column), app.layout.Row(kButtonRow),
                                       app.layout.Col(kButtonColumns), app.layout.Row(kButtonRows), app.window,
                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(button.id)), app.instance,

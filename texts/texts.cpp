@@ -3,6 +3,7 @@
 #include "texts/texts.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "resources/resource.h"
 
@@ -14,6 +15,25 @@ void LoadText(UINT textId, char* buffer, int size)
 {
     if (size <= 0) return;
     if (LoadStringA(GetModuleHandleA(nullptr), textId, buffer, size) <= 0) buffer[0] = '\0';
+}
+
+void LoadFilterText(UINT textId, char* buffer, int size)
+{
+    if (size < 2) return;
+    LoadText(textId, buffer, size - 1);
+    // Walked by characters: a trail byte of a double-byte character may equal '|'.
+    char* p = buffer;
+    while (*p) {
+        char* next = CharNextA(p);
+        if (*p == '|') *p = '\0';
+        p = next;
+    }
+    p[1] = '\0';
+}
+
+int LoadedText::Length() const
+{
+    return int(std::strlen(text_));
 }
 
 UINT MessageIdOf(ReaderResult result)
