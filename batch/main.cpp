@@ -3,11 +3,14 @@
 #include <cstdio>
 
 #include "batch/batch.h"
+#include "batch/console.h"
 #include "resources/resource.h"
 #include "texts/texts.h"
 
 namespace {
 constexpr int kUsageBytes = 2048;
+constexpr int kLineBytes = kBatchMessageBytes + 16;   // the message with the prefix and line end
+const char kProgramPrefix[] = "TRILVOC: ";
 }  // namespace
 
 int main(int argc, char** argv)
@@ -16,8 +19,12 @@ int main(int argc, char** argv)
     if (outcome.usage) {
         char usage[kUsageBytes];
         LoadText(IDS_BATCH_USAGE, usage, sizeof usage);
-        std::fputs(usage, stdout);
+        WriteText(stdout, usage);
     }
-    if (outcome.message[0]) std::fprintf(stderr, "TRILVOC: %s\n", outcome.message);
+    if (outcome.message[0]) {
+        char line[kLineBytes];
+        std::snprintf(line, sizeof line, "%s%s\n", kProgramPrefix, outcome.message);
+        WriteText(stderr, line);
+    }
     return outcome.status;
 }
