@@ -42,10 +42,7 @@ void ChooseMonitor(MainWindow& app)
     if (DialogAccepted(DialogBoxParamA(app.instance, "RecOpen", app.window, MonitorDialogProc,
                                        reinterpret_cast<LPARAM>(&data)))) {
         app.sourceKind = SourceKind::kMonitor;
-        SetWindowTextA(app.playButton, LoadedText(IDS_ANALYSE_LABEL));
-        EnableWindow(app.playButton, TRUE);
-        EnableMenuItem(app.menu, IDM_START, MF_BYCOMMAND | MF_ENABLED);
-        EnableMenuItem(app.menu, IDM_INFO, MF_BYCOMMAND | MF_GRAYED);
+        ShowIdleWithMonitor(app);
         SetFocus(app.playButton);
         app.fileName[0] = '\0';
         (void)OpenMonitorSource(app);   // a refusal has been shown; Start tries again

@@ -39,52 +39,69 @@ StatusSource StatusSourceOf(const MainWindow& app)
 }
 }  // namespace
 
-// ---- Control state transitions -------------------------------------------------------------
+// ---- Control states ----------------------------------------------------------------------
+// Every button and menu item the states change is set here, and only here.
 
-void EnableIdleControls(MainWindow& app)
+namespace {
+
+// What the buttons and menu items of a state are.
+struct ControlState {
+    UINT playLabel;        // 0: the play button keeps its label
+    bool choices;          // Open and drops (where a device plays), Monitor (where one records), Options
+    bool start;            // the play button and Start
+    bool info;             // Info (Wave Information of a file)
+    bool run;              // Stop and Pause, button and menu item
+    UINT pauseLabel;
+};
+
+void ApplyControlState(MainWindow& app, const ControlState& state)
 {
-    if (app.sourceKind == SourceKind::kFile) SetWindowTextA(app.playButton, LoadedText(IDS_PLAY_LABEL));
-    EnableWindow(app.playButton, TRUE);
-    SetMenuItem(app, IDM_START, true);
-    SetMenuItem(app, IDM_OPTIONS, true);
-    SetMenuItem(app, IDM_OPEN, true);
-    if (app.inputDeviceCount != 0) SetMenuItem(app, IDM_MONITOR, true);
-    if (app.sourceKind == SourceKind::kFile) SetMenuItem(app, IDM_INFO, true);
+    if (state.playLabel) SetWindowTextA(app.playButton, LoadedText(state.playLabel));
+    EnableWindow(app.playButton, state.start);
+    SetMenuItem(app, IDM_START, state.start);
+    const bool files = state.choices && app.outputDeviceCount != 0;
+    SetMenuItem(app, IDM_OPEN, files);
+    DragAcceptFiles(app.window, files && app.headers.Ready());
+    SetMenuItem(app, IDM_MONITOR, state.choices && app.inputDeviceCount != 0);
+    SetMenuItem(app, IDM_OPTIONS, state.choices);
+    SetMenuItem(app, IDM_INFO, state.info);
     UpdateExportItem(app);
-    DragAcceptFiles(app.window, TRUE);
+    EnableWindow(app.stopButton, state.run);
+    EnableWindow(app.pauseButton, state.run);
+    SetMenuItem(app, IDM_STOP, state.run);
+    SetMenuItem(app, IDM_PAUSE, state.run);
+    SetWindowTextA(app.pauseButton, LoadedText(state.pauseLabel));
 }
 
-void DisableSourceControls(MainWindow& app)
+}  // namespace
+
+void ShowIdleWithoutSource(MainWindow& app)
 {
-    EnableWindow(app.playButton, FALSE);
-    SetMenuItem(app, IDM_START, false);
-    SetMenuItem(app, IDM_MONITOR, false);
-    SetMenuItem(app, IDM_OPEN, false);
-    SetMenuItem(app, IDM_OPTIONS, false);
-    if (app.sourceKind == SourceKind::kFile) SetMenuItem(app, IDM_INFO, false);
-    SetMenuItem(app, IDM_EXPORT, false);
-    DragAcceptFiles(app.window, FALSE);
+    ApplyControlState(app, {0, true, false, false, false, IDS_PAUSE_LABEL});
 }
 
-void EnableRunControls(MainWindow& app)
+void ShowIdleWithFile(MainWindow& app)
 {
-    EnableWindow(app.stopButton, TRUE);
-    EnableWindow(app.pauseButton, TRUE);
-    SetMenuItem(app, IDM_STOP, true);
-    SetMenuItem(app, IDM_PAUSE, true);
+    ApplyControlState(app, {IDS_PLAY_LABEL, true, true, true, false, IDS_PAUSE_LABEL});
 }
 
-void DisableRunControls(MainWindow& app)
+void ShowIdleWithMonitor(MainWindow& app)
 {
-    EnableWindow(app.stopButton, FALSE);
-    EnableWindow(app.pauseButton, FALSE);
-    SetMenuItem(app, IDM_STOP, false);
-    SetMenuItem(app, IDM_PAUSE, false);
+    ApplyControlState(app, {IDS_ANALYSE_LABEL, true, true, false, false, IDS_PAUSE_LABEL});
 }
 
-void SetPauseLabel(MainWindow& app, bool paused)
+void ShowRunning(MainWindow& app) { ApplyControlState(app, {0, false, false, false, true, IDS_PAUSE_LABEL}); }
+
+void ShowPaused(MainWindow& app) { ApplyControlState(app, {0, false, false, false, true, IDS_CONTINUE_LABEL}); }
+
+// Stop asked of a recording: nothing can be used until the device hands its buffers back.
+void ShowStopping(MainWindow& app) { ApplyControlState(app, {0, false, false, false, false, IDS_PAUSE_LABEL}); }
+
+void ShowIdle(MainWindow& app)
 {
-    SetWindowTextA(app.pauseButton, LoadedText(paused ? IDS_CONTINUE_LABEL : IDS_PAUSE_LABEL));
+    if (app.sourceKind == SourceKind::kFile) ShowIdleWithFile(app);
+    else if (app.sourceKind == SourceKind::kMonitor) ShowIdleWithMonitor(app);
+    else ShowIdleWithoutSource(app);
 }
 
 bool ExportAvailable(const MainWindow& app)
@@ -100,18 +117,28 @@ void UpdateExportItem(MainWindow& app)
 
 // ---- Status texts --------------------------------------------------------------------------
 
-void DrawFileName(MainWindow& app, HDC dc)
+void DrawFileName(const MainWindow& app, HDC dc)
 {
     char directory[kPathBufferSize], name[kPathBufferSize];
     HGDIOBJ previousFont = SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
     SplitPath(app.fileName, directory, name);
+    (void)PadToWidth(directory, kPathBufferSize);
+    TextOutA(dc, app.layout.Col(kInfoLeftCol), app.layout.Row(kFileDirectoryRow), directory, kStatusFieldBytes);
+    (void)PadToWidth(name, kPathBufferSize);
+    TextOutA(dc, app.layout.Col(kInfoLeftCol), app.layout.Row(kFileNameRow), name, kStatusFieldBytes);
+    SelectObject(dc, previousFont);
+}
+
+// The faults the file's status lines would show: said once, when the file is chosen, never while
+// the window paints.
+void ReportStatusFaults(MainWindow& app)
+{
+    char directory[kPathBufferSize], name[kPathBufferSize];
+    SplitPath(app.fileName, directory, name);
     if (!PadToWidth(directory, kPathBufferSize)) ShowMessage(app.window, IDS_FIELD_OVERFLOW);
     if (app.format.bitsPerSample == 0 && app.format.RateCode() != 0)
         ShowMessage(app.window, IDS_LAYOUT_FAULT, BoxIcon::kNone);
-    TextOutA(dc, app.layout.Col(kInfoLeftCol), app.layout.Row(kFileDirectoryRow), directory, kStatusFieldBytes);
     if (!PadToWidth(name, kPathBufferSize)) ShowMessage(app.window, IDS_FIELD_OVERFLOW);
-    TextOutA(dc, app.layout.Col(kInfoLeftCol), app.layout.Row(kFileNameRow), name, kStatusFieldBytes);
-    SelectObject(dc, previousFont);
 }
 
 // The rate and bits lines and a zero position line, in the DC's current font.

@@ -42,6 +42,7 @@ struct MainWindow {
     HWND pauseButton = nullptr;
     Layout layout;
     uint16_t platformVersion = 0;
+    UINT outputDeviceCount = 0;
     UINT inputDeviceCount = 0;
     DWORD inputFormats = 0;            // dwFormats of the wave input mapper, 0 without a device
 
@@ -81,7 +82,7 @@ bool RegisterMainClass(HINSTANCE instance);
 bool CreateMainWindow(MainWindow& app, HINSTANCE instance, int showCommand, int argc, char** argv);
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// ---- Commands and runs (commands.cpp, runs.cpp) ----
+// ---- Commands, sources and runs (commands.cpp, sources.cpp, runs.cpp) ----
 void OnCommand(MainWindow& app, int commandId, int notifyCode);
 void OnDropFiles(MainWindow& app, HDROP drop);
 [[nodiscard]] bool OpenFileSource(MainWindow& app);
@@ -105,16 +106,21 @@ void OnWatchdogTimer(MainWindow& app, DWORD now);
 void ExportLastBlock(MainWindow& app);
 
 // ---- Controls and status panel (controls.cpp) ----
-void EnableIdleControls(MainWindow& app);
-void DisableSourceControls(MainWindow& app);
-void EnableRunControls(MainWindow& app);
-void DisableRunControls(MainWindow& app);
-void SetPauseLabel(MainWindow& app, bool paused);
+// The states of the buttons and menu items; nothing else changes them.
+void ShowIdleWithoutSource(MainWindow& app);
+void ShowIdleWithFile(MainWindow& app);
+void ShowIdleWithMonitor(MainWindow& app);
+void ShowRunning(MainWindow& app);
+void ShowPaused(MainWindow& app);
+void ShowStopping(MainWindow& app);
+// The idle state of the current source.
+void ShowIdle(MainWindow& app);
 // Export is usable once a block has been analysed since the source was opened, outside a run or
 // while it is paused.
 bool ExportAvailable(const MainWindow& app);
 void UpdateExportItem(MainWindow& app);
-void DrawFileName(MainWindow& app, HDC dc);
+void DrawFileName(const MainWindow& app, HDC dc);
+void ReportStatusFaults(MainWindow& app);
 void DrawFormatLines(const MainWindow& app, HDC dc);
 void DrawTotalLine(const MainWindow& app, HDC dc);
 void DrawPositionLine(const MainWindow& app, HDC dc, uint32_t bytes, uint32_t seconds);

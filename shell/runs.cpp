@@ -1,8 +1,9 @@
-// Sources and runs as the user sees them: opening a file or the monitor (with the status lines
-// they draw), Start, the engines' block messages turned into drawing, Pause, Stop and the end of
-// a run. The engines report results; every message box and control change is made here.
+// Runs as the user sees them: Start, the engines' block messages turned into drawing, Pause,
+// Stop and the end of a run (opening the sources is in sources.cpp). The engines report results;
+// the message boxes are shown here and the control states chosen.
 #include "shell/mainwindow.h"
 #include "shell/messages.h"
+#include "shell/windowdc.h"
 #include "display/display.h"
 #include "resources/resource.h"
 
@@ -11,28 +12,6 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr uint32_t kKilobyte = 1024;
 constexpr DWORD kMillisecondsPerSecond = 1000;
-
-// A device context of the main window with the OEM fixed font selected, released at scope end.
-class WindowDc {
-public:
-    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window))
-    {
-        previousFont_ = SelectObject(dc_, GetStockObject(OEM_FIXED_FONT));
-    }
-    ~WindowDc()
-    {
-        SelectObject(dc_, previousFont_);
-        ReleaseDC(window_, dc_);
-    }
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
-    operator HDC() const { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
-    HGDIOBJ previousFont_;
-};
 
 void DrawFrame(MainWindow& app)
 {
@@ -83,9 +62,8 @@ void StartWatchdog(MainWindow& app) { SetTimer(app.window, kWatchdogTimerId, kWa
 void ShowRunEnded(MainWindow& app)
 {
     KillTimer(app.window, kWatchdogTimerId);
-    DisableRunControls(app);
     SetFocus(app.playButton);
-    EnableIdleControls(app);
+    ShowIdle(app);
 }
 
 // The device failed or stopped answering: the run is taken back and released at once (device,
@@ -96,7 +74,6 @@ void FailRun(MainWindow& app, UINT textId)
     KillTimer(app.window, kElapsedTimerId);
     app.playback.Abort();
     app.monitor.Abort();
-    SetPauseLabel(app, false);
     ShowRunEnded(app);
     ShowMessage(app.window, textId);
 }
@@ -121,24 +98,22 @@ void StartPlayback(MainWindow& app)
         return;
     }
     const bool onMemory = app.playback.Mode() == kOnMemoryMode;
-    DisableSourceControls(app);
     if (onMemory) {
         HDC dc = GetDC(app.window);
         ClearLevelPanel(app, dc);
         DrawLevelPanelNotice(app, dc, LoadedText(IDS_LOADING_NOTICE));
         ReleaseDC(app.window, dc);
     }
-    SetPauseLabel(app, false);
     // The whole data is read at once in on-memory mode: the hourglass shows meanwhile.
     HCURSOR previous = onMemory ? SetCursor(LoadCursorA(nullptr, IDC_WAIT)) : nullptr;
     result = app.playback.BeginRun(app.headers);
     if (onMemory) SetCursor(previous);
     if (result != RunResult::kOk) {
         ShowMessage(app.window, MessageIdOf(result));
-        EnableIdleControls(app);
+        ShowIdle(app);
         return;
     }
-    EnableRunControls(app);
+    ShowRunning(app);
     StartWatchdog(app);
     if (onMemory) {
         DrawOnMemoryNotice(app);
@@ -160,12 +135,10 @@ void StartMonitor(MainWindow& app)
     const RunResult result = app.monitor.BeginRun(app.headers);
     if (result != RunResult::kOk) {
         ShowMessage(app.window, MessageIdOf(result));
-        EnableIdleControls(app);
+        ShowIdle(app);
         return;
     }
-    DisableSourceControls(app);
-    SetPauseLabel(app, false);
-    EnableRunControls(app);
+    ShowRunning(app);
     StartWatchdog(app);
     if (app.monitor.Mode() == kOnMemoryMode) {
         DrawOnMemoryNotice(app);
@@ -175,13 +148,6 @@ void StartMonitor(MainWindow& app)
     if (!app.monitor.StartRecording()) FailRun(app, IDS_DEVICE_FAILED);
 }
 
-// A source (re)opened: nothing analysed from it yet, so nothing to export.
-void ForgetKeptBlock(MainWindow& app)
-{
-    app.keptBlock.Clear();
-    UpdateExportItem(app);
-}
-
 void EndPlayback(MainWindow& app)
 {
     if (app.playback.Mode() == kOnMemoryMode) KillTimer(app.window, kElapsedTimerId);
@@ -189,100 +155,6 @@ void EndPlayback(MainWindow& app)
     ShowRunEnded(app);
 }
 }  // namespace
-
-bool WaveHeadersReady(MainWindow& app)
-{
-    if (app.headers.Ready()) return true;
-    ShowMessage(app.window, IDS_HEADER_ALLOC_FAILED);
-    return false;
-}
-
-// Opens the file named in the window: the reader's checks, the format lines, the buffering mode,
-// the Total line and the output device. Every refusal is shown here.
-bool OpenFileSource(MainWindow& app)
-{
-    ForgetKeptBlock(app);
-    const ReaderResult result = app.reader.Open(app.fileName);
-    if (app.reader.HasFormat()) {
-        app.format = app.reader.Format();
-        WindowDc dc(app.window);
-        ClearLevelPanel(app, dc);
-        DrawFormatLines(app, dc);
-    }
-    if (result == ReaderResult::kOk || result == ReaderResult::kEmptyData)
-        app.diskCapacity = MeasureDiskCapacity(app.platformVersion, app.fileName);
-    if (result != ReaderResult::kOk) {
-        ShowMessage(app.window, MessageIdOf(result));
-        return false;
-    }
-    app.bufferingMode = ChooseBufferingMode(app.settings.onMemory, app.diskCapacity);
-    {
-        WindowDc dc(app.window);
-        DrawTotalLine(app, dc);
-        DrawChannelLabels(app, dc);
-    }
-    const uint32_t blockSize = BlockSizeFor(app.bufferingMode, app.format,
-                                            app.settings.timeResolution, app.settings.memorySizeMB,
-                                            app.reader.TotalBytes());
-    if (!app.playback.OpenDevice(app.reader, app.window, app.bufferingMode, blockSize)) {
-        app.reader.Close();
-        ShowMessage(app.window, IDS_CANNOT_OPEN_OUTPUT);
-        return false;
-    }
-    return true;
-}
-
-// The file source chosen (Open, a drop or the command line): controls for a file, then opened.
-bool SelectFileSource(MainWindow& app)
-{
-    app.sourceKind = SourceKind::kFile;
-    SetWindowTextA(app.playButton, LoadedText(IDS_PLAY_LABEL));
-    EnableWindow(app.playButton, TRUE);
-    EnableMenuItem(app.menu, IDM_START, MF_BYCOMMAND | MF_ENABLED);
-    EnableMenuItem(app.menu, IDM_INFO, MF_BYCOMMAND | MF_ENABLED);
-    SetFocus(app.playButton);
-    return OpenFileSource(app);
-}
-
-// Opens the input device for the chosen monitor format, drawing its format and Free lines.
-bool OpenMonitorSource(MainWindow& app)
-{
-    ForgetKeptBlock(app);
-    const MonitorFormat& chosen = app.settings.monitor;
-    const MMRESULT answer = QueryInputFormat(chosen);
-    if (answer != MMSYSERR_NOERROR) {
-        char text[kStatusTextSize * 2];
-        FormatQueryMessage(answer, text, sizeof text);
-        ShowMessageText(app.window, text);
-        return false;
-    }
-    app.format = FormatFigures(MonitorRecord(chosen));
-    app.bufferingMode = app.settings.onMemory ? kOnMemoryMode : kStreamingMode;
-    {
-        WindowDc dc(app.window);
-        ClearLevelPanel(app, dc);
-        DrawFormatLines(app, dc);
-        DrawTotalLine(app, dc);
-        DrawChannelLabels(app, dc);
-    }
-    const uint32_t blockSize = BlockSizeFor(app.bufferingMode, app.format,
-                                            app.settings.timeResolution, app.settings.memorySizeMB,
-                                            kMonitorTotalBytes);
-    if (app.monitor.OpenDevice(chosen, app.window, app.bufferingMode, blockSize) != MMSYSERR_NOERROR) {
-        ShowMessage(app.window, IDS_CANNOT_OPEN_INPUT);
-        return false;
-    }
-    return true;
-}
-
-void CloseSource(MainWindow& app)
-{
-    app.reader.Close();
-    // The devices belong to their source kind; each is closed even when the file is already
-    // gone, so no path leaves one open behind a closed file.
-    if (app.sourceKind == SourceKind::kFile) app.playback.CloseDevice();
-    if (app.sourceKind == SourceKind::kMonitor) app.monitor.CloseDevice();
-}
 
 // Without wave headers (WM_CREATE could not get them) no run can start; a second start over a
 // running one is refused.
@@ -297,7 +169,7 @@ void StopRun(MainWindow& app)
 {
     if (app.sourceKind == SourceKind::kMonitor) {
         if (!app.monitor.Running()) return;
-        DisableRunControls(app);
+        ShowStopping(app);
         app.monitor.Stop();   // the returned buffers end the run
         return;
     }
@@ -305,7 +177,6 @@ void StopRun(MainWindow& app)
     const bool onMemory = app.playback.Mode() == kOnMemoryMode;
     if (onMemory) KillTimer(app.window, kElapsedTimerId);
     KillTimer(app.window, kWatchdogTimerId);
-    DisableRunControls(app);
     app.playback.Stop();
     if (onMemory) {
         // The whole loaded data is analysed, however much of it was heard.
@@ -313,7 +184,7 @@ void StopRun(MainWindow& app)
         ShowWholeBuffer(app, dc, app.playback.Block(0), int32_t(app.playback.BlockSize()));
     }
     app.playback.ReleaseRun();
-    EnableIdleControls(app);
+    ShowIdle(app);
     SetFocus(app.playButton);
 }
 
@@ -330,18 +201,16 @@ void TogglePause(MainWindow& app)
             SetTimer(app.window, kElapsedTimerId, kElapsedTimerPeriodMs, nullptr);
             app.clock.startTick = GetTickCount() + app.clock.startTick - app.clock.pauseTick;
         }
-        if (monitor ? app.monitor.Continue() : app.playback.Continue()) SetPauseLabel(app, false);
+        if (monitor ? app.monitor.Continue() : app.playback.Continue()) ShowRunning(app);
         else FailRun(app, IDS_DEVICE_FAILED);
-        UpdateExportItem(app);
         return;
     }
     if (onMemory) {
         KillTimer(app.window, kElapsedTimerId);
         app.clock.pauseTick = GetTickCount();
     }
-    if (monitor ? app.monitor.Pause() : app.playback.Pause()) SetPauseLabel(app, true);
+    if (monitor ? app.monitor.Pause() : app.playback.Pause()) ShowPaused(app);
     else FailRun(app, IDS_DEVICE_FAILED);
-    UpdateExportItem(app);
 }
 
 void OnOutputDone(MainWindow& app, const WAVEHDR* header)

@@ -107,14 +107,10 @@ bool CreateButtons(MainWindow& app)
 
 void CheckSoundDevices(MainWindow& app)
 {
-    if (waveOutGetNumDevs() == 0) {
-        EnableMenuItem(app.menu, IDM_OPEN, MF_BYCOMMAND | MF_GRAYED);
-        DragAcceptFiles(app.window, FALSE);
-    }
+    app.outputDeviceCount = waveOutGetNumDevs();
     app.inputDeviceCount = waveInGetNumDevs();
-    if (app.inputDeviceCount == 0) {
-        EnableMenuItem(app.menu, IDM_MONITOR, MF_BYCOMMAND | MF_GRAYED);
-    } else {
+    ShowIdleWithoutSource(app);
+    if (app.inputDeviceCount != 0) {
         WAVEINCAPSA inputCaps = {};
         if (waveInGetDevCapsA(WAVE_MAPPER, &inputCaps, sizeof inputCaps) == MMSYSERR_NOERROR)
             app.inputFormats = inputCaps.dwFormats;

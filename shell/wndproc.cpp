@@ -24,7 +24,6 @@ void OnCreate(MainWindow& app, HWND window)
         ShowMessage(window, IDS_HEADER_LOCK_FAILED);
         return;
     }
-    DragAcceptFiles(window, TRUE);
 }
 
 void OnDestroy(MainWindow& app, HWND window)

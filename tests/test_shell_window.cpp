@@ -64,12 +64,12 @@ TEST_F(MainWindowTest, ControlsFollowEachStateTransition)
         {[] {}, "再生 000 ++-+--- drops"},                 // with an input device: Monitor enabled
         // A file that cannot be opened stays the source with its controls, so Start retries.
         {[] { Select(TempDirectory() + "missing.wav"); }, "再生 100 +++++-- drops"},
-        {[] { DisableSourceControls(App()); }, "再生 000 ------- -"},
-        {[] { EnableRunControls(App()); }, "再生 011 -----++ -"},
-        {[] { DisableRunControls(App()); }, "再生 000 ------- -"},
-        {[] { App().inputDeviceCount = 0; EnableIdleControls(App()); App().inputDeviceCount = 1; }, "再生 100 -++++-- drops"},
-        {[] { ChooseMonitorFormat(11025, 8); }, "解析 100 -+-++-- drops focus"},
-        {[] { DisableSourceControls(App()); EnableIdleControls(App()); }, "解析 100 ++-++-- drops"},
+        {[] { ShowRunning(App()); }, "再生 011 -----++ -"},
+        {[] { ShowPaused(App()); }, "再生 011 -----++ -"},
+        {[] { ShowStopping(App()); }, "再生 000 ------- -"},
+        {[] { App().inputDeviceCount = 0; ShowIdleWithFile(App()); App().inputDeviceCount = 1; }, "再生 100 -++++-- drops"},
+        {[] { ChooseMonitorFormat(11025, 8); }, "解析 100 ++-++-- drops focus"},
+        {[] { ShowRunning(App()); ShowIdle(App()); }, "解析 100 ++-++-- drops"},
     };
     for (const auto& s : steps) {
         s.step();
