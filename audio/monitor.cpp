@@ -1,10 +1,7 @@
 // The monitor engine: the input device, the queue of recording buffers, Pause (which in
 // on-memory mode records the rest of the buffer in pieces), Stop and the end of a run.
 #include "audio/monitor.h"
-
-namespace {
-constexpr UINT kHeaderSize = sizeof(WAVEHDR);
-}  // namespace
+#include "audio/wavedevice.h"
 
 WAVEFORMATEX MonitorRecord(const MonitorFormat& format)
 {
@@ -51,27 +48,11 @@ MMRESULT MonitorEngine::OpenDevice(const MonitorFormat& format, HWND window, Buf
     return result;
 }
 
-// Under Wine a device closed with buffers still queued reports success and silently keeps them,
-// so it is always reset first.
-void MonitorEngine::CloseDevice()
-{
-    if (!device_) return;
-    waveInReset(device_);
-    // A driver that still holds a buffer refuses the close; one more reset hands it back.
-    if (waveInClose(device_) != MMSYSERR_NOERROR) {
-        waveInReset(device_);
-        waveInClose(device_);
-    }
-    device_ = nullptr;
-}
+void MonitorEngine::CloseDevice() { CloseWaveDevice<WaveInApi>(device_); }
 
 void MonitorEngine::Unwind(int preparedHeaders)
 {
-    if (device_) {
-        waveInReset(device_);
-        for (int slot = 0; slot < preparedHeaders && headers_; ++slot)
-            waveInUnprepareHeader(device_, (*headers_)[slot], kHeaderSize);
-    }
+    TakeBackHeaders<WaveInApi>(device_, headers_, preparedHeaders);
     CloseDevice();
     buffers_.Release();
     running_ = false;
@@ -80,16 +61,14 @@ void MonitorEngine::Unwind(int preparedHeaders)
 RunResult MonitorEngine::QueueHeader(int slot, uint32_t length)
 {
     WAVEHDR* header = (*headers_)[slot];
-    *header = WAVEHDR{};
-    header->lpData = reinterpret_cast<LPSTR>(buffers_.Block(slot));
-    header->dwBufferLength = length;
-    if (waveInPrepareHeader(device_, header, kHeaderSize) != MMSYSERR_NOERROR) return RunResult::kHeaderFailed;
-    // A buffer the device will not take would never come back: taken back and reported.
-    if (waveInAddBuffer(device_, header, kHeaderSize) != MMSYSERR_NOERROR) {
-        waveInUnprepareHeader(device_, header, kHeaderSize);
+    switch (QueueWaveHeader<WaveInApi>(device_, header, buffers_.Block(slot), length)) {
+    case QueueResult::kPrepareFailed: return RunResult::kHeaderFailed;
+    case QueueResult::kQueueFailed:
+        // A buffer the device will not take would never come back: taken back and reported.
+        WaveInApi::Unprepare(device_, header);
         return RunResult::kHeaderFailed;
+    default: return RunResult::kOk;
     }
-    return RunResult::kOk;
 }
 
 RunResult MonitorEngine::BeginRun(WaveHeaders& headers)
@@ -134,7 +113,7 @@ BlockStep MonitorEngine::OnBufferData(const WAVEHDR*)
     const int slot = nextHeader_;
     nextHeader_ = 1 - slot;
     lastSlot_ = slot;
-    waveInUnprepareHeader(device_, (*headers_)[slot], kHeaderSize);
+    WaveInApi::Unprepare(device_, (*headers_)[slot]);
     const uint32_t recorded = (*headers_)[slot]->dwBytesRecorded;
     step.block = buffers_.Block(slot);
     step.blockBytes = int32_t(recorded);
@@ -159,7 +138,7 @@ MonitorAdvance MonitorEngine::Advance(const BlockStep& step)
     case MonitorBlockStep::kEndAfterStop:
         // The other streaming buffer was handed back by Stop's reset; its message comes later
         // and is ignored. A paused on-memory run has only the buffer just analysed.
-        if (!onMemory || !paused_) waveInUnprepareHeader(device_, (*headers_)[nextHeader_], kHeaderSize);
+        if (!onMemory || !paused_) WaveInApi::Unprepare(device_, (*headers_)[nextHeader_]);
         FinishRun();
         return MonitorAdvance::kEnded;
     case MonitorBlockStep::kRequeue:
@@ -201,11 +180,7 @@ void MonitorEngine::Stop()
 
 void MonitorEngine::Abort()
 {
-    if (running_ && device_) {
-        waveInReset(device_);
-        for (int slot = 0; slot < 2 && headers_; ++slot)
-            waveInUnprepareHeader(device_, (*headers_)[slot], kHeaderSize);
-    }
+    if (running_) TakeBackHeaders<WaveInApi>(device_, headers_, 2);
     running_ = false;
     buffers_.Release();
     CloseDevice();

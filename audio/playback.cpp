@@ -4,8 +4,9 @@
 
 #include <algorithm>
 
+#include "audio/wavedevice.h"
+
 namespace {
-constexpr UINT kHeaderSize = sizeof(WAVEHDR);
 
 // Bytes per second the device plays: the rate times the smaller of the block align and the
 // frame the channels and sample width make, so a header whose fields disagree gets the longer
@@ -41,29 +42,13 @@ bool PlaybackEngine::OpenDevice(const WaveReader& reader, HWND window, Buffering
     return true;
 }
 
-// Under Wine a device closed with buffers still queued reports success and keeps them for ever,
-// so it is always reset first.
-void PlaybackEngine::CloseDevice()
-{
-    if (!device_) return;
-    waveOutReset(device_);
-    // A driver that still holds a buffer refuses the close; one more reset hands it back.
-    if (waveOutClose(device_) != MMSYSERR_NOERROR) {
-        waveOutReset(device_);
-        waveOutClose(device_);
-    }
-    device_ = nullptr;
-}
+void PlaybackEngine::CloseDevice() { CloseWaveDevice<WaveOutApi>(device_); }
 
 // Takes back the first `preparedHeaders` headers, then releases the buffers, the file (where it
 // stands) and the device.
 void PlaybackEngine::Unwind(int preparedHeaders)
 {
-    if (device_) {
-        waveOutReset(device_);
-        for (int slot = 0; slot < preparedHeaders && headers_; ++slot)
-            waveOutUnprepareHeader(device_, (*headers_)[slot], kHeaderSize);
-    }
+    TakeBackHeaders<WaveOutApi>(device_, headers_, preparedHeaders);
     CloseDevice();
     buffers_.Release();
     if (reader_) reader_->Close();
@@ -95,13 +80,11 @@ RunResult PlaybackEngine::ReadFirstBlocks()
 
 RunResult PlaybackEngine::QueueHeader(int slot, uint32_t length)
 {
-    WAVEHDR* header = (*headers_)[slot];
-    *header = WAVEHDR{};
-    header->lpData = reinterpret_cast<LPSTR>(buffers_.Block(slot));
-    header->dwBufferLength = length;
-    if (waveOutPrepareHeader(device_, header, kHeaderSize) != MMSYSERR_NOERROR) return RunResult::kHeaderFailed;
-    if (waveOutWrite(device_, header, kHeaderSize) != MMSYSERR_NOERROR) return RunResult::kWriteFailed;
-    return RunResult::kOk;
+    switch (QueueWaveHeader<WaveOutApi>(device_, (*headers_)[slot], buffers_.Block(slot), length)) {
+    case QueueResult::kPrepareFailed: return RunResult::kHeaderFailed;
+    case QueueResult::kQueueFailed: return RunResult::kWriteFailed;
+    default: return RunResult::kOk;
+    }
 }
 
 RunResult PlaybackEngine::BeginRun(WaveHeaders& headers)
@@ -163,7 +146,7 @@ BlockStep PlaybackEngine::OnBufferDone(const WAVEHDR* header)
     step.handled = true;
     const int slot = nextHeader_;
     nextHeader_ = 1 - slot;
-    waveOutUnprepareHeader(device_, (*headers_)[slot], kHeaderSize);
+    WaveOutApi::Unprepare(device_, (*headers_)[slot]);
     const uint32_t length = reader_->TakeNextBlockLength(blockSize_);
     // Streaming: what has been read so far, queued blocks included; on-memory: the loaded data.
     step.positionBytes = OnMemory() ? blockSize_ : reader_->TotalBytes() - reader_->RemainingBytes();
@@ -194,9 +177,7 @@ void PlaybackEngine::Stop()
 {
     if (!running_ || !device_) return;
     stopRequested_ = true;
-    waveOutReset(device_);
-    waveOutUnprepareHeader(device_, (*headers_)[0], kHeaderSize);
-    if (!OnMemory()) waveOutUnprepareHeader(device_, (*headers_)[1], kHeaderSize);
+    TakeBackHeaders<WaveOutApi>(device_, headers_, OnMemory() ? 1 : 2);
 }
 
 void PlaybackEngine::ReleaseRun()

@@ -170,7 +170,12 @@ WAVEFORMATEXTENSIBLE ExtensibleRecordOf(const WAVEFORMATEX& record)
     return extensible;
 }
 
-MMRESULT QueryOutputFormat(const WAVEFORMATEX* format)
+MMRESULT AcceptEveryFormat(const WAVEFORMATEX*, void*)
+{
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT QueryOutputFormat(const WAVEFORMATEX* format, void*)
 {
     return waveOutOpen(nullptr, WAVE_MAPPER, format, 0, 0, WAVE_FORMAT_QUERY);
 }
@@ -222,7 +227,7 @@ ReaderResult WaveReader::FindFormat(const char* path)
 }
 
 // The format record read, checked and accepted by the output device.
-ReaderResult WaveReader::ReadFormat(OutputFormatQuery query)
+ReaderResult WaveReader::ReadFormat(OutputFormatQuery query, void* queryContext)
 {
     const uint32_t size = subChunk_.cksize;
     extensible_ = false;
@@ -240,19 +245,19 @@ ReaderResult WaveReader::ReadFormat(OutputFormatQuery query)
     const WAVEFORMATEX& fileRecord = *reinterpret_cast<const WAVEFORMATEX*>(record_.get());
     extensible_ = NeedsExtensibleRecord(fileRecord);
     if (extensible_) extensibleRecord_ = ExtensibleRecordOf(fileRecord);
-    if (query(Record()) != MMSYSERR_NOERROR) return Refuse(ReaderResult::kUnplayable);
+    if (query(Record(), queryContext) != MMSYSERR_NOERROR) return Refuse(ReaderResult::kUnplayable);
     format_ = FormatFigures(fileRecord);
     hasFormat_ = true;
     return ReaderResult::kOk;
 }
 
-ReaderResult WaveReader::Open(const char* path, OutputFormatQuery query)
+ReaderResult WaveReader::Open(const char* path, OutputFormatQuery query, void* queryContext)
 {
     Close();
     hasFormat_ = false;
     totalBytes_ = remainingBytes_ = 0;
     ReaderResult result = FindFormat(path);
-    if (result == ReaderResult::kOk) result = ReadFormat(query);
+    if (result == ReaderResult::kOk) result = ReadFormat(query, queryContext);
     if (result != ReaderResult::kOk) return result;
     // Out of "fmt " and into "data", searching forward to the end of the RIFF chunk.
     mmioAscend(file_, &subChunk_, 0);

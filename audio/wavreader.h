@@ -65,9 +65,12 @@ bool NeedsExtensibleRecord(const WAVEFORMATEX& record);
 // assignment of its channel count (none above eight).
 WAVEFORMATEXTENSIBLE ExtensibleRecordOf(const WAVEFORMATEX& record);
 
-// Asks the output device whether it can play a format; 0 means yes.
-using OutputFormatQuery = MMRESULT (*)(const WAVEFORMATEX* format);
-MMRESULT QueryOutputFormat(const WAVEFORMATEX* format);
+// Asks the output device (or what stands in for it) whether it can play a format; 0 means yes.
+// `context` is what the caller handed the reader with the query.
+using OutputFormatQuery = MMRESULT (*)(const WAVEFORMATEX* format, void* context);
+MMRESULT QueryOutputFormat(const WAVEFORMATEX* format, void* context);
+// Every format the reader can read is taken (no device is asked).
+MMRESULT AcceptEveryFormat(const WAVEFORMATEX* format, void* context);
 
 class WaveReader {
 public:
@@ -78,7 +81,8 @@ public:
 
     // Opens `path` and positions it at the data. On a refusal the file is closed again; a
     // format accepted before the refusal stays readable through HasFormat()/Format().
-    [[nodiscard]] ReaderResult Open(const char* path, OutputFormatQuery query = QueryOutputFormat);
+    [[nodiscard]] ReaderResult Open(const char* path, OutputFormatQuery query = QueryOutputFormat,
+                                    void* queryContext = nullptr);
     // Closes the file where it stands (the end of a run ascends out of its chunks first).
     void Close();
     void CloseAfterAscending();
@@ -104,7 +108,7 @@ public:
 private:
     struct FreeDeleter { void operator()(void* p) const; };
     [[nodiscard]] ReaderResult FindFormat(const char* path);
-    [[nodiscard]] ReaderResult ReadFormat(OutputFormatQuery query);
+    [[nodiscard]] ReaderResult ReadFormat(OutputFormatQuery query, void* queryContext);
     [[nodiscard]] ReaderResult Refuse(ReaderResult result);
     bool FindChunk(MMCKINFO* chunk, const MMCKINFO* parent, FOURCC id, FOURCC form);
 

@@ -25,12 +25,6 @@ const char kBlocksHeader[] = "block,time_s,peak_hz,peak_power,level_left,level_r
 constexpr size_t kRowBytes = 256;
 constexpr size_t kTextBytes = 512;
 
-// Without a sound device every format the reader can read is taken.
-MMRESULT AcceptEveryFormat(const WAVEFORMATEX*)
-{
-    return MMSYSERR_NOERROR;
-}
-
 BatchOutcome Outcome(BatchStatus status, const char* file, const char* text)
 {
     BatchOutcome outcome;
@@ -62,7 +56,7 @@ public:
     {
         settings_ = request.settings;
         settings_.view = kViewLinearSpectrum;
-        const ReaderResult opened = reader_.Open(request.input, AcceptEveryFormat);
+        const ReaderResult opened = reader_.Open(request.input, AcceptEveryFormat);   // no sound device: every readable format
         if (opened != ReaderResult::kOk) {
             *outcome = Refused(request.input, MessageIdOf(opened));
             return false;

@@ -57,7 +57,7 @@ HelpRequest ChooseHelp(uint16_t version, const char* modulePath, HelpFileExists 
     return request;
 }
 
-bool LaunchHelpViewer(HWND owner, const HelpRequest& request)
+bool LaunchHelpViewer(void*, HWND owner, const HelpRequest& request)
 {
     if (request.viewer == HelpViewer::kWinHelp) return WinHelpA(owner, request.path, HELP_CONTENTS, 0) != FALSE;
     const HINSTANCE result = ShellExecuteA(owner, "open", request.path, nullptr, nullptr, SW_SHOWNORMAL);
@@ -76,10 +76,10 @@ void OpenHelp(HWND window, uint16_t version)
     const DWORD length = GetModuleFileNameA(nullptr, modulePath, sizeof modulePath);
     if (length >= sizeof modulePath) modulePath[0] = '\0';          // cut short: no usable folder
     const HelpRequest request = ChooseHelp(version, modulePath, FileExistsOnDisk);
-    HelpLauncher launch = reinterpret_cast<HelpLauncher>(GetPropA(window, kHelpLauncherProperty));
-    if (!launch) launch = LaunchHelpViewer;
+    const HelpLauncher* own = static_cast<const HelpLauncher*>(GetPropA(window, kHelpLauncherProperty));
+    const HelpLauncher launcher = own ? *own : HelpLauncher{LaunchHelpViewer, nullptr};
     // WinHelp reports its own failures; the browser's are reported here.
-    if (launch(window, request) || request.viewer != HelpViewer::kBrowser) return;
+    if (launcher.launch(launcher.context, window, request) || request.viewer != HelpViewer::kBrowser) return;
     char format[kMessageBytes], message[kMessageBytes];
     LoadText(IDS_CANNOT_OPEN_HELP, format, sizeof format);
     std::snprintf(message, sizeof message, format, request.path);

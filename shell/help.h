@@ -22,12 +22,17 @@ using HelpFileExists = bool (*)(const char* path);
 // page TRILVO.HTM in the program's folder.
 [[nodiscard]] HelpRequest ChooseHelp(uint16_t version, const char* modulePath, HelpFileExists exists);
 
-// Starts the viewer of a request; true when it started.
-using HelpLauncher = bool (*)(HWND owner, const HelpRequest& request);
-// The system's launcher: WinHelp, or the default browser through ShellExecute "open".
-bool LaunchHelpViewer(HWND owner, const HelpRequest& request);
+// Starts the viewer of a request; true when it started. `context` is the launcher's own.
+using HelpLaunchFunction = bool (*)(void* context, HWND owner, const HelpRequest& request);
+struct HelpLauncher {
+    HelpLaunchFunction launch;
+    void* context;
+};
+// The system's launcher: WinHelp, or the default browser through ShellExecute "open" (no context).
+bool LaunchHelpViewer(void* context, HWND owner, const HelpRequest& request);
 
-// Window property through which a window names its own launcher (a HelpLauncher).
+// Window property through which a window names its own launcher (a HelpLauncher*, which the
+// window does not own and which stays valid while the property is set).
 constexpr char kHelpLauncherProperty[] = "TrilvoHelpLauncher";
 
 // Whether a WM_HELP message (what F1 gives a window besides the key itself) asks the main window

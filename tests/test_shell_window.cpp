@@ -176,29 +176,37 @@ struct Launch {
     std::string path;
     HWND owner;
 };
-std::vector<Launch> launches;
-bool launchSucceeds = true;
+// The test window carries this observing launcher while it lives; each launch answers `succeeds`.
+class LaunchObserver {
+public:
+    explicit LaunchObserver(bool succeeds) : succeeds_(succeeds), launcher_{Observe, this}
+    {
+        SetPropA(App().window, kHelpLauncherProperty, &launcher_);
+    }
+    ~LaunchObserver() { RemovePropA(App().window, kHelpLauncherProperty); }
+    LaunchObserver(const LaunchObserver&) = delete;
+    LaunchObserver& operator=(const LaunchObserver&) = delete;
+    const std::vector<Launch>& Launches() const { return launches_; }
 
-bool ObserveLaunch(HWND owner, const HelpRequest& request)
-{
-    launches.push_back({request.viewer, request.path, owner});
-    return launchSucceeds;
-}
-
-// The test window carries the observing launcher, which answers `succeeds`.
-void ObserveHelpLaunches(bool succeeds)
-{
-    launches.clear();
-    launchSucceeds = succeeds;
-    SetPropA(App().window, kHelpLauncherProperty, reinterpret_cast<HANDLE>(ObserveLaunch));
-}
+private:
+    static bool Observe(void* context, HWND owner, const HelpRequest& request)
+    {
+        LaunchObserver& self = *static_cast<LaunchObserver*>(context);
+        self.launches_.push_back({request.viewer, request.path, owner});
+        return self.succeeds_;
+    }
+    bool succeeds_;
+    HelpLauncher launcher_;
+    std::vector<Launch> launches_;
+};
 
 // F1 (not F2), the menu item, and WM_HELP from a focused button or an open menu each open the help
 // once: F1 on the main window comes as WM_KEYDOWN, so its WM_HELP for the main window itself is
 // not taken again.
 TEST_F(MainWindowTest, F1TheMenuItemAndHelpFromAButtonOrMenuOpenThePageBesideTheProgramOnce)
 {
-    ObserveHelpLaunches(true);
+    const LaunchObserver observer(true);
+    const std::vector<Launch>& launches = observer.Launches();
     const HWND window = App().window;
     for (WPARAM key : {VK_F1, VK_F2}) SendMessageA(window, WM_KEYDOWN, key, 0);
     SendMessageA(window, WM_COMMAND, IDM_HELP, 0);
@@ -216,7 +224,8 @@ TEST_F(MainWindowTest, F1TheMenuItemAndHelpFromAButtonOrMenuOpenThePageBesideThe
 
 TEST_F(MainWindowTest, AHelpFileBesideTheProgramGoesToWinHelp)
 {
-    ObserveHelpLaunches(true);
+    const LaunchObserver observer(true);
+    const std::vector<Launch>& launches = observer.Launches();
     const std::string helpFile = ProgramFolder() + "trilvo.hlp";      // the name outside version 4.0
     std::fclose(std::fopen(helpFile.c_str(), "wb"));
     Command(IDM_HELP);
@@ -228,7 +237,7 @@ TEST_F(MainWindowTest, AHelpFileBesideTheProgramGoesToWinHelp)
 
 TEST_F(MainWindowTest, APageThatCannotBeOpenedIsReportedWithItsPath)
 {
-    ObserveHelpLaunches(false);
+    const LaunchObserver observer(false);
     BeginBoxCapture();
     Command(IDM_HELP);
     const std::vector<CapturedBox> boxes = EndBoxCapture();

@@ -31,8 +31,7 @@ std::vector<uint8_t> Patched(std::vector<uint8_t> bytes, size_t offset, uint32_t
 
 std::vector<uint8_t> WithData(const std::vector<uint8_t>& fmt) { return RiffFile({{"fmt ", fmt}, {"data", Filler(400)}}); }
 
-MMRESULT AcceptEveryFormat(const WAVEFORMATEX*) { return MMSYSERR_NOERROR; }
-MMRESULT RefuseEveryFormat(const WAVEFORMATEX*) { return WAVERR_BADFORMAT; }
+MMRESULT RefuseEveryFormat(const WAVEFORMATEX*, void*) { return WAVERR_BADFORMAT; }
 
 // The format figures as the file states them: a block align of 20 for six 24-bit channels stays.
 TEST(WavReader, GoodFilesOpenAtTheirFirstSampleByteWithTheirFigures)
@@ -107,10 +106,11 @@ TEST(WavReader, EveryRefusalHasItsTextAndLeavesNothingOpen)
 // extensible equivalent (all bits valid, the usual speakers, PCM sub-format).
 TEST(WavReader, RecordsGiveTheirSamplesAndTheDeviceItsRecord)
 {
-    static WAVEFORMATEXTENSIBLE offered;
-    const auto capture = [](const WAVEFORMATEX* r) -> MMRESULT {
-        offered = {};
-        std::memcpy(&offered, r, sizeof(WAVEFORMATEX) + std::min<WORD>(r->cbSize, 22));
+    WAVEFORMATEXTENSIBLE offered;
+    const auto capture = [](const WAVEFORMATEX* r, void* context) -> MMRESULT {
+        WAVEFORMATEXTENSIBLE& into = *static_cast<WAVEFORMATEXTENSIBLE*>(context);
+        into = {};
+        std::memcpy(&into, r, sizeof(WAVEFORMATEX) + std::min<WORD>(r->cbSize, 22));
         return MMSYSERR_NOERROR;
     };
     struct Case { std::vector<uint8_t> fmt; SampleEncoding encoding; uint16_t valid; WORD tag, offeredValid; DWORD mask, sub; };
@@ -120,7 +120,7 @@ TEST(WavReader, RecordsGiveTheirSamplesAndTheDeviceItsRecord)
                           {FmtBody(1, 2, 44100, 16), SampleEncoding::kSigned16, 0, 1, 0, 0, 0}};
     for (const Case& c : cases) {
         WaveReader reader;
-        ASSERT_EQ(ReaderResult::kOk, reader.Open(WriteTempFile("formats.wav", WithData(c.fmt)).c_str(), capture));
+        ASSERT_EQ(ReaderResult::kOk, reader.Open(WriteTempFile("formats.wav", WithData(c.fmt)).c_str(), capture, &offered));
         SCOPED_TRACE(testing::Message() << "tag " << reader.Format().formatTag << ", " << reader.Format().channels << " channels");
         EXPECT_EQ(c.encoding, reader.Format().Encoding());
         EXPECT_EQ(c.valid, reader.Format().validBits);

@@ -29,8 +29,6 @@ constexpr int kNumericInfoFields[] = {IDC_INFO_FILE_SIZE, IDC_INFO_RIFF_SIZE, ID
 FuzzHarness* crashTarget = nullptr;
 const uint8_t* guardPage = nullptr;
 
-MMRESULT AcceptEveryFormat(const WAVEFORMATEX*) { return MMSYSERR_NOERROR; }
-
 bool IsInteger(const char* text)
 {
     if (*text == '-') ++text;
