@@ -277,9 +277,9 @@ TEST_F(LiveMonitor, OnMemoryEndsByItselfWhenTheBufferIsFull)
 TEST(ReturnBound, IsFourTimesTheBuffersPlayingTimeAndASecondAndTwoMoreForTheFirst)
 {
     const struct { uint32_t bytes, perSecond; bool first; DWORD expected; } cases[] = {
-        {512, 11025, false, 4 * 47 + 1000}, {512, 11025, true, 4 * 47 + 3000}, {0, 11025, false, 1000},
-        {60 * 44100, 44100, false, 241000}, {512, 0, false, kLongestReturnBoundMs},
-        {0xFFFFFFFF, 1, false, kLongestReturnBoundMs}};
+        // 512 bytes at 11025 bytes/s play 46.4 ms, taken as 47.
+        {512, 11025, false, 1188}, {512, 11025, true, 3188}, {0, 11025, false, 1000},
+        {2646000, 44100, false, 241000}, {512, 0, false, 0x7FFFFFFF}, {0xFFFFFFFF, 1, false, 0x7FFFFFFF}};
     for (const auto& c : cases) EXPECT_EQ(c.expected, ReturnBoundMs(c.bytes, c.perSecond, c.first)) << &c - cases;
 }
 
