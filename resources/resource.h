@@ -151,3 +151,9 @@
 #define IDS_BATCH_NO_FILES        1147
 #define IDS_BATCH_AT_NOT_SPECTRUM 1148   // printf format with the option
 #define IDS_BATCH_AT_BEYOND_END   1149   // printf format with the data's length in seconds
+#define IDS_RATE_LINE             1150   // printf format with the rate in kHz
+#define IDS_BITS_LINE             1151   // printf format with the sample width
+#define IDS_POSITION_LINE         1152   // printf format with kilobytes and seconds
+#define IDS_TOTAL_LINE_EMPTY      1153
+#define IDS_FREE_LINE             1154   // printf format with kilobytes and seconds
+#define IDS_TOTAL_LINE            1155   // printf format with kilobytes and seconds

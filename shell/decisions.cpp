@@ -12,6 +12,7 @@
 #include "analysis/fft.h"
 #include "audio/monitor.h"
 #include "resources/resource.h"
+#include "texts/texts.h"
 
 namespace {
 
@@ -203,17 +204,17 @@ bool AnyOfferedFormatAccepted(DWORD inputFormats, MonitorFormatQuery query)
 
 void FormatRateLine(char* out, size_t size, uint32_t samplesPerSec)
 {
-    std::snprintf(out, size, "%2d kHz  ", static_cast<int>(samplesPerSec / 1000u));
+    std::snprintf(out, size, LoadedText(IDS_RATE_LINE), static_cast<int>(samplesPerSec / 1000u));
 }
 
 void FormatBitsLine(char* out, size_t size, uint16_t bitsPerSample)
 {
-    std::snprintf(out, size, "%2d bit  ", static_cast<int>(bitsPerSample));
+    std::snprintf(out, size, LoadedText(IDS_BITS_LINE), static_cast<int>(bitsPerSample));
 }
 
 void FormatPositionLine(char* out, size_t size, uint32_t kilobytes, uint32_t seconds)
 {
-    std::snprintf(out, size, "Pos:  %7lu kb %6lu sec", static_cast<unsigned long>(kilobytes),
+    std::snprintf(out, size, LoadedText(IDS_POSITION_LINE), static_cast<unsigned long>(kilobytes),
                   static_cast<unsigned long>(seconds));
 }
 
@@ -221,15 +222,15 @@ void FormatTotalLine(char* out, size_t size, StatusSource source, uint32_t total
 {
     switch (source) {
     case StatusSource::kNone:
-        std::snprintf(out, size, "Total:      0 kb      0 sec");
+        std::snprintf(out, size, "%s", LoadedText(IDS_TOTAL_LINE_EMPTY).c_str());
         return;
     case StatusSource::kMonitor:
         // Monitoring writes nothing to disk: the line shows what one run can record.
-        std::snprintf(out, size, "Free: %7lu kb %6lu sec", static_cast<unsigned long>(kMonitorCapacity / kKilobyte),
+        std::snprintf(out, size, LoadedText(IDS_FREE_LINE), static_cast<unsigned long>(kMonitorCapacity / kKilobyte),
                       static_cast<unsigned long>(DivideOrZero(kMonitorCapacity, avgBytesPerSec)));
         return;
     case StatusSource::kFile:
-        std::snprintf(out, size, "Total:%7lu kb %6lu sec", static_cast<unsigned long>(totalBytes / kKilobyte),
+        std::snprintf(out, size, LoadedText(IDS_TOTAL_LINE), static_cast<unsigned long>(totalBytes / kKilobyte),
                       static_cast<unsigned long>(DivideOrZero(totalBytes, avgBytesPerSec)));
         return;
     }
