@@ -121,3 +121,5 @@
 #define IDS_EXPORT_NO_MEMORY      1054
 #define IDS_EXPORT_ENCODER_FAILED 1055
 #define IDS_EXPORT_NO_SPECTRUM    1056
+// The cursor readout in the main window.
+#define IDS_READOUT_LABEL         1320

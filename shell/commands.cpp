@@ -100,6 +100,7 @@ void SelectView(MainWindow& app, int commandId)
         HDC dc = GetDC(app.window);
         DrawDisplayFrame(dc, app.layout, app.settings, app.format);
         ReleaseDC(app.window, dc);
+        ForgetChartRows(app);
     }
 }
 
