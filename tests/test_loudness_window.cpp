@@ -1,0 +1,71 @@
+// Operation > Loudness in the window: Cancel ends the measurement leaving no thread and no open
+// file behind, and the figures read as labelled lines with their units.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "shell/loudness_dialog.h"
+#include "tests/support/support.h"
+
+namespace {
+
+// Cancels the first dialog of this thread as soon as it is active.
+HHOOK cancelHook = nullptr;
+LRESULT CALLBACK CancelOnActivate(int code, WPARAM wParam, LPARAM lParam)
+{
+    char name[16] = {};
+    if (code == HCBT_ACTIVATE && GetClassNameA(reinterpret_cast<HWND>(wParam), name, sizeof name) &&
+        std::string(name) == "#32770")
+        PostMessageA(reinterpret_cast<HWND>(wParam), WM_COMMAND, IDCANCEL, 0);
+    return CallNextHookEx(cancelHook, code, wParam, lParam);
+}
+
+TEST(LoudnessWindow, CancelEndsTheMeasurementWithItsThreadAndFileReleased)
+{
+    constexpr int kRate = 44100, kSeconds = 300;
+    const std::string path = WriteTempFile("loud_cancel.wav", PcmFile(1, kRate, 16, Samples16(Sine(8000, 1000, kRate, kRate * kSeconds))));
+    LoudnessJob job;
+    job.path = path.c_str();
+    cancelHook = SetWindowsHookExA(WH_CBT, CancelOnActivate, nullptr, GetCurrentThreadId());
+    ASSERT_NE(nullptr, cancelHook);
+    const bool shown = RunLoudnessProgress(GetModuleHandleA(nullptr), nullptr, &job);
+    UnhookWindowsHookEx(cancelHook);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(LoudnessFailure::kStopped, job.run.failure);
+    EXPECT_EQ(nullptr, job.thread);
+    ASSERT_NE(0u, job.threadId);
+    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, job.threadId);
+    if (thread) {
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 0));
+        CloseHandle(thread);
+    }
+    EXPECT_TRUE(DeleteFileA(path.c_str())) << GetLastError();
+}
+
+TEST(LoudnessWindow, FiguresReadAsLabelledLinesWithOneDecimalAndTheirUnits)
+{
+    LoudnessResult r = {};
+    r.integratedLufs = -23.04;
+    r.rangeLu = 0.0;
+    r.momentaryMaxLufs = -20.96;
+    r.shortTermMaxLufs = -21.5;
+    r.samplePeakDbfs = -std::numeric_limits<double>::infinity();
+    r.truePeakDbtp = 0.26;
+    r.channels = 2;
+    r.truePeakChannelDbtp[0] = -1.0;
+    r.truePeakChannelDbtp[1] = 0.26;
+    char text[2048];
+    LoudnessFiguresText(r, text, sizeof text);
+    EXPECT_EQ(std::string("統合ラウドネス: -23.0 LUFS\r\n"
+                          "ラウドネスレンジ: 0.0 LU\r\n"
+                          "最大モーメンタリ ラウドネス: -21.0 LUFS\r\n"
+                          "最大ショートターム ラウドネス: -21.5 LUFS\r\n"
+                          "サンプルピーク: -∞ dBFS\r\n"
+                          "トゥルーピーク: 0.3 dBTP\r\n"
+                          "トゥルーピーク (チャンネル 1): -1.0 dBTP\r\n"
+                          "トゥルーピーク (チャンネル 2): 0.3 dBTP"),
+              text);
+}
+}  // namespace
