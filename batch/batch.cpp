@@ -272,7 +272,7 @@ BatchOutcome MeasureLoudness(const BatchRequest& request)
 
 BatchOutcome RunBatchRequest(const BatchRequest& request)
 {
-    if (request.command == BatchCommand::kLoudness) return MeasureLoudness(request);
+    if (request.command == BatchCommand::kLoudness) return MeasureLoudness(request);   // reads the file its own way
     BlockSource source;
     BatchOutcome outcome;
     if (!source.Open(request, &outcome)) return outcome;
@@ -280,6 +280,7 @@ BatchOutcome RunBatchRequest(const BatchRequest& request)
     case BatchCommand::kBlocks: return WriteBlocks(source, request);
     case BatchCommand::kSpectrum: return WriteSpectrum(source, request);
     case BatchCommand::kSpectrogram: return WriteSpectrogram(source, request);
+    case BatchCommand::kLoudness:
     case BatchCommand::kHelp: break;
     }
     outcome.usage = true;

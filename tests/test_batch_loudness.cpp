@@ -92,7 +92,9 @@ TEST(BatchLoudness, BadArgumentsAndUnmeasurableFilesAreRefusedWithOneLine)
         EXPECT_EQ(c.refusal ? kBatchFileRefused : kBatchBadArgument, outcome.status) << &c - cases;
         EXPECT_EQ(std::string::npos, std::string(outcome.message).find('\n')) << &c - cases;
         EXPECT_EQ('\0', outcome.report[0]) << &c - cases;
-        if (c.refusal) EXPECT_NE(std::string::npos, std::string(outcome.message).find(Text(c.refusal))) << outcome.message;
+        if (c.refusal) {
+            EXPECT_NE(std::string::npos, std::string(outcome.message).find(Text(c.refusal))) << outcome.message;
+        }
     }
 }
 }  // namespace
