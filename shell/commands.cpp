@@ -124,10 +124,7 @@ void OnCommand(MainWindow& app, int commandId, int notifyCode)
         DialogBoxParamA(app.instance, "InfoBox", app.window, InfoDialogProc, reinterpret_cast<LPARAM>(app.fileName));
         break;
     case IDM_EXPORT: ExportLastBlock(app); break;
-    case IDM_LOUDNESS:
-        CloseSource(app);
-        MeasureOpenFileLoudness(app);
-        break;
+    case IDM_LOUDNESS: MeasureOpenFileLoudness(app); break;
     case IDM_EXIT: DestroyWindow(app.window); break;
     case IDM_HELP: OpenHelp(app.window, app.platformVersion); break;
     case IDM_VIEW_WAVEFORM:

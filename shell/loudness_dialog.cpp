@@ -173,6 +173,7 @@ void UpdateLoudnessItem(MainWindow& app)
 void MeasureOpenFileLoudness(MainWindow& app)
 {
     if (!LoudnessAvailable(app)) return;
+    CloseSource(app);   // the measurement reads the file with a reader of its own; Start opens it again
     auto job = std::make_unique<LoudnessJob>();
     job->path = app.fileName;
     if (!RunLoudnessProgress(app.instance, app.window, job.get())) {
