@@ -123,6 +123,21 @@ double FrameMean(const uint8_t* frame, const FrameLayout& layout)
     return sum / layout.channels;
 }
 
+}  // namespace
+
+bool ReadFullScaleFrames(const uint8_t* block, size_t frames, const SourceFormat& format, double* samples)
+{
+    const FrameLayout layout = FrameLayoutOf(format);
+    const double toFullScale = 1.0 / (layout.encoding == SampleEncoding::kUnsigned8 ? kZeroLevel8 : kFloatFullScale);
+    return WithReader(layout.encoding, [&](auto reader) {
+        using Reader = decltype(reader);
+        const size_t count = frames * size_t(layout.channels);
+        for (size_t i = 0; i < count; ++i) samples[i] = Reader::At(block + i * layout.sampleBytes, layout.mask) * toFullScale;
+    });
+}
+
+namespace {
+
 // A value on the 16-bit scale, clipped to its range and truncated toward zero.
 int SixteenBitValue(double value)
 {

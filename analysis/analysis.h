@@ -86,6 +86,10 @@ BlockResult AnalyseBlock(const uint8_t* block, int32_t byteCount, const SourceFo
 // 0) for a format the analysis does not read.
 bool ScanBlockPeaks(const uint8_t* block, int32_t byteCount, const SourceFormat& format, uint32_t peaks[2]);
 
+// Reads `frames` whole frames of a block as interleaved samples on the full scale (+-1.0);
+// false for a format the analysis does not read.
+bool ReadFullScaleFrames(const uint8_t* block, size_t frames, const SourceFormat& format, double* samples);
+
 // One waveform display byte of an 8-bit sample byte / a 16-bit sample value.
 uint8_t WaveformByte8(uint8_t b, int amplitudeScale);
 uint8_t WaveformByte16(int v, int amplitudeScale);

@@ -5,6 +5,7 @@
 #include <windowsx.h>
 
 #include "shell/help.h"
+#include "shell/loudness_dialog.h"
 #include "shell/mainwindow.h"
 #include "shell/messages.h"
 #include "display/display.h"
@@ -99,6 +100,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         OnCommand(*app, LOWORD(wParam), HIWORD(wParam));
         return 0;
+    case WM_INITMENUPOPUP:
+        UpdateLoudnessItem(*app);
+        break;
     case WM_TIMER:
         if (wParam == kWatchdogTimerId) OnWatchdogTimer(*app, GetTickCount());
         else OnElapsedTimer(*app, static_cast<DWORD>(GetMessageTime()));
