@@ -21,6 +21,7 @@ int main(int argc, char** argv)
         LoadText(IDS_BATCH_USAGE, usage, sizeof usage);
         WriteText(stdout, usage);
     }
+    WriteText(stdout, outcome.report);
     if (outcome.message[0]) {
         char line[kLineBytes];
         std::snprintf(line, sizeof line, "%s%s\n", kProgramPrefix, outcome.message);

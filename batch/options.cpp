@@ -18,12 +18,14 @@ struct CommandRow {
     BatchCommand command;
 };
 constexpr CommandRow kCommands[] = {
-    {"blocks", BatchCommand::kBlocks}, {"spectrum", BatchCommand::kSpectrum}, {"spectrogram", BatchCommand::kSpectrogram}};
+    {"blocks", BatchCommand::kBlocks}, {"spectrum", BatchCommand::kSpectrum}, {"spectrogram", BatchCommand::kSpectrogram},
+    {"loudness", BatchCommand::kLoudness}};
 constexpr long kDeltaTimes[] = {512, 1024, 2048, 4096, 8192};
 constexpr int kDecimal = 10;
 constexpr int kFormatBytes = 128;
 const char kHelpOption[] = "--help";
 const char kAtOption[] = "--at";
+const char kCsvOption[] = "--csv";
 
 bool Fail(char* message, size_t size, UINT formatId, const char* detail)
 {
@@ -62,6 +64,10 @@ bool ApplyOption(const char* option, const char* value, BatchRequest* request)
         }
         return false;
     }
+    if (std::strcmp(option, kCsvOption) == 0) {
+        request->csv = value;
+        return *value != '\0';
+    }
     if (std::strcmp(option, kAtOption) == 0) {
         char* end = nullptr;
         request->atSeconds = std::strtod(value, &end);
@@ -82,7 +88,7 @@ bool ApplyOption(const char* option, const char* value, BatchRequest* request)
 
 bool IsOption(const char* option)
 {
-    const char* const known[] = {"--fft", "--window", "--slope", "--scale", "--deltatime", kAtOption};
+    const char* const known[] = {"--fft", "--window", "--slope", "--scale", "--deltatime", kAtOption, kCsvOption};
     for (const char* name : known) {
         if (std::strcmp(option, name) == 0) return true;
     }
@@ -102,6 +108,7 @@ bool ParseBatchArguments(int argc, const char* const* argv, BatchRequest* reques
         if (std::strcmp(argv[1], row.name) == 0) request->command = row.command;
     }
     if (request->command == BatchCommand::kHelp) return Fail(message, size, IDS_BATCH_UNKNOWN_COMMAND, argv[1]);
+    const bool loudness = request->command == BatchCommand::kLoudness;
     bool atGiven = false;
     for (int i = 2; i < argc; ++i) {
         const char* argument = argv[i];
@@ -112,16 +119,21 @@ bool ParseBatchArguments(int argc, const char* const* argv, BatchRequest* reques
             atGiven = atGiven || std::strcmp(argument, kAtOption) == 0;
         } else if (!request->input) {
             request->input = argument;
-        } else if (!request->output) {
+        } else if (!request->output && !loudness) {
             request->output = argument;
         } else {
             return Fail(message, size, IDS_BATCH_EXTRA_ARGUMENT, argument);
         }
     }
-    if (!request->output) {
+    if (loudness && !request->input) {
+        LoadText(IDS_BATCH_NO_INPUT, message, int(size));
+        return false;
+    }
+    if (!loudness && !request->output) {
         LoadText(IDS_BATCH_NO_FILES, message, int(size));
         return false;
     }
+    if (request->csv && !loudness) return Fail(message, size, IDS_BATCH_CSV_NOT_LOUDNESS, kCsvOption);
     if (atGiven && request->command != BatchCommand::kSpectrum)
         return Fail(message, size, IDS_BATCH_AT_NOT_SPECTRUM, kAtOption);
     return true;

@@ -24,9 +24,6 @@ constexpr ChoiceRow kChoiceRows[] = {
 };
 const char kUnknownName[] = "unknown";
 
-constexpr double kDecibelFloorRatio = 1e-30;    // the views' floor of the power ratio
-constexpr double kDecibelFloor = -300.0;
-constexpr double kDecibelsPerDecade = 10.0;
 constexpr size_t kRowBytes = 128;
 constexpr size_t kPreambleBytes = 2048;
 constexpr size_t kNumberBytes = 64;
@@ -88,12 +85,6 @@ void AsciiName(const char* name, char* text, size_t size)
         text[length++] = kHexDigits[*p & 0xF];
     }
     if (size > 0) text[length < size ? length : size - 1] = '\0';
-}
-
-double BinDecibels(double power, int k, int n, bool sixteenBitScale, int slopeReference)
-{
-    const double r = WeightedPowerRatio(power, k, n, sixteenBitScale, slopeReference);
-    return r > kDecibelFloorRatio ? kDecibelsPerDecade * std::log10(r) : kDecibelFloor;
 }
 
 size_t SpectrumCsvPreamble(const SpectrumCsvInfo& info, char* text, size_t size)

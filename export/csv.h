@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "analysis/analysis.h"
 #include "core/types.h"
 #include "export/exportfile.h"
 
@@ -22,11 +23,6 @@ void FormatNumber(char* text, size_t size, const char* format, double value);
 
 // `name` with every byte outside printable ASCII (and '%') written as %XX.
 void AsciiName(const char* name, char* text, size_t size);
-
-// The level the spectrum views draw for a bin, in dB: 10 log10 of the bin's power relative to
-// the display's full scale, weighted like the view for the pink slope; -300 at and below the
-// views' floor.
-double BinDecibels(double power, int k, int n, bool sixteenBitScale, int slopeReference);
 
 // What the comment lines name besides the spectrum itself.
 struct SpectrumCsvInfo {

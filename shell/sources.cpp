@@ -12,6 +12,7 @@ namespace {
 void ForgetKeptBlock(MainWindow& app)
 {
     app.keptBlock.Clear();
+    app.cursorMemory.Forget();
     UpdateExportItem(app);
 }
 

@@ -14,7 +14,6 @@
 namespace {
 
 using Doubles = std::vector<double>;
-const double kPi = 3.141592653589793;
 
 // Deterministic pseudo-random values in [-1, 1).
 Doubles Noise(int n, uint32_t seed)
