@@ -214,14 +214,14 @@ TEST(AcmDecoders, TagsAroundTheFramesChangeNothing)
             for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
         return b;
     };
-    std::vector<uint8_t> tagged = {'I', 'D', '3', 4, 0, 0x10, 0, 0, uint8_t(twoBytes >> 7), uint8_t(twoBytes & 0x7F)};
-    tagged.insert(tagged.end(), two.begin(), two.end());
-    tagged.insert(tagged.end(), {'3', 'D', 'I', 4, 0, 0x10, 0, 0, uint8_t(twoBytes >> 7), uint8_t(twoBytes & 0x7F)});
-    tagged.insert(tagged.end(), plain.begin(), plain.end());
-    for (const std::vector<uint8_t>& part : {apeBlock(false), two, apeBlock(true)}) tagged.insert(tagged.end(), part.begin(), part.end());
+    const uint8_t size[2] = {uint8_t(twoBytes >> 7), uint8_t(twoBytes & 0x7F)};
+    const std::vector<uint8_t> id3Header = {'I', 'D', '3', 4, 0, 0x10, 0, 0, size[0], size[1]},
+                               id3Footer = {'3', 'D', 'I', 4, 0, 0x10, 0, 0, size[0], size[1]};
     std::vector<uint8_t> id3v1(128, 0);
     std::memcpy(id3v1.data(), "TAG", 3);
-    tagged.insert(tagged.end(), id3v1.begin(), id3v1.end());
+    std::vector<uint8_t> tagged;
+    for (const std::vector<uint8_t>& part : {id3Header, two, id3Footer, plain, apeBlock(false), two, apeBlock(true), id3v1})
+        tagged.insert(tagged.end(), part.begin(), part.end());
 
     std::unique_ptr<AudioSource> bare, withTags;
     ASSERT_EQ(ReaderResult::kOk, OpenMp3Source(AcmFile("cbr-untagged.mp3").c_str(), &bare));
