@@ -8,12 +8,10 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <map>
 
 #include "audio/decoders.h"
 #include "audio/mpeg_frames.h"
+#include "tests/support/compressed_wave.h"
 #include "tests/support/support.h"
 
 namespace {
@@ -23,55 +21,11 @@ constexpr uint64_t kSignal22kFrames = 72765;
 
 std::string AcmFile(const std::string& name) { return ProgramFolder() + "acm_files\\" + name; }
 
-std::vector<uint8_t> ReadBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
-}
-
 std::vector<int16_t> Samples(const std::vector<uint8_t>& bytes)
 {
     std::vector<int16_t> samples(bytes.size() / 2);
     std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
     return samples;
-}
-
-uint32_t Little32(const uint8_t* p) { return uint32_t(p[0] | p[1] << 8 | p[2] << 16) | uint32_t(p[3]) << 24; }
-
-class MemoryInput : public ByteInput {
-public:
-    explicit MemoryInput(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
-    uint32_t Read(uint8_t* buffer, uint32_t length) override
-    {
-        const uint32_t n = uint32_t(std::min<size_t>(length, bytes_.size() - at_));
-        std::memcpy(buffer, bytes_.data() + at_, n);
-        at_ += n;
-        return n;
-    }
-
-private:
-    std::vector<uint8_t> bytes_;
-    size_t at_ = 0;
-};
-
-// The chunks of a RIFF file by id.
-std::map<std::string, std::vector<uint8_t>> Chunks(const std::vector<uint8_t>& file)
-{
-    std::map<std::string, std::vector<uint8_t>> chunks;
-    for (size_t at = 12; at + 8 <= file.size();) {
-        const size_t size = std::min<size_t>(Little32(&file[at + 4]), file.size() - at - 8);
-        chunks.emplace(std::string(file.begin() + long(at), file.begin() + long(at) + 4),
-                       std::vector<uint8_t>(file.begin() + long(at) + 8, file.begin() + long(at + 8 + size)));
-        at += 8 + size + (size & 1);
-    }
-    return chunks;
-}
-
-ReaderResult OpenWav(std::map<std::string, std::vector<uint8_t>> chunks, std::unique_ptr<AudioSource>* source)
-{
-    const std::vector<uint8_t>& fmt = chunks["fmt "];
-    const uint64_t fact = chunks["fact"].size() >= 4 ? Little32(chunks["fact"].data()) : 0;
-    return OpenAcmSource(fmt.data(), uint32_t(fmt.size()), std::make_unique<MemoryInput>(chunks["data"]), fact, source);
 }
 
 // Every sample the source gives, read in blocks of an odd number of frames, at most `limit` frames.
@@ -102,11 +56,11 @@ TEST(AcmDecoders, CompressedWavsDecodeAsTheirReferenceToTheFactLength)
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.file);
-        auto chunks = Chunks(ReadBytes(AcmFile(std::string(r.file) + ".wav")));
+        auto chunks = RiffChunks(ReadFileBytes(AcmFile(std::string(r.file) + ".wav")));
         const uint32_t fact = Little32(chunks["fact"].data());
         const uint32_t avgBytes = Little32(chunks["fmt "].data() + 8);
         std::unique_ptr<AudioSource> source;
-        ASSERT_EQ(ReaderResult::kOk, OpenWav(chunks, &source));
+        ASSERT_EQ(ReaderResult::kOk, OpenCompressedWave(chunks, &source));
         const SourceDescription& d = source->Description();
         EXPECT_STREQ(r.codec, d.codecName);
         EXPECT_EQ(16, d.delivered.bitsPerSample);
@@ -116,7 +70,7 @@ TEST(AcmDecoders, CompressedWavsDecodeAsTheirReferenceToTheFactLength)
         EXPECT_EQ(fact, d.lengthFrames);
         EXPECT_EQ(avgBytes * 8, d.bitRate);
         const std::vector<int16_t> decoded = DecodeAll(*source);
-        std::vector<int16_t> reference = Samples(ReadBytes(AcmFile(std::string(r.file) + ".ref")));
+        std::vector<int16_t> reference = Samples(ReadFileBytes(AcmFile(std::string(r.file) + ".ref")));
         ASSERT_GE(reference.size(), size_t(fact) * r.channels);
         reference.resize(size_t(fact) * r.channels);
         EXPECT_TRUE(decoded == reference) << decoded.size() << " samples against " << reference.size();
@@ -134,7 +88,7 @@ TEST(AcmDecoders, AFinalBlockCutShortIsStillDecoded)
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.file);
-        auto chunks = Chunks(ReadBytes(AcmFile(std::string(r.file) + ".wav")));
+        auto chunks = RiffChunks(ReadFileBytes(AcmFile(std::string(r.file) + ".wav")));
         const uint32_t blockBytes = chunks["fmt "][12] | chunks["fmt "][13] << 8;
         const uint32_t blockFrames = chunks["fmt "][18] | chunks["fmt "][19] << 8;
         const uint32_t wholeBlocks = uint32_t(chunks["data"].size() / blockBytes) - 1;
@@ -142,8 +96,8 @@ TEST(AcmDecoders, AFinalBlockCutShortIsStillDecoded)
         const uint32_t frames = wholeBlocks * blockFrames + r.framesInThem;
         for (int i = 0; i < 4; ++i) chunks["fact"][i] = uint8_t(frames >> (8 * i));
         std::unique_ptr<AudioSource> source;
-        ASSERT_EQ(ReaderResult::kOk, OpenWav(chunks, &source));
-        std::vector<int16_t> reference = Samples(ReadBytes(AcmFile(std::string(r.file) + ".ref")));
+        ASSERT_EQ(ReaderResult::kOk, OpenCompressedWave(chunks, &source));
+        std::vector<int16_t> reference = Samples(ReadFileBytes(AcmFile(std::string(r.file) + ".ref")));
         reference.resize(size_t(frames) * 2);
         EXPECT_TRUE(DecodeAll(*source) == reference);
     }
@@ -168,14 +122,14 @@ TEST(AcmDecoders, Mp3sDecodeToTheLengthTheFileStatesCloseToTheReference)
         const std::string name = r.file, path = AcmFile(name);
         const bool wav = name.size() > 4 && name.substr(name.size() - 4) == ".wav";
         std::unique_ptr<AudioSource> source;
-        ASSERT_EQ(ReaderResult::kOk, wav ? OpenWav(Chunks(ReadBytes(path)), &source) : OpenMp3Source(path.c_str(), &source));
+        ASSERT_EQ(ReaderResult::kOk, wav ? OpenCompressedWave(RiffChunks(ReadFileBytes(path)), &source) : OpenMp3Source(path.c_str(), &source));
         const SourceDescription& d = source->Description();
         EXPECT_STREQ("MPEG Layer-3", d.codecName);
         EXPECT_EQ(r.channels, d.delivered.channels);
         EXPECT_EQ(r.rate, d.delivered.samplesPerSec);
-        const std::vector<int16_t> reference = Samples(ReadBytes(AcmFile(name.substr(0, name.rfind('.')) + ".ref")));
+        const std::vector<int16_t> reference = Samples(ReadFileBytes(AcmFile(name.substr(0, name.rfind('.')) + ".ref")));
         const uint64_t expected = r.frames ? r.frames
-                                  : wav ? Little32(Chunks(ReadBytes(path))["fact"].data()) : reference.size() / r.channels;
+                                  : wav ? Little32(RiffChunks(ReadFileBytes(path))["fact"].data()) : reference.size() / r.channels;
         EXPECT_TRUE(d.lengthKnown);
         EXPECT_EQ(expected, d.lengthFrames);
         const std::vector<int16_t> decoded = DecodeAll(*source);
@@ -186,7 +140,7 @@ TEST(AcmDecoders, Mp3sDecodeToTheLengthTheFileStatesCloseToTheReference)
         // Constant rates as the frames say; a variable one averaged over the file's bytes.
         const double seconds = double(decoded.size()) / r.channels / r.rate;
         if (r.bitRate) EXPECT_EQ(r.bitRate, d.bitRate);
-        else EXPECT_NEAR(ReadBytes(path).size() * 8 / seconds, d.bitRate, 0.05 * d.bitRate);
+        else EXPECT_NEAR(ReadFileBytes(path).size() * 8 / seconds, d.bitRate, 0.05 * d.bitRate);
     }
 }
 
@@ -203,7 +157,7 @@ std::vector<size_t> FrameStarts(const std::vector<uint8_t>& file)
 // Info frame, each holding two of its frames: found as sound, they would play or count as frames.
 TEST(AcmDecoders, TagsAroundTheFramesChangeNothing)
 {
-    const std::vector<uint8_t> plain = ReadBytes(AcmFile("cbr-untagged.mp3"));
+    const std::vector<uint8_t> plain = ReadFileBytes(AcmFile("cbr-untagged.mp3"));
     const std::vector<size_t> starts = FrameStarts(plain);
     ASSERT_GT(starts.size(), 12u);
     const std::vector<uint8_t> two(plain.begin() + long(starts[10]), plain.begin() + long(starts[12]));
@@ -233,7 +187,7 @@ TEST(AcmDecoders, TagsAroundTheFramesChangeNothing)
 
 TEST(AcmDecoders, DamagedMp3sPlayWhatIsLeftAndSaySo)
 {
-    const std::vector<uint8_t> file = ReadBytes(AcmFile("short.mp3"));
+    const std::vector<uint8_t> file = ReadFileBytes(AcmFile("short.mp3"));
     const std::vector<size_t> starts = FrameStarts(file);
     ASSERT_GT(starts.size(), 20u);
     std::vector<std::pair<std::string, std::vector<uint8_t>>> damaged;
@@ -263,7 +217,7 @@ TEST(AcmDecoders, FilesTheyCannotDecodeAreRefusedWithTheirResult)
     std::vector<uint8_t> noFrame = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 0};
     noFrame.resize(70000, 0x5A);
     std::vector<uint8_t> lateFrame(65536, 0);
-    const std::vector<uint8_t> cbr = ReadBytes(AcmFile("cbr.mp3"));
+    const std::vector<uint8_t> cbr = ReadFileBytes(AcmFile("cbr.mp3"));
     lateFrame.insert(lateFrame.end(), cbr.begin(), cbr.end());
     const struct { const char* name; std::string path; ReaderResult result; } files[] = {
         {"Layer II", AcmFile("layer2.mp3"), ReaderResult::kUnsupportedCodec},
@@ -293,7 +247,7 @@ TEST(AcmDecoders, FilesTheyCannotDecodeAreRefusedWithTheirResult)
     };
     for (const auto& f : formats) {
         std::unique_ptr<AudioSource> source;
-        EXPECT_EQ(f.result, OpenWav({{"fmt ", f.fmt}, {"data", std::vector<uint8_t>(4096, 0x33)}}, &source)) << f.name;
+        EXPECT_EQ(f.result, OpenCompressedWave({{"fmt ", f.fmt}, {"data", std::vector<uint8_t>(4096, 0x33)}}, &source)) << f.name;
     }
 }
 
