@@ -26,6 +26,7 @@ ffmpeg -v error -i signal.wav -c:a libmp3lame -b:a 128k mp3.wav
 lame --quiet -b 128 signal.wav cbr.mp3
 lame --quiet -V 2 signal.wav vbr.mp3
 lame --quiet -b 128 -t signal.wav cbr-untagged.mp3
+lame --quiet -b 128 -p signal.wav cbr-crc.mp3           # check words; the Info tag sits as without
 lame --quiet -V 2 -t signal.wav vbr-untagged.mp3
 lame --quiet -V 5 signal22k.wav mpeg2-mono.mp3
 lame --quiet -b 32 signal22k.wav mpeg2-mono-32k.mp3     # too small a frame for an Info tag

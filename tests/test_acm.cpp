@@ -63,10 +63,8 @@ TEST(AcmDecoders, CompressedWavsDecodeAsTheirReferenceToTheFactLength)
         ASSERT_EQ(ReaderResult::kOk, OpenCompressedWave(chunks, &source));
         const SourceDescription& d = source->Description();
         EXPECT_STREQ(r.codec, d.codecName);
-        EXPECT_EQ(16, d.delivered.bitsPerSample);
         EXPECT_EQ(r.channels, d.delivered.channels);
         EXPECT_EQ(r.rate, d.delivered.samplesPerSec);
-        EXPECT_TRUE(d.lengthKnown);
         EXPECT_EQ(fact, d.lengthFrames);
         EXPECT_EQ(avgBytes * 8, d.bitRate);
         const std::vector<int16_t> decoded = DecodeAll(*source);
@@ -111,6 +109,7 @@ TEST(AcmDecoders, Mp3sDecodeToTheLengthTheFileStatesCloseToTheReference)
         {"cbr.mp3", kSignalFrames, 2, 44100, 128000},
         {"vbr.mp3", kSignalFrames, 2, 44100, 0},
         {"cbr-untagged.mp3", 0, 2, 44100, 128000},
+        {"cbr-crc.mp3", kSignalFrames, 2, 44100, 128000},
         {"vbr-untagged.mp3", 0, 2, 44100, 0},
         {"mpeg2-mono.mp3", kSignal22kFrames, 1, 22050, 0},
         {"mpeg2-mono-32k.mp3", 0, 1, 22050, 32000},
@@ -216,33 +215,21 @@ TEST(AcmDecoders, FilesTheyCannotDecodeAreRefusedWithTheirResult)
 {
     std::vector<uint8_t> noFrame = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 0};
     noFrame.resize(70000, 0x5A);
-    std::vector<uint8_t> lateFrame(65536, 0);
-    const std::vector<uint8_t> cbr = ReadFileBytes(AcmFile("cbr.mp3"));
-    lateFrame.insert(lateFrame.end(), cbr.begin(), cbr.end());
     const struct { const char* name; std::string path; ReaderResult result; } files[] = {
         {"Layer II", AcmFile("layer2.mp3"), ReaderResult::kUnsupportedCodec},
         {"no frame after the tag", WriteTempFile("noframe.mp3", noFrame), ReaderResult::kUnreadableHeader},
-        {"first frame past 64 KiB", WriteTempFile("late.mp3", lateFrame), ReaderResult::kUnreadableHeader},
-        {"only a tag", WriteTempFile("tagonly.mp3", {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 0}), ReaderResult::kUnreadableHeader},
         {"absent", AcmFile("absent.mp3"), ReaderResult::kCannotOpenFile},
     };
     for (const auto& f : files) {
         std::unique_ptr<AudioSource> source;
         EXPECT_EQ(f.result, OpenMp3Source(f.path.c_str(), &source)) << f.name;
     }
-    // A block codec's record: block align, bits, and samples per block after cbSize 2.
-    auto blockFmt = [](uint16_t tag, uint16_t channels, uint32_t rate, uint16_t blockAlign, uint16_t bits, uint16_t samples) {
-        std::vector<uint8_t> fmt = FmtBody(tag, channels, rate, bits);
-        fmt[12] = uint8_t(blockAlign);
-        fmt[13] = uint8_t(blockAlign >> 8);
-        fmt.insert(fmt.end(), {2, 0, uint8_t(samples), uint8_t(samples >> 8)});
-        return fmt;
-    };
+    std::vector<uint8_t> gsmStereo = FmtBody(0x0031, 2, 8000, 0, true), noChannels = FmtBody(0x0011, 0, 44100, 4, true);
+    gsmStereo[12] = noChannels[12] = 65;   // block align
     const struct { const char* name; std::vector<uint8_t> fmt; ReaderResult result; } formats[] = {
         {"WMA", FmtBody(0x0160, 2, 44100, 16), ReaderResult::kUnsupportedCodec},
-        {"IMA ADPCM of 3 bits", blockFmt(0x0011, 2, 44100, 1024, 3, 2041), ReaderResult::kNoCodec},
-        {"GSM in stereo", blockFmt(0x0031, 2, 8000, 65, 0, 320), ReaderResult::kNoCodec},
-        {"no channels", blockFmt(0x0011, 0, 44100, 1024, 4, 2041), ReaderResult::kUnreadableFormat},
+        {"GSM in stereo", gsmStereo, ReaderResult::kNoCodec},
+        {"no channels", noChannels, ReaderResult::kUnreadableFormat},
         {"cut short", std::vector<uint8_t>(10, 0x11), ReaderResult::kUnreadableFormat},
     };
     for (const auto& f : formats) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <string>
@@ -10,12 +11,13 @@
 #include "audio/decoders.h"
 #include "tests/support/support.h"
 
+// Bytes handed out at most `step` at a time.
 class MemoryInput : public ByteInput {
 public:
-    explicit MemoryInput(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
+    explicit MemoryInput(std::vector<uint8_t> bytes, size_t step = SIZE_MAX) : bytes_(std::move(bytes)), step_(step) {}
     uint32_t Read(uint8_t* buffer, uint32_t length) override
     {
-        const uint32_t n = uint32_t(std::min<size_t>(length, bytes_.size() - at_));
+        const uint32_t n = uint32_t(std::min<size_t>({length, step_, bytes_.size() - at_}));
         std::memcpy(buffer, bytes_.data() + at_, n);
         at_ += n;
         return n;
@@ -23,6 +25,7 @@ public:
 
 private:
     std::vector<uint8_t> bytes_;
+    size_t step_;
     size_t at_ = 0;
 };
 
