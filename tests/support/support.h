@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,11 @@ std::string WriteTempFile(const char* name, const std::vector<uint8_t>& bytes);
 std::string TempDirectory();
 // The folder of this test program, with its final separator.
 std::string ProgramFolder();
+// A whole file's bytes (empty when it cannot be read).
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+// The chunks of a RIFF file by id (the first of each), bodies cut to the bytes the file holds.
+std::map<std::string, std::vector<uint8_t>> RiffChunks(const std::vector<uint8_t>& file);
+uint32_t Little32(const uint8_t* p);
 
 // ---- Pixels ----
 // A memory DC with a 32-bpp top-down DIB section selected, both released with it; pixels read as

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 
 namespace {
 void Put16(std::vector<uint8_t>& out, uint32_t v) { out.push_back(uint8_t(v)); out.push_back(uint8_t(v >> 8)); }
@@ -104,4 +105,24 @@ std::string WriteTempFile(const char* name, const std::vector<uint8_t>& bytes)
     const std::string path = TempDirectory() + name;
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return path;
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
+}
+
+uint32_t Little32(const uint8_t* p) { return uint32_t(p[0] | p[1] << 8 | p[2] << 16) | uint32_t(p[3]) << 24; }
+
+std::map<std::string, std::vector<uint8_t>> RiffChunks(const std::vector<uint8_t>& file)
+{
+    std::map<std::string, std::vector<uint8_t>> chunks;
+    for (size_t at = 12; at + 8 <= file.size();) {
+        const size_t size = std::min<size_t>(Little32(&file[at + 4]), file.size() - at - 8);
+        chunks.emplace(std::string(file.begin() + long(at), file.begin() + long(at) + 4),
+                       std::vector<uint8_t>(file.begin() + long(at) + 8, file.begin() + long(at + 8 + size)));
+        at += 8 + size + (size & 1);
+    }
+    return chunks;
 }
