@@ -121,3 +121,6 @@
 #define IDS_EXPORT_NO_MEMORY      1054
 #define IDS_EXPORT_ENCODER_FAILED 1055
 #define IDS_EXPORT_NO_SPECTRUM    1056
+// Files of every supported type: the Open dialog's filter, the bit rate in Wave Information.
+#define IDS_INFO_KBPS             1220   // printf format with the bit rate in kbit/s
+#define IDS_OPEN_FILTER           1221   // the Open dialog's file types, '|' between the parts

@@ -14,13 +14,28 @@
 #include "trilvo_version.h"
 
 namespace {
-const char kOpenFilter[] = "ｻｳﾝﾄﾞ(*.WAV)\0*.WAV\0全ファイル(*.*)\0*.*\0";
 const char kOpenTitle[] = "再生用にファイルを開く";
 const char kAnalyseLabel[] = "解析";
 constexpr DWORD kOpenFileRecordSize = 76;         // the record without the Windows 2000 tail
 constexpr DWORD kFileTitleBytes = 256;
 constexpr UINT kAllDroppedFiles = 0xFFFFFFFF;
 constexpr int kAboutBytes = 512;
+constexpr int kFilterBytes = 1024;
+constexpr char kFilterSeparator = '|';
+
+// The Open dialog's filter from the string table: its parts separated by '|' become the zero
+// bytes the dialog expects (stepping by characters, so no double-byte character is cut).
+void LoadOpenFilter(char* filter, int size)
+{
+    LoadText(IDS_OPEN_FILTER, filter, size - 1);
+    filter[size - 1] = '\0';
+    char* const end = filter + std::strlen(filter);
+    for (char* p = filter; p < end;) {
+        char* const next = CharNextA(p);
+        if (*p == kFilterSeparator) *p = '\0';
+        p = next;
+    }
+}
 
 void RedrawFileName(MainWindow& app)
 {
@@ -65,7 +80,9 @@ void ChooseFile(MainWindow& app)
     OPENFILENAMEA record = {};
     record.lStructSize = kOpenFileRecordSize;
     record.hwndOwner = app.window;
-    record.lpstrFilter = kOpenFilter;
+    char filter[kFilterBytes] = {};
+    LoadOpenFilter(filter, sizeof filter);
+    record.lpstrFilter = filter;
     record.nFilterIndex = 1;
     app.fileName[0] = '\0';
     record.lpstrFile = app.fileName;
