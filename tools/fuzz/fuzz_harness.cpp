@@ -31,6 +31,24 @@ const uint8_t* guardPage = nullptr;
 
 MMRESULT AcceptEveryFormat(const WAVEFORMATEX*) { return MMSYSERR_NOERROR; }
 
+// The codec names the format field shows for a decoded (or converted) file, and the bit rate of
+// a lossy one in the bytes-per-second field.
+const char* const kCodecNames[] = {"AIFF", "AIFF-C", "RF64", "IMA ADPCM", "MS ADPCM", "mu-Law", "A-Law",
+                                   "GSM 6.10", "MPEG Layer-3", "FLAC", "Ogg Vorbis", "Opus"};
+
+bool IsCodecName(const char* text)
+{
+    for (const char* name : kCodecNames)
+        if (std::strcmp(text, name) == 0) return true;
+    return false;
+}
+
+bool IsBitRate(const char* text)
+{
+    const char* unit = std::strstr(text, " kbps");
+    return unit && unit[5] == '\0' && unit > text && std::string(text, unit).find_first_not_of("0123456789") == std::string::npos;
+}
+
 bool IsInteger(const char* text)
 {
     if (*text == '-') ++text;
@@ -191,7 +209,9 @@ void FuzzHarness::ShowInfo(const std::string& path, size_t fileBytes, FuzzReport
         char text[kTextBytes] = {};
         GetDlgItemTextA(dialog, id, text, sizeof text);
         const bool right = id == IDC_INFO_FILE_SIZE ? std::to_string(int32_t(fileBytes)) == text
-                                                    : text == label || IsInteger(text) || ((id == IDC_INFO_CB_SIZE || !riff) && !*text);
+                                                    : text == label || IsInteger(text) || ((id == IDC_INFO_CB_SIZE || !riff) && !*text) ||
+                                                      (id == IDC_INFO_FORMAT_TAG && IsCodecName(text)) ||
+                                                      (id == IDC_INFO_AVG_BYTES && IsBitRate(text));
         if (!right) report.failures.push_back("Wave Information field " + std::to_string(id) + " shows \"" + text + "\"");
     }
     DestroyWindow(dialog);
