@@ -1,4 +1,4 @@
-// Reads a whole file into a loudness meter, read by read, through the WAV reader.
+// Reads a whole file of any supported type into a loudness meter, read by read, through its source.
 #include "audio/loudness_file.h"
 
 #include <algorithm>
@@ -20,8 +20,11 @@ struct FreeDeleter { void operator()(void* p) const { std::free(p); } };
 LoudnessRun MeasureFileLoudness(const char* path, LoudnessMeter* meter, LoudnessWatch* watch)
 {
     LoudnessRun run;
-    WaveReader reader;
-    run.opened = reader.Open(path, AcceptEveryFormat);   // no sound device is asked
+    // Held on the heap: the source keeps a frame's worth of carried bytes, and this may run on a
+    // worker thread's stack.
+    const std::unique_ptr<FileSource> source = std::make_unique<FileSource>();
+    FileSource& reader = *source;
+    run.opened = reader.Open(path, AcceptEveryFormat);
     if (run.opened != ReaderResult::kOk) return run;
     const SourceFormat format = reader.Format();
     const LoudnessSetup setup = meter->Prepare(format, ChannelMaskOf(reader.Record()));
@@ -36,7 +39,7 @@ LoudnessRun MeasureFileLoudness(const char* path, LoudnessMeter* meter, Loudness
         run.failure = LoudnessFailure::kNoMemory;
         return run;
     }
-    const uint64_t total = std::max(reader.TotalBytes(), 1u);
+    const uint64_t total = std::max<uint64_t>(reader.TotalBytes(), 1);
     for (;;) {
         if (watch->stop.load()) {
             run.failure = LoudnessFailure::kStopped;
@@ -45,7 +48,7 @@ LoudnessRun MeasureFileLoudness(const char* path, LoudnessMeter* meter, Loudness
         const uint32_t length = reader.TakeNextBlockLength(readBytes);
         const uint32_t got = length ? reader.Read(buffer.get(), length) : 0;
         meter->AddBytes(buffer.get(), got);
-        watch->permilleRead.store(uint32_t((total - reader.RemainingBytes()) * kPermille / total));
+        watch->permilleRead.store(uint32_t(std::min<uint64_t>(reader.BytesTaken() * kPermille / total, kPermille)));
         if (got < length || length == 0) break;   // a short read: the file holds no more
     }
     if (!meter->Complete()) run.failure = LoudnessFailure::kNoMemory;

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "analysis/loudness.h"
-#include "audio/wavreader.h"
+#include "audio/filesource.h"
 
 // Shared between the thread that measures and the one that watches it.
 struct LoudnessWatch {

@@ -28,7 +28,7 @@ RunResult RunResultOf(MemoryResult result)
     }
 }
 
-bool PlaybackEngine::OpenDevice(const WaveReader& reader, HWND window, BufferingMode mode, uint32_t blockSize)
+bool PlaybackEngine::OpenDevice(const FileSource& reader, HWND window, BufferingMode mode, uint32_t blockSize)
 {
     CloseDevice();
     mode_ = mode;
@@ -56,7 +56,7 @@ void PlaybackEngine::Unwind(int preparedHeaders)
     reader_ = nullptr;
 }
 
-RunResult PlaybackEngine::AllocateRun(WaveReader& reader)
+RunResult PlaybackEngine::AllocateRun(FileSource& reader)
 {
     reader_ = &reader;
     const RunResult result = RunResultOf(buffers_.Allocate(OnMemory() ? 1 : 2, blockSize_));
@@ -64,18 +64,24 @@ RunResult PlaybackEngine::AllocateRun(WaveReader& reader)
     return result;
 }
 
+// Reads the first block of `slot`: a file that cannot give the bytes its header claims fails the
+// start; a decoder that ends early (its length was an estimate) gives what it has.
+RunResult PlaybackEngine::ReadFirstBlock(int slot)
+{
+    const uint32_t length = reader_->TakeNextBlockLength(blockSize_);
+    const uint32_t got = length ? reader_->Read(buffers_.Block(slot), length) : 0;
+    blockLength_[slot] = int32_t(got);
+    if (got != length && (reader_->ReadFailed() || (slot == 0 && got == 0))) return RunResult::kReadFailed;
+    return RunResult::kOk;
+}
+
 // Block 0 (the whole data in on-memory mode) and, streaming, block 1, each read whole.
 RunResult PlaybackEngine::ReadFirstBlocks()
 {
-    blockLength_[0] = int32_t(reader_->TakeNextBlockLength(blockSize_));
     blockLength_[1] = 0;
-    if (reader_->Read(buffers_.Block(0), uint32_t(blockLength_[0])) != uint32_t(blockLength_[0]))
-        return RunResult::kReadFailed;
-    if (OnMemory()) return RunResult::kOk;
-    blockLength_[1] = int32_t(reader_->TakeNextBlockLength(blockSize_));
-    if (reader_->Read(buffers_.Block(1), uint32_t(blockLength_[1])) != uint32_t(blockLength_[1]))
-        return RunResult::kReadFailed;
-    return RunResult::kOk;
+    const RunResult result = ReadFirstBlock(0);
+    if (result != RunResult::kOk || OnMemory()) return result;
+    return ReadFirstBlock(1);
 }
 
 RunResult PlaybackEngine::QueueHeader(int slot, uint32_t length)
@@ -149,10 +155,10 @@ BlockStep PlaybackEngine::OnBufferDone(const WAVEHDR* header)
     WaveOutApi::Unprepare(device_, (*headers_)[slot]);
     const uint32_t length = reader_->TakeNextBlockLength(blockSize_);
     // Streaming: what has been read so far, queued blocks included; on-memory: the loaded data.
-    step.positionBytes = OnMemory() ? blockSize_ : reader_->TotalBytes() - reader_->RemainingBytes();
+    step.positionBytes = OnMemory() ? uint64_t(blockLength_[0]) : reader_->BytesTaken();
     if (OnMemory()) {
         step.block = buffers_.Block(0);
-        step.blockBytes = int32_t(blockSize_);
+        step.blockBytes = blockLength_[0];
     }
     if (lastBlock_) {
         step.ended = true;
@@ -168,7 +174,7 @@ void PlaybackEngine::FinishRun()
 {
     running_ = false;
     buffers_.Release();
-    if (reader_) reader_->CloseAfterAscending();
+    if (reader_) reader_->Close();
     reader_ = nullptr;
     CloseDevice();   // both headers are back and unprepared by now
 }

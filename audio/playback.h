@@ -1,4 +1,4 @@
-// The playback engine: plays the open WAV file through the wave output device, in streaming mode
+// The playback engine: plays the open file (any source) through the wave output device, in streaming mode
 // (two block buffers alternate on the device; each returned block is refilled and queued again)
 // or in on-memory mode (one buffer holds the whole data and is analysed once, at the end or at
 // Stop). It owns the output device and the run's buffers, borrows the reader and the window's
@@ -11,7 +11,7 @@
 
 #include "audio/returnclock.h"
 #include "audio/runmemory.h"
-#include "audio/wavreader.h"
+#include "audio/filesource.h"
 #include "core/types.h"
 
 // Why a run could not start (or had to end).
@@ -31,7 +31,7 @@ RunResult RunResultOf(MemoryResult result);
 // data ended) and whether the run is over. A step that is not `handled` is a stale message.
 struct BlockStep {
     bool handled = false;
-    uint32_t positionBytes = 0;
+    uint64_t positionBytes = 0;
     const uint8_t* block = nullptr;
     int32_t blockBytes = 0;
     bool ended = false;
@@ -46,7 +46,7 @@ public:
     PlaybackEngine& operator=(const PlaybackEngine&) = delete;
 
     // Opens the output device for the reader's format, done messages going to `window`.
-    [[nodiscard]] bool OpenDevice(const WaveReader& reader, HWND window, BufferingMode mode, uint32_t blockSize);
+    [[nodiscard]] bool OpenDevice(const FileSource& reader, HWND window, BufferingMode mode, uint32_t blockSize);
     bool DeviceOpen() const { return device_ != nullptr; }
     // Resets and closes the device (nothing when none is open).
     void CloseDevice();
@@ -54,12 +54,12 @@ public:
     // A start in two steps so the shell can show the loading notice in between: the run's
     // buffers, then the first blocks read and queued. Either failure releases the buffers, the
     // file and the device before it returns.
-    [[nodiscard]] RunResult AllocateRun(WaveReader& reader);
+    [[nodiscard]] RunResult AllocateRun(FileSource& reader);
     [[nodiscard]] RunResult BeginRun(WaveHeaders& headers);
 
     // A done message: the next block read and queued again, or the end of the data.
     BlockStep OnBufferDone(const WAVEHDR* header);
-    // After the last buffer came back: buffers, file (ascending out of its chunks) and device.
+    // After the last buffer came back: buffers, file and device.
     void FinishRun();
     // Stop: the device hands every buffer back; the buffers stay for a final analysis.
     void Stop();
@@ -81,17 +81,20 @@ public:
     uint32_t BlockSize() const { return blockSize_; }
     const uint8_t* Block(int slot) const { return buffers_.Block(slot); }
     int32_t FirstBlockBytes() const { return blockLength_[0]; }
+    // On-memory: the bytes loaded (the block the run analyses at its end or at Stop).
+    int32_t LoadedBytes() const { return blockLength_[0]; }
 
 private:
     bool OnMemory() const { return mode_ == kOnMemoryMode; }
     RunResult QueueHeader(int slot, uint32_t length);
+    RunResult ReadFirstBlock(int slot);
     RunResult ReadFirstBlocks();
     void Unwind(int preparedHeaders);
     void RestartClock(bool firstBuffer);
     RunResult Refill(int slot, uint32_t length, BlockStep* step);
 
     HWAVEOUT device_ = nullptr;
-    WaveReader* reader_ = nullptr;
+    FileSource* reader_ = nullptr;
     WaveHeaders* headers_ = nullptr;
     RunBuffers buffers_;
     BufferingMode mode_ = kStreamingMode;

@@ -35,6 +35,9 @@ public:
     virtual bool SkippedDamage() const = 0;
     // Whether the last ReadFrames ended because the file could not be read.
     virtual bool ReadFailed() const { return false; }
+    // The record the output device gets, where the source hands its file's samples out as
+    // stored (a WAV's format record as read); null: one is made from the delivered format.
+    virtual const WAVEFORMATEX* DeviceRecord() const { return nullptr; }
 };
 
 // Compressed bytes pulled by a decoder (a chunk of a file, say); owned by the source that reads it.

@@ -107,7 +107,7 @@ BufferingMode ChooseBufferingMode(bool onMemoryOption, uint64_t diskCapacity)
 }
 
 uint32_t BlockSizeFor(BufferingMode mode, const SourceFormat& format, int32_t timeResolution,
-                      int32_t memorySizeMB, uint32_t totalDataBytes)
+                      int32_t memorySizeMB, uint64_t totalDataBytes)
 {
     // Computed in 64 bits and capped: a product beyond 32 bits becomes a size no allocation can
     // satisfy (a clear memory message) instead of a small wrapped one.
@@ -170,6 +170,29 @@ WAVEFORMATEXTENSIBLE ExtensibleRecordOf(const WAVEFORMATEX& record)
     return extensible;
 }
 
+namespace {
+struct CompressedTagRow {
+    uint16_t first, last;
+    CompressedTag kind;
+};
+constexpr std::array<CompressedTagRow, 7> kCompressedTags = {{
+    {0x0002, 0x0002, CompressedTag::kDecoded},       // MS ADPCM
+    {0x0006, 0x0007, CompressedTag::kDecoded},       // A-law, mu-law
+    {0x0011, 0x0011, CompressedTag::kDecoded},       // IMA ADPCM
+    {0x0031, 0x0031, CompressedTag::kDecoded},       // GSM 6.10
+    {0x0055, 0x0055, CompressedTag::kDecoded},       // MPEG Layer-3
+    {0x0160, 0x0163, CompressedTag::kUnsupported},   // Windows Media Audio
+    {0x00FF, 0x00FF, CompressedTag::kUnsupported},   // AAC
+}};
+}  // namespace
+
+CompressedTag CompressedTagKind(uint16_t tag)
+{
+    for (const CompressedTagRow& row : kCompressedTags)
+        if (tag >= row.first && tag <= row.last) return row.kind;
+    return CompressedTag::kNone;
+}
+
 MMRESULT AcceptEveryFormat(const WAVEFORMATEX*, void*)
 {
     return MMSYSERR_NOERROR;
@@ -200,9 +223,20 @@ bool WaveReader::FindChunk(MMCKINFO* chunk, const MMCKINFO* parent, FOURCC id, F
     for (;;) {
         if (mmioDescend(file_, chunk, parent, 0) != MMSYSERR_NOERROR) return false;
         if (chunk->ckid == id && (form == 0 || chunk->fccType == form)) return true;
+        NoteFact(*chunk);
         const uint64_t next = uint64_t(chunk->dwDataOffset) + chunk->cksize + (chunk->cksize & 1);
         if (next > uint64_t(INT32_MAX) || mmioSeek(file_, LONG(next), SEEK_SET) != LONG(next)) return false;
     }
+}
+
+// A fact chunk passed on the way to the data gives the length of compressed data in frames.
+void WaveReader::NoteFact(const MMCKINFO& chunk)
+{
+    constexpr FOURCC kFact = mmioFOURCC('f', 'a', 'c', 't');
+    uint8_t frames[4];
+    if (chunk.ckid == kFact && chunk.cksize >= sizeof frames &&
+        mmioRead(file_, reinterpret_cast<HPSTR>(frames), sizeof frames) == LONG(sizeof frames))
+        factFrames_ = uint32_t(frames[0]) | uint32_t(frames[1]) << 8 | uint32_t(frames[2]) << 16 | uint32_t(frames[3]) << 24;
 }
 
 // The file opened and positioned inside its "fmt " chunk.
@@ -227,10 +261,11 @@ ReaderResult WaveReader::FindFormat(const char* path)
 }
 
 // The format record read, checked and accepted by the output device.
-ReaderResult WaveReader::ReadFormat(OutputFormatQuery query, void* queryContext)
+ReaderResult WaveReader::ReadFormat(OutputFormatQuery query, void* queryContext, bool withCompressed)
 {
     const uint32_t size = subChunk_.cksize;
     extensible_ = false;
+    recordBytes_ = size;
     if (CheckFormatChunkSize(size) != kFormatAccepted) return Refuse(ReaderResult::kUnreadableFormat);
     // An empty chunk leaves no record to hold.
     if (size == 0) return Refuse(ReaderResult::kLockFailed);
@@ -240,6 +275,13 @@ ReaderResult WaveReader::ReadFormat(OutputFormatQuery query, void* queryContext)
     record_.reset(static_cast<uint8_t*>(std::calloc(bytes, 1)));
     if (!record_) return Refuse(ReaderResult::kNoMemory);
     const LONG got = mmioRead(file_, reinterpret_cast<HPSTR>(record_.get()), LONG(size));
+    if (withCompressed && got == LONG(size) && size >= kMinFormatChunkSize) {
+        // Compressed data goes to its decoder, which judges its own format record.
+        const CompressedTag kind = CompressedTagKind(reinterpret_cast<const WAVEFORMATEX*>(record_.get())->wFormatTag);
+        if (kind == CompressedTag::kUnsupported) return Refuse(ReaderResult::kUnsupportedCodec);
+        compressed_ = kind == CompressedTag::kDecoded;
+        if (compressed_) return ReaderResult::kOk;
+    }
     const FormatVerdict verdict = CheckFormatChunk(record_.get(), size, got < 0 ? 0 : uint32_t(got));
     if (verdict != kFormatAccepted) return Refuse(ResultOf(verdict));
     const WAVEFORMATEX& fileRecord = *reinterpret_cast<const WAVEFORMATEX*>(record_.get());
@@ -253,11 +295,23 @@ ReaderResult WaveReader::ReadFormat(OutputFormatQuery query, void* queryContext)
 
 ReaderResult WaveReader::Open(const char* path, OutputFormatQuery query, void* queryContext)
 {
+    return OpenFile(path, query, queryContext, false);
+}
+
+ReaderResult WaveReader::OpenWithCompressed(const char* path, OutputFormatQuery query, void* queryContext)
+{
+    return OpenFile(path, query, queryContext, true);
+}
+
+ReaderResult WaveReader::OpenFile(const char* path, OutputFormatQuery query, void* queryContext, bool withCompressed)
+{
     Close();
     hasFormat_ = false;
+    compressed_ = false;
+    factFrames_ = 0;
     totalBytes_ = remainingBytes_ = 0;
     ReaderResult result = FindFormat(path);
-    if (result == ReaderResult::kOk) result = ReadFormat(query, queryContext);
+    if (result == ReaderResult::kOk) result = ReadFormat(query, queryContext, withCompressed);
     if (result != ReaderResult::kOk) return result;
     // Out of "fmt " and into "data", searching forward to the end of the RIFF chunk.
     mmioAscend(file_, &subChunk_, 0);

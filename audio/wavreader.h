@@ -52,7 +52,7 @@ BufferingMode ChooseBufferingMode(bool onMemoryOption, uint64_t diskCapacity);
 // Block size for a buffering mode, always whole frames (of the format's block align): streaming,
 // the frames of rate x time resolution / 11025 samples; on-memory, the data up to the memory size.
 uint32_t BlockSizeFor(BufferingMode mode, const SourceFormat& format, int32_t timeResolution,
-                      int32_t memorySizeMB, uint32_t totalDataBytes);
+                      int32_t memorySizeMB, uint64_t totalDataBytes);
 // The name the Wave Information dialog gives a format tag ("unknown" when it has none).
 const char* FormatTagName(int tag);
 // The format figures of a format record's first 16 bytes, with float samples for tag 3 and, for
@@ -64,6 +64,12 @@ bool NeedsExtensibleRecord(const WAVEFORMATEX& record);
 // The extensible record of a PCM record: the same figures, all bits valid, the usual speaker
 // assignment of its channel count (none above eight).
 WAVEFORMATEXTENSIBLE ExtensibleRecordOf(const WAVEFORMATEX& record);
+
+// What becomes of a format tag that is neither PCM nor float when compressed data may be decoded:
+// the tags the platform's compression manager decodes, the known ones it does not, and the rest
+// (refused as not PCM, as always).
+enum class CompressedTag : int { kNone = 0, kDecoded, kUnsupported };
+CompressedTag CompressedTagKind(uint16_t tag);
 
 // Asks the output device (or what stands in for it) whether it can play a format; 0 means yes.
 // `context` is what the caller handed the reader with the query.
@@ -83,6 +89,10 @@ public:
     // format accepted before the refusal stays readable through HasFormat()/Format().
     [[nodiscard]] ReaderResult Open(const char* path, OutputFormatQuery query = QueryOutputFormat,
                                     void* queryContext = nullptr);
+    // The same, except that a file whose tag CompressedTagKind decodes opens at its data without
+    // the device query (Compressed() then says so), and a known unsupported tag is refused as such.
+    [[nodiscard]] ReaderResult OpenWithCompressed(const char* path, OutputFormatQuery query = QueryOutputFormat,
+                                                  void* queryContext = nullptr);
     // Closes the file where it stands (the end of a run ascends out of its chunks first).
     void Close();
     void CloseAfterAscending();
@@ -96,6 +106,12 @@ public:
     {
         return extensible_ ? &extensibleRecord_.Format : reinterpret_cast<const WAVEFORMATEX*>(record_.get());
     }
+    bool Compressed() const { return compressed_; }
+    // The format chunk as read and its declared size.
+    const uint8_t* FileRecord() const { return record_.get(); }
+    uint32_t FileRecordBytes() const { return recordBytes_; }
+    // The frames the fact chunk ahead of the data gives (0: none).
+    uint32_t FactFrames() const { return factFrames_; }
     uint32_t TotalBytes() const { return totalBytes_; }
     uint32_t RemainingBytes() const { return remainingBytes_; }
 
@@ -108,9 +124,12 @@ public:
 private:
     struct FreeDeleter { void operator()(void* p) const; };
     [[nodiscard]] ReaderResult FindFormat(const char* path);
-    [[nodiscard]] ReaderResult ReadFormat(OutputFormatQuery query, void* queryContext);
+    [[nodiscard]] ReaderResult OpenFile(const char* path, OutputFormatQuery query, void* queryContext,
+                                        bool withCompressed);
+    [[nodiscard]] ReaderResult ReadFormat(OutputFormatQuery query, void* queryContext, bool withCompressed);
     [[nodiscard]] ReaderResult Refuse(ReaderResult result);
     bool FindChunk(MMCKINFO* chunk, const MMCKINFO* parent, FOURCC id, FOURCC form);
+    void NoteFact(const MMCKINFO& chunk);
 
     HMMIO file_ = nullptr;
     MMCKINFO riffChunk_ = {};
@@ -118,6 +137,9 @@ private:
     std::unique_ptr<uint8_t, FreeDeleter> record_;
     bool extensible_ = false;
     WAVEFORMATEXTENSIBLE extensibleRecord_ = {};
+    uint32_t recordBytes_ = 0;
+    bool compressed_ = false;
+    uint32_t factFrames_ = 0;
     bool hasFormat_ = false;
     SourceFormat format_;
     uint32_t totalBytes_ = 0;

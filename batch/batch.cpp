@@ -13,8 +13,8 @@
 
 #include "analysis/analysis.h"
 #include "analysis/loudness.h"
+#include "audio/filesource.h"
 #include "audio/loudness_file.h"
-#include "audio/wavreader.h"
 #include "export/csv.h"
 #include "export/image.h"
 #include "export/spectrogram.h"
@@ -108,13 +108,14 @@ public:
     AnalysisPlan& Plan() { return plan_; }
     int N() const { return PowerOfTwo(plan_.Exponent()); }
     uint32_t FrameSize() const { return frameBytes_; }
-    uint32_t TotalBytes() const { return reader_.TotalBytes(); }
+    uint64_t TotalBytes() const { return reader_.TotalBytes(); }
+    bool SkippedDamage() const { return reader_.SkippedDamage(); }
     uint32_t BlockBytes() const { return blockBytes_; }
     // Seconds from the start of the data to the block last read.
     double LastBlockSeconds() const { return double(blockFrames_ * (blocks_ - 1)) / format_.samplesPerSec; }
 
 private:
-    WaveReader reader_;
+    FileSource reader_;
     AnalysisPlan plan_;
     Settings settings_;
     SourceFormat format_;
@@ -188,7 +189,7 @@ BatchOutcome WriteSpectrum(BlockSource& source, const BatchRequest& request)
 
 BatchOutcome WriteSpectrogram(BlockSource& source, const BatchRequest& request)
 {
-    const uint64_t columns = (uint64_t(source.TotalBytes()) + source.BlockBytes() - 1) / source.BlockBytes();
+    const uint64_t columns = (source.TotalBytes() + source.BlockBytes() - 1) / source.BlockBytes();
     Picture picture;
     if (columns > INT_MAX || !picture.Allocate(int(columns), SpectrogramRows(source.N()), true))
         return Refused(request.output, IDS_EXPORT_NO_MEMORY);
@@ -272,13 +273,18 @@ BatchOutcome RunBatchRequest(const BatchRequest& request)
     BatchOutcome outcome;
     if (!source.Open(request, &outcome)) return outcome;
     switch (request.command) {
-    case BatchCommand::kBlocks: return WriteBlocks(source, request);
-    case BatchCommand::kSpectrum: return WriteSpectrum(source, request);
-    case BatchCommand::kSpectrogram: return WriteSpectrogram(source, request);
+    case BatchCommand::kBlocks: outcome = WriteBlocks(source, request); break;
+    case BatchCommand::kSpectrum: outcome = WriteSpectrum(source, request); break;
+    case BatchCommand::kSpectrogram: outcome = WriteSpectrogram(source, request); break;
     case BatchCommand::kLoudness:
-    case BatchCommand::kHelp: break;
+    case BatchCommand::kHelp: outcome.usage = true; return outcome;
     }
-    outcome.usage = true;
+    // The output is written; that damaged data was skipped is said as one line.
+    if (outcome.status == kBatchDone && source.SkippedDamage()) {
+        char text[kTextBytes];
+        LoadText(IDS_DAMAGED_DATA, text, sizeof text);
+        outcome = Outcome(kBatchDone, request.input, text);
+    }
     return outcome;
 }
 

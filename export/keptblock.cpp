@@ -26,7 +26,7 @@ bool KeptBlock::Prepare(int fftExponent, const SourceFormat& format)
     return true;
 }
 
-void KeptBlock::Keep(const uint8_t* block, int32_t byteCount, uint32_t startByte, const SourceFormat& format,
+void KeptBlock::Keep(const uint8_t* block, int32_t byteCount, uint64_t startByte, const SourceFormat& format,
                      const Settings& settings)
 {
     if (!block || byteCount <= 0 || !bytes_) return;

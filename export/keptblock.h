@@ -19,7 +19,7 @@ public:
     // was kept is forgotten when the room has to grow. False when memory runs out.
     [[nodiscard]] bool Prepare(int fftExponent, const SourceFormat& format);
     // Keeps the analysed block that starts `startByte` bytes into the source's data.
-    void Keep(const uint8_t* block, int32_t byteCount, uint32_t startByte, const SourceFormat& format,
+    void Keep(const uint8_t* block, int32_t byteCount, uint64_t startByte, const SourceFormat& format,
               const Settings& settings);
     // Forgets the kept block (a new source has been opened).
     void Clear() { kept_ = false; }
@@ -37,7 +37,7 @@ private:
     std::unique_ptr<uint8_t, FreeDeleter> bytes_;
     uint32_t capacity_ = 0;
     int32_t count_ = 0;
-    uint32_t startByte_ = 0;
+    uint64_t startByte_ = 0;
     SourceFormat format_;
     Settings settings_;
     bool kept_ = false;

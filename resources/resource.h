@@ -159,6 +159,8 @@
 #define IDS_TOTAL_LINE            1155   // printf format with kilobytes and seconds
 #define IDS_BATCH_NO_INPUT        1156
 #define IDS_BATCH_CSV_NOT_LOUDNESS 1157  // printf format with the option
+// Files of every supported type: the bit rate in Wave Information.
+#define IDS_INFO_KBPS             1220   // printf format with the bit rate in kbit/s
 // The cursor readout in the main window.
 #define IDS_READOUT_LABEL         1320
 // Loudness measurement (Operation > Loudness, TRILVOC loudness): menu, dialogs and texts.

@@ -15,7 +15,7 @@
 #include "trilvo_version.h"
 
 namespace {
-constexpr int kFilterBytes = 256;
+constexpr int kFilterBytes = 1024;
 constexpr DWORD kOpenFileRecordSize = 76;         // the record without the Windows 2000 tail
 constexpr DWORD kFileTitleBytes = 256;
 constexpr UINT kAllDroppedFiles = 0xFFFFFFFF;

@@ -218,7 +218,7 @@ void FormatPositionLine(char* out, size_t size, uint32_t kilobytes, uint32_t sec
                   static_cast<unsigned long>(seconds));
 }
 
-void FormatTotalLine(char* out, size_t size, StatusSource source, uint32_t totalBytes, uint32_t avgBytesPerSec)
+void FormatTotalLine(char* out, size_t size, StatusSource source, uint64_t totalBytes, uint32_t avgBytesPerSec)
 {
     switch (source) {
     case StatusSource::kNone:
@@ -231,7 +231,7 @@ void FormatTotalLine(char* out, size_t size, StatusSource source, uint32_t total
         return;
     case StatusSource::kFile:
         std::snprintf(out, size, LoadedText(IDS_TOTAL_LINE), static_cast<unsigned long>(totalBytes / kKilobyte),
-                      static_cast<unsigned long>(DivideOrZero(totalBytes, avgBytesPerSec)));
+                      static_cast<unsigned long>(avgBytesPerSec ? totalBytes / avgBytesPerSec : 0));
         return;
     }
 }

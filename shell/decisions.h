@@ -81,7 +81,7 @@ void FormatPositionLine(char* out, size_t size, uint32_t kilobytes, uint32_t sec
 // The Total line of a file, the Free line of the monitor (its recording capacity), or the zero
 // Total line before any source.
 enum class StatusSource : int { kNone, kFile, kMonitor };
-void FormatTotalLine(char* out, size_t size, StatusSource source, uint32_t totalBytes, uint32_t avgBytesPerSec);
+void FormatTotalLine(char* out, size_t size, StatusSource source, uint64_t totalBytes, uint32_t avgBytesPerSec);
 
 // ---- Export ----
 // What File > Export writes, in the order of its dialog's file types.

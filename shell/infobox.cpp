@@ -1,9 +1,11 @@
 // Wave Information dialog ("InfoBox"): shows the header fields of the file named in lParam as
 // they stand in the file. It searches no chunks: it reads the file front to back with the plain file functions,
-// taking the "fmt " chunk to follow the RIFF header and the next chunk to follow "fmt ".
+// taking the "fmt " chunk to follow the RIFF header and the next chunk to follow "fmt ". A file
+// that is decoded (or converted) shows its codec and the format it delivers instead.
 #include "shell/dialogs.h"
 
-#include "audio/wavreader.h"
+#include "audio/filesource.h"
+#include "texts/texts.h"
 #include "resources/resource.h"
 
 #include <sys/stat.h>
@@ -112,6 +114,49 @@ void ShowNextChunk(HWND dialog, HFILE file, int32_t firstChunkSize)
     for (const InfoField& field : kNextFields) ShowField(dialog, next, count, field);
 }
 
+
+void SetNumber(HWND dialog, int id, unsigned long value)
+{
+    char text[kFieldTextSize];
+    std::snprintf(text, sizeof text, "%lu", value);
+    SetDlgItemTextA(dialog, id, text);
+}
+
+// The rows a header of another layout than the canonical WAV's leaves empty.
+constexpr std::array<int, 6> kCanonicalOnlyIds = {{IDC_INFO_RIFF_SIZE, IDC_INFO_CHUNK_ID, IDC_INFO_CHUNK_SIZE,
+                                                   IDC_INFO_CB_SIZE, IDC_INFO_NEXT_ID, IDC_INFO_NEXT_SIZE}};
+
+// A file whose samples are decoded or converted: the codec by name and the format it delivers
+// (the bit rate for lossy codecs). A plain WAV keeps the fields as they stand in the file; a
+// compressed WAV keeps its RIFF fields.
+void ShowDecodedFormat(HWND dialog, const char* path)
+{
+    std::unique_ptr<AudioSource> source;
+    if (OpenAudioSource(path, &source, AcceptEveryFormat) != ReaderResult::kOk) return;
+    const SourceDescription& description = source->Description();
+    const bool riff = std::strcmp(description.container, "WAVE") == 0;
+    if (riff && source->DeviceRecord()) return;
+    const SourceFormat& format = description.delivered;
+    SetDlgItemTextA(dialog, IDC_INFO_FORMAT_TAG, description.codecName);
+    SetDlgItemTextA(dialog, IDC_INFO_TAG_NAME, description.container);
+    SetNumber(dialog, IDC_INFO_CHANNELS, format.channels);
+    SetNumber(dialog, IDC_INFO_RATE, format.samplesPerSec);
+    SetNumber(dialog, IDC_INFO_BLOCK_ALIGN, format.blockAlign);
+    SetNumber(dialog, IDC_INFO_BITS, format.bitsPerSample);
+    if (description.bitRate) {
+        char unit[kFieldTextSize], text[kFieldTextSize];
+        LoadText(IDS_INFO_KBPS, unit, sizeof unit);
+        std::snprintf(text, sizeof text, unit, static_cast<unsigned long>((description.bitRate + 500) / 1000));
+        SetDlgItemTextA(dialog, IDC_INFO_AVG_BYTES, text);
+    } else {
+        SetNumber(dialog, IDC_INFO_AVG_BYTES, format.avgBytesPerSec);
+    }
+    if (riff) return;
+    for (int id : kCanonicalOnlyIds) SetDlgItemTextA(dialog, id, "");
+    if (std::strcmp(description.container, "RF64") != 0 && std::strcmp(description.container, "AIFF") != 0)
+        SetDlgItemTextA(dialog, IDC_INFO_RIFF_TYPE, "");
+}
+
 void FillInfoFields(HWND dialog, const char* path)
 {
     if (!path) return;
@@ -123,6 +168,7 @@ void FillInfoFields(HWND dialog, const char* path)
     ShowHeadFields(dialog, head, count);
     if (FieldPresent(count, kFirstChunkSize)) ShowNextChunk(dialog, file, Read32(head + kFirstChunkSize.offset));
     _lclose(file);
+    ShowDecodedFormat(dialog, path);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "analysis/analysis.h"
 #include "audio/monitor.h"
 #include "audio/playback.h"
-#include "audio/wavreader.h"
+#include "audio/filesource.h"
 #include "core/types.h"
 #include "display/layout.h"
 #include "display/readout.h"
@@ -72,7 +72,7 @@ struct MainWindow {
     // Destruction runs in reverse: the engines take their buffers back from the devices before
     // the headers they borrowed are freed.
     WaveHeaders headers;
-    WaveReader reader;
+    FileSource reader;                 // the open file (any supported type)
     AnalysisPlan plan;
     KeptBlock keptBlock;               // the last analysed block, for File > Export
     CursorMemory cursorMemory;         // what the cursor readout reads of the last blocks

@@ -23,7 +23,7 @@ void DrawFrame(MainWindow& app)
 
 // Analyses `bytes` bytes of `block`, which starts `startByte` bytes into the source, draws the
 // result and keeps the block for the export.
-void ShowBlock(MainWindow& app, HDC dc, const uint8_t* block, int32_t bytes, uint32_t startByte)
+void ShowBlock(MainWindow& app, HDC dc, const uint8_t* block, int32_t bytes, uint64_t startByte)
 {
     const BlockResult result = AnalyseBlock(block, bytes, app.format, app.settings, app.plan, app.peakFrequency);
     if (result.hasPeak) app.peakFrequency = result.peakFrequency;
@@ -35,9 +35,9 @@ void ShowBlock(MainWindow& app, HDC dc, const uint8_t* block, int32_t bytes, uin
 }
 
 // Where a streamed block starts in the source: the step's position already counts it.
-uint32_t BlockStart(const BlockStep& step)
+uint64_t BlockStart(const BlockStep& step)
 {
-    return step.positionBytes - uint32_t(step.blockBytes);
+    return step.positionBytes - uint64_t(step.blockBytes);
 }
 
 // An on-memory run analyses its whole buffer in the cleared level panel, labels redrawn after.
@@ -49,9 +49,18 @@ void ShowWholeBuffer(MainWindow& app, HDC dc, const uint8_t* block, int32_t byte
 }
 
 // Position line of `bytes` of data at the source's byte rate.
-void DrawBytePosition(MainWindow& app, HDC dc, uint32_t bytes)
+void DrawBytePosition(MainWindow& app, HDC dc, uint64_t bytes)
 {
-    DrawPositionLine(app, dc, bytes / kKilobyte, DivideOrZero(bytes, app.format.avgBytesPerSec));
+    const uint32_t rate = app.format.avgBytesPerSec;
+    DrawPositionLine(app, dc, uint32_t(bytes / kKilobyte), uint32_t(rate ? bytes / rate : 0));
+}
+
+// A source that skipped damaged data says so once, after its run.
+void SayDamageSkipped(MainWindow& app)
+{
+    if (!app.reader.SkippedDamage()) return;
+    app.reader.ForgetSkippedDamage();
+    ShowMessage(app.window, IDS_DAMAGED_DATA);
 }
 
 void StartElapsedClock(MainWindow& app)
@@ -158,6 +167,7 @@ void EndPlayback(MainWindow& app)
     if (app.playback.Mode() == kOnMemoryMode) KillTimer(app.window, kElapsedTimerId);
     app.playback.FinishRun();
     ShowRunEnded(app);
+    SayDamageSkipped(app);
 }
 }  // namespace
 
@@ -186,11 +196,12 @@ void StopRun(MainWindow& app)
     if (onMemory) {
         // The whole loaded data is analysed, however much of it was heard.
         WindowDc dc(app.window);
-        ShowWholeBuffer(app, dc, app.playback.Block(0), int32_t(app.playback.BlockSize()));
+        ShowWholeBuffer(app, dc, app.playback.Block(0), app.playback.LoadedBytes());
     }
     app.playback.ReleaseRun();
     ShowIdle(app);
     SetFocus(app.playButton);
+    SayDamageSkipped(app);
 }
 
 // Pause and Continue act on a run only; outside one the command is ignored.

@@ -51,7 +51,7 @@ bool OpenFileSource(MainWindow& app)
     }
     const uint32_t blockSize = BlockSizeFor(app.bufferingMode, app.format,
                                             app.settings.timeResolution, app.settings.memorySizeMB,
-                                            app.reader.TotalBytes());
+                                            app.reader.RemainingBytes());
     if (!app.playback.OpenDevice(app.reader, app.window, app.bufferingMode, blockSize)) {
         app.reader.Close();
         ShowMessage(app.window, IDS_CANNOT_OPEN_OUTPUT);

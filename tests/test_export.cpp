@@ -144,13 +144,13 @@ TEST(BatchFailures, BadArgumentsGiveStatusOneAndRefusedFilesStatusTwoEachWithOne
 {
     const std::string in = WriteTempFile("args.wav", PcmFile(1, 44100, 16, Samples16(Sine(8000, 1000, kRate, 8192))));
     const std::string out = TempDirectory() + "args.csv", text = WriteTempFile("text.wav", {'t', 'e', 'x', 't'});
-    const std::string mp3 = WriteTempFile("mp3.wav", RiffFile({{"fmt ", FmtBody(0x55, 1, 44100, 16)}, {"data", std::vector<uint8_t>(64, 0)}}));
+    const std::string speech = WriteTempFile("speech.wav", RiffFile({{"fmt ", FmtBody(0x22, 1, 44100, 16)}, {"data", std::vector<uint8_t>(64, 0)}}));
     const struct { std::vector<std::string> arguments; UINT refusal = 0; } cases[] = {
         {{}}, {{"analyse", in, out}}, {{"blocks", in}}, {{"blocks", in, out, "more"}}, {{"blocks", in, out, "--fft", "7"}},
         {{"blocks", in, out, "--fft", "17"}}, {{"blocks", in, out, "--fft"}}, {{"blocks", in, out, "--window", "kaiser"}},
         {{"blocks", in, out, "--deltatime", "1000"}}, {{"blocks", in, out, "--speed", "2"}}, {{"blocks", in, out, "--at", "0"}},
         {{"spectrum", in, out, "--at", "-1"}}, {{"spectrum", in, out, "--at", "1"}},
-        {{"blocks", text, out}, IDS_NOT_WAVE}, {{"blocks", mp3, out}, IDS_NOT_PCM},
+        {{"blocks", text, out}, IDS_NOT_WAVE}, {{"blocks", speech, out}, IDS_NOT_PCM},
         {{"spectrum", TempDirectory() + "missing.wav", out}, IDS_CANNOT_OPEN_FILE}};
     for (const auto& c : cases) {
         const BatchOutcome outcome = Batch(c.arguments);

@@ -171,7 +171,7 @@ TEST_F(PlaybackTest, RefusedStartsSayWhyAndReleaseTheRun)
     app->settings.memorySizeMB = kHugeBlockMB;
     const std::vector<uint8_t> good = MonoFile(4000);
     const struct { std::vector<uint8_t> file; bool onMemory; UINT text; size_t boxes; } refused[] = {
-        {RiffFile({{"fmt ", FmtBody(2, 1, kRate, 8)}, {"data", DataOf(good)}}), false, IDS_NOT_PCM, 2},   // open, Start
+        {RiffFile({{"fmt ", FmtBody(0x22, 1, kRate, 8)}, {"data", DataOf(good)}}), false, IDS_NOT_PCM, 2},   // open, Start
         {MonoFile(300, kRate, 6 * kBlock), false, IDS_READ_FAILED, 1},
         {MonoFile(300, kRate, kHugeBlockMB * kMegabyte), true, IDS_NO_BLOCK_MEMORY, 1}};
     // A 64-bit test build (on hosts that cannot run 32-bit code) gets the huge block: its row

@@ -2,7 +2,7 @@
 // over guard pages, and the crash and hang reports.
 #include "tools/fuzz/fuzz_harness.h"
 
-#include "audio/wavreader.h"
+#include "audio/filesource.h"
 #include "resources/resource.h"
 #include "shell/dialogs.h"
 #include "shell/mainwindow.h"
@@ -28,6 +28,24 @@ constexpr int kNumericInfoFields[] = {IDC_INFO_FILE_SIZE, IDC_INFO_RIFF_SIZE, ID
 // analysed (this file's own; one harness runs at a time).
 FuzzHarness* crashTarget = nullptr;
 const uint8_t* guardPage = nullptr;
+
+// The codec names the format field shows for a decoded (or converted) file, and the bit rate of
+// a lossy one in the bytes-per-second field.
+const char* const kCodecNames[] = {"AIFF", "AIFF-C", "RF64", "IMA ADPCM", "MS ADPCM", "mu-Law", "A-Law",
+                                   "GSM 6.10", "MPEG Layer-3", "FLAC", "Ogg Vorbis", "Opus"};
+
+bool IsCodecName(const char* text)
+{
+    for (const char* name : kCodecNames)
+        if (std::strcmp(text, name) == 0) return true;
+    return false;
+}
+
+bool IsBitRate(const char* text)
+{
+    const char* unit = std::strstr(text, " kbps");
+    return unit && unit[5] == '\0' && unit > text && std::string(text, unit).find_first_not_of("0123456789") == std::string::npos;
+}
 
 bool IsInteger(const char* text)
 {
@@ -177,11 +195,21 @@ void FuzzHarness::ShowInfo(const std::string& path, size_t fileBytes, FuzzReport
         report.failures.push_back("the Wave Information dialog did not open");
         return;
     }
+    // Another container than RIFF leaves the RIFF-only fields empty.
+    char head[4] = {};
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file) {
+        (void)std::fread(head, 1, sizeof head, file);
+        std::fclose(file);
+    }
+    const bool riff = std::memcmp(head, "RIFF", sizeof head) == 0;
     for (const auto& [id, label] : infoLabels_) {
         char text[kTextBytes] = {};
         GetDlgItemTextA(dialog, id, text, sizeof text);
         const bool right = id == IDC_INFO_FILE_SIZE ? std::to_string(int32_t(fileBytes)) == text
-                                                    : text == label || IsInteger(text) || (id == IDC_INFO_CB_SIZE && !*text);
+                                                    : text == label || IsInteger(text) || ((id == IDC_INFO_CB_SIZE || !riff) && !*text) ||
+                                                      (id == IDC_INFO_FORMAT_TAG && IsCodecName(text)) ||
+                                                      (id == IDC_INFO_AVG_BYTES && IsBitRate(text));
         if (!right) report.failures.push_back("Wave Information field " + std::to_string(id) + " shows \"" + text + "\"");
     }
     DestroyWindow(dialog);
@@ -234,7 +262,7 @@ void FuzzHarness::PlayAndStop(const FuzzFile& file, FuzzReport& report)
 void FuzzHarness::AnalyseOverGuardPages(const std::string& path, const FuzzFile& file, FuzzReport& report)
 {
     const MainWindow& app = *TestWindow();
-    WaveReader reader;
+    FileSource reader;
     AnalysisPlan plan;
     if (reader.Open(path.c_str(), AcceptEveryFormat) != ReaderResult::kOk || !plan.Prepare(app.settings.fftExponent)) {
         report.failures.push_back("the file played but could not be opened again for the analysis check");

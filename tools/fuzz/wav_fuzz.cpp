@@ -263,6 +263,122 @@ void MutateBits(Random& random, std::vector<uint8_t>& bytes, std::string& descri
     description += " flips=" + std::to_string(flips);
 }
 
+// ---- The same figures and data in the other containers read by the project's own code ----
+
+void PutBig(std::vector<uint8_t>& bytes, uint32_t value, size_t width)
+{
+    for (size_t i = width; i > 0; --i) bytes.push_back(uint8_t(value >> (8 * (i - 1))));
+}
+void PutLittle(std::vector<uint8_t>& bytes, uint64_t value, size_t width)
+{
+    for (size_t i = 0; i < width; ++i) bytes.push_back(uint8_t(value >> (8 * i)));
+}
+void Append(std::vector<uint8_t>& to, const char* id) { to.insert(to.end(), id, id + 4); }
+
+// An RF64 file of the chunks: ds64 first (its data size random among the telling ones), the data
+// chunk's size 0xFFFFFFFF, so the 64-bit size is the one that counts.
+std::vector<uint8_t> Rf64Bytes(Random& random, const Chunks& chunks, std::string& description)
+{
+    uint64_t dataBytes = 0;
+    for (const WavChunk& chunk : chunks)
+        if (chunk.id == "data") dataBytes = chunk.body.size();
+    const uint64_t sizes[] = {dataBytes, 0, dataBytes + 1, dataBytes * 2, 0xFFFFFFFFull, 0x100000000ull + dataBytes,
+                              0x7FFFFFFFFFFFFFFFull, 0xFFFFFFFFFFFFFFFFull};
+    const uint64_t ds64Data = random.Chance(70) ? dataBytes : random.Pick(sizes);
+    std::vector<uint8_t> bytes;
+    Append(bytes, random.Chance(80) ? "RF64" : "BW64");
+    PutLittle(bytes, 0xFFFFFFFF, 4);
+    Append(bytes, "WAVE");
+    if (random.Chance(95)) {
+        Append(bytes, "ds64");
+        const uint32_t ds64Size = random.Chance(90) ? 28 : random.Pick({0u, 8u, 23u, 24u, 0xFFFFFFFFu});
+        PutLittle(bytes, ds64Size, 4);
+        PutLittle(bytes, ds64Data + 100, 8);
+        PutLittle(bytes, ds64Data, 8);
+        PutLittle(bytes, random.Next(), 8);
+        PutLittle(bytes, 0, 4);
+    }
+    std::vector<uint8_t> riff = RiffFile(chunks);
+    for (size_t at = kRiffHeaderBytes; at + kChunkHeaderBytes <= riff.size();) {
+        const uint32_t size = Get32(riff, at + 4);
+        if (riff[at] == 'd' && riff[at + 1] == 'a' && riff[at + 2] == 't' && riff[at + 3] == 'a') Put(riff, at + 4, 0xFFFFFFFF, 4);
+        at += kChunkHeaderBytes + size + (size & 1);
+    }
+    bytes.insert(bytes.end(), riff.begin() + kRiffHeaderBytes, riff.end());
+    description += " rf64(ds64 data=" + std::to_string(ds64Data) + ")";
+    return bytes;
+}
+
+// An AIFF or AIFF-C file of the base format's figures and data, in one of the layouts the reader
+// converts (or one it refuses), with its header fields mutated now and then.
+std::vector<uint8_t> AiffBytes(Random& random, const Chunks& chunks, std::string& description)
+{
+    uint16_t channels = 2, bits = 16;
+    uint32_t rate = 44100;
+    std::vector<uint8_t> data;
+    for (const WavChunk& chunk : chunks) {
+        if (chunk.id == "fmt " && chunk.body.size() >= kPcmFieldBytes) {
+            channels = uint16_t(chunk.body[2] | chunk.body[3] << 8);
+            rate = Get32(chunk.body, 4);
+            bits = uint16_t(chunk.body[14] | chunk.body[15] << 8);
+        }
+        if (chunk.id == "data") data = chunk.body;
+    }
+    const char* compressions[] = {nullptr, "NONE", "sowt", "fl32", "fl64", "ulaw", "alaw", "ima4", "\0\0\0\0"};
+    const char* compression = random.Pick(compressions);
+    const uint32_t frameBytes = std::max<uint32_t>(1, channels * ((bits + 7u) / 8u));
+    uint32_t frames = uint32_t(data.size() / frameBytes);
+    if (random.Chance(20)) frames = random.Pick({0u, 1u, frames + 1, frames * 2, 0xFFFFFFFFu, random.Next()});
+    if (random.Chance(20)) channels = uint16_t(random.Pick({0u, 1u, 3u, 8u, 9u, 255u, 65535u}));
+    if (random.Chance(20)) bits = uint16_t(random.Pick({0u, 1u, 7u, 12u, 33u, 64u, 65535u}));
+    std::vector<uint8_t> comm;
+    PutBig(comm, channels, 2);
+    PutBig(comm, frames, 4);
+    PutBig(comm, bits, 2);
+    // The rate as an 80-bit float; now and then an exponent far out, a sign or a zero mantissa.
+    uint16_t exponent = 16383 + 31;
+    uint32_t mantissa = rate;
+    while (mantissa && !(mantissa & 0x80000000u)) {
+        mantissa <<= 1;
+        --exponent;
+    }
+    if (random.Chance(15)) exponent = uint16_t(random.Pick({0u, 0x3FFFu, 0x4040u, 0x7FFFu, 0x8000u | exponent, 0xFFFFu}));
+    if (random.Chance(5)) mantissa = 0;
+    PutBig(comm, exponent, 2);
+    PutBig(comm, mantissa, 4);
+    PutBig(comm, 0, 4);
+    if (compression) {
+        comm.insert(comm.end(), compression, compression + 4);
+        comm.insert(comm.end(), {0, 0});
+    }
+    const uint32_t offsets[] = {0, 0, 0, 1, 7, 0xFFFFFFF0u};
+    const uint32_t soundOffset = random.Pick(offsets);
+    std::vector<uint8_t> sound;
+    PutBig(sound, soundOffset, 4);
+    PutBig(sound, 0, 4);
+    sound.insert(sound.end(), data.begin(), data.end());
+    std::vector<uint8_t> form;
+    Append(form, compression ? "AIFC" : "AIFF");
+    const bool soundFirst = random.Chance(15);
+    for (int part = 0; part < 2; ++part) {
+        const bool isComm = (part == 0) != soundFirst;
+        const std::vector<uint8_t>& body = isComm ? comm : sound;
+        Append(form, isComm ? "COMM" : "SSND");
+        uint32_t size = uint32_t(body.size());
+        if (random.Chance(10)) size = random.Pick({0u, 7u, 17u, size + 1, size * 2, 0xFFFFFFFFu});
+        PutBig(form, size, 4);
+        form.insert(form.end(), body.begin(), body.end());
+        if (body.size() & 1) form.push_back(0);
+    }
+    std::vector<uint8_t> bytes;
+    Append(bytes, "FORM");
+    PutBig(bytes, uint32_t(form.size()), 4);
+    bytes.insert(bytes.end(), form.begin(), form.end());
+    description += std::string(" aiff(") + (compression ? compression : "plain") + " frames=" + std::to_string(frames) +
+                   " offset=" + Hex(soundOffset) + ")";
+    return bytes;
+}
+
 FuzzRun MakeRun(Random& random)
 {
     FuzzRun run;
@@ -292,7 +408,22 @@ FuzzFile MakeFuzzFile(uint32_t seed, uint32_t index)
         else if (kind < 75) MutateExtensible(random, chunks, file.description);
         else MutateChunkList(random, chunks, file.description);
     }
-    file.bytes = RiffFile(chunks);
+    // One file in four is an RF64 or an AIFF of the same figures: those get bit flips and cuts.
+    const uint32_t container = random.Below(8);
+    if (container < 6) {
+        file.bytes = RiffFile(chunks);
+    } else {
+        file.bytes = container == 6 ? Rf64Bytes(random, chunks, file.description) : AiffBytes(random, chunks, file.description);
+        for (uint32_t n = 0; n < byteMutations; ++n) {
+            if (random.Chance(60)) MutateBits(random, file.bytes, file.description);
+            else {
+                file.bytes.resize(random.Below(uint32_t(file.bytes.size() + 1)));
+                file.description += " cut=" + std::to_string(file.bytes.size());
+            }
+        }
+        file.run = MakeRun(random);
+        return file;
+    }
     for (uint32_t n = 0; n < byteMutations; ++n) {
         const uint32_t kind = random.Below(100);
         if (kind < 40) MutateSizeField(random, chunks, file.bytes, file.description);
