@@ -1,6 +1,6 @@
 # The decoding libraries (libFLAC, libogg, libvorbis, libopus, opusfile), built from the Debian
 # source trees scripts/fetch-libs unpacks, with this build's own toolchain, into
-# <build>/thirdparty, and offered as imported targets: trilvo::flac, trilvo::vorbisfile,
+# <build>/thirdparty-<processor>, and offered as imported targets: trilvo::flac, trilvo::vorbisfile,
 # trilvo::opusfile. Each library is built once per build folder (ExternalProject keeps its stamp).
 include(ExternalProject)
 
@@ -40,7 +40,9 @@ endforeach()
 
 # The same toolchain as this build (a relative path is taken from the source folder).
 get_filename_component(lib_toolchain "${CMAKE_TOOLCHAIN_FILE}" ABSOLUTE BASE_DIR "${CMAKE_SOURCE_DIR}")
-set(lib_prefix "${CMAKE_BINARY_DIR}/thirdparty")
+# Per architecture: a build folder configured again for another toolchain builds them afresh.
+set(lib_prefix "${CMAKE_BINARY_DIR}/thirdparty-${CMAKE_SYSTEM_PROCESSOR}")
+set(lib_build "${CMAKE_BINARY_DIR}/thirdparty-build-${CMAKE_SYSTEM_PROCESSOR}")
 set(lib_c_flags "-O2")
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   string(APPEND lib_c_flags " -msse2 -mfpmath=sse")
@@ -65,9 +67,9 @@ function(trilvo_external name tree)
   endforeach()
   ExternalProject_Add(lib_${name}
     SOURCE_DIR "${tree}"
-    BINARY_DIR "${CMAKE_BINARY_DIR}/thirdparty-build/${name}"
-    STAMP_DIR "${CMAKE_BINARY_DIR}/thirdparty-build/${name}-stamp"
-    TMP_DIR "${CMAKE_BINARY_DIR}/thirdparty-build/${name}-tmp"
+    BINARY_DIR "${lib_build}/${name}"
+    STAMP_DIR "${lib_build}/${name}-stamp"
+    TMP_DIR "${lib_build}/${name}-tmp"
     INSTALL_DIR "${lib_prefix}"
     CMAKE_ARGS ${lib_args} ${arg_ARGS}
     DEPENDS ${arg_DEPENDS}
@@ -109,3 +111,20 @@ trilvo_imported(trilvo::opus opus lib_opus)
 trilvo_imported(trilvo::opusfile opusfile lib_opusfile trilvo::opus trilvo::ogg)
 trilvo_imported(trilvo::flac FLAC lib_flac)
 set_property(TARGET trilvo::flac APPEND PROPERTY INTERFACE_COMPILE_DEFINITIONS FLAC__NO_DLL)
+
+# The licence texts of the libraries built into the program, shipped in the download as
+# THIRD-PARTY.txt (libFLAC's is COPYING.Xiph; the GPL/LGPL/FDL texts of its tree cover the command
+# line tools and documentation, which are not built).
+set(third_party "${CMAKE_BINARY_DIR}/THIRD-PARTY.txt")
+file(WRITE "${third_party}" "Trilvo contains these libraries, built from Debian's source packages:\n"
+     "libFLAC (flac), libogg, libvorbis and libvorbisfile, libopus, opusfile.\n"
+     "Their licences follow.\n")
+foreach(row "libFLAC (flac)|${tree_flac}/COPYING.Xiph" "libogg|${tree_libogg}/COPYING"
+            "libvorbis, libvorbisfile|${tree_libvorbis}/COPYING" "libopus|${tree_opus}/COPYING"
+            "opusfile|${tree_opusfile}/COPYING")
+  string(REPLACE "|" ";" row "${row}")
+  list(GET row 0 title)
+  list(GET row 1 licence)
+  file(READ "${licence}" text)
+  file(APPEND "${third_party}" "\n==== ${title} ====\n\n${text}")
+endforeach()
