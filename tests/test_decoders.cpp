@@ -36,6 +36,16 @@ std::vector<uint8_t> ReadAll(AudioSource& source, uint64_t limitFrames)
     return all;
 }
 
+// The codec name and delivered figures a source gives of itself.
+void ExpectDelivery(const SourceDescription& description, const char* codec, uint32_t rate, uint16_t channels, uint16_t bits)
+{
+    EXPECT_STREQ(description.codecName, codec);
+    EXPECT_EQ(description.delivered.samplesPerSec, rate);
+    EXPECT_EQ(description.delivered.channels, channels);
+    EXPECT_EQ(description.delivered.bitsPerSample, bits);
+    EXPECT_TRUE(description.lengthKnown);
+}
+
 struct FlacCase {
     const char* name;
     uint32_t rate;
@@ -52,11 +62,7 @@ TEST_P(FlacDecoding, DeliversWhatTheReferenceDecoderGivesBitForBit)
     const SourceDescription& description = source->Description();
     const std::vector<uint8_t> reference = FileBytes(CodecFile((std::string(c.name) + ".raw").c_str()));
     ASSERT_FALSE(reference.empty());
-    EXPECT_STREQ(description.codecName, "FLAC");
-    EXPECT_EQ(description.delivered.samplesPerSec, c.rate);
-    EXPECT_EQ(description.delivered.channels, c.channels);
-    EXPECT_EQ(description.delivered.bitsPerSample, c.bits);
-    EXPECT_TRUE(description.lengthKnown);
+    ExpectDelivery(description, "FLAC", c.rate, c.channels, c.bits);
     EXPECT_EQ(description.lengthFrames, reference.size() / description.delivered.blockAlign);
     const std::vector<uint8_t> decoded = ReadAll(*source, description.lengthFrames);
     EXPECT_TRUE(decoded == reference) << decoded.size() << " bytes decoded, " << reference.size() << " expected";
@@ -83,9 +89,7 @@ TEST_P(LossyDecoding, IsGaplessAndWithin60DbOfTheReferenceDecode)
     std::unique_ptr<AudioSource> source;
     ASSERT_EQ(OpenOggSource(CodecFile((std::string(c.name) + ".ogg").c_str()).c_str(), &source), ReaderResult::kOk);
     const SourceDescription& description = source->Description();
-    EXPECT_STREQ(description.codecName, c.codec);
-    EXPECT_EQ(description.delivered.samplesPerSec, c.rate);
-    EXPECT_EQ(description.delivered.channels, c.channels);
+    ExpectDelivery(description, c.codec, c.rate, c.channels, 32);
     EXPECT_TRUE(description.delivered.floatSamples);
     EXPECT_GT(description.bitRate, 0u);
     EXPECT_EQ(description.lengthFrames, c.frames);
