@@ -36,14 +36,16 @@ echo "zip: $name"
 check "zip named trilvo-<version>-$platform.zip" named_by_version "$name"
 check "packing twice gives the same bytes" cmp -s "$zip" "$again"
 listing="$(unzip -Z1 "$zip" | sort | tr '\n' ' ')"
-check "zip holds TRILVO.EXE, TRILVOC.EXE, TRILVO.HTM and README.txt in trilvo-$version/" \
-  [ "$listing" = "trilvo-$version/ trilvo-$version/README.txt trilvo-$version/TRILVO.EXE trilvo-$version/TRILVO.HTM trilvo-$version/TRILVOC.EXE " ]
+check "zip holds TRILVO.EXE, TRILVOC.EXE, TRILVO.HTM, README.txt and THIRD-PARTY.txt in trilvo-$version/" \
+  [ "$listing" = "trilvo-$version/ trilvo-$version/README.txt trilvo-$version/THIRD-PARTY.txt trilvo-$version/TRILVO.EXE trilvo-$version/TRILVO.HTM trilvo-$version/TRILVOC.EXE " ]
 
 mkdir "$work/unpacked"
 unzip -q "$zip" -d "$work/unpacked"
 folder="$work/unpacked/trilvo-$version"
 check "help page is docs/TRILVO.HTM" cmp -s "$folder/TRILVO.HTM" "$root/docs/TRILVO.HTM"
 check "readme lines end in CRLF" crlf_only "$folder/README.txt"
+check "THIRD-PARTY.txt holds the licence of each decoding library" \
+  [ "$(grep -c '^==== \(libFLAC\|libogg\|libvorbis\|libopus\|opusfile\)' "$folder/THIRD-PARTY.txt")" -eq 5 ]
 check "readme names the version" grep -q "Trilvo $version " "$folder/README.txt"
 check "scripts/run --version prints it" [ "$("$root/scripts/run" --version)" = "Trilvo $version" ]
 # The batch analyser from the unpacked folder: a console program that writes a spectrogram of a

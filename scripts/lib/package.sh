@@ -1,6 +1,7 @@
 # Sourced by scripts/package and the package test: packs a build's program, its help page and a
 # short readme into the download, trilvo-<version>-win32.zip, whose one folder trilvo-<version>/
-# holds TRILVO.EXE, the batch analyser TRILVOC.EXE, TRILVO.HTM and README.txt. Unzipped anywhere it runs; nothing to install.
+# holds TRILVO.EXE, the batch analyser TRILVOC.EXE, TRILVO.HTM, README.txt and the libraries' licences
+# THIRD-PARTY.txt. Unzipped anywhere it runs; nothing to install.
 
 TRILVO_PACKAGE_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 
@@ -21,7 +22,7 @@ trilvo_package() {  # $1: build directory, $2: output directory
   local build="$1" version name stage out stamp file
   version="$(trilvo_build_version "$build")"
   [ -n "$version" ] || { echo "package: no version header in $build (build first)" >&2; return 1; }
-  for file in TRILVO.EXE TRILVOC.EXE TRILVO.HTM; do
+  for file in TRILVO.EXE TRILVOC.EXE TRILVO.HTM THIRD-PARTY.txt; do
     [ -f "$build/$file" ] || { echo "package: $build/$file missing (build first)" >&2; return 1; }
   done
   name="trilvo-$version"
@@ -30,6 +31,8 @@ trilvo_package() {  # $1: build directory, $2: output directory
   stage="$(mktemp -d /tmp/trilvo-package.XXXXXX)"
   mkdir "$stage/$name"
   cp "$build/TRILVO.EXE" "$build/TRILVOC.EXE" "$build/TRILVO.HTM" "$stage/$name/"
+  # The licences of the decoding libraries, with Windows line ends.
+  sed -e 's/$/\r/' "$build/THIRD-PARTY.txt" >"$stage/$name/THIRD-PARTY.txt"
   # The readme for Windows: CRLF line ends; UTF-8 with a byte order mark, which Notepad reads
   # correctly on Japanese and other systems alike.
   { printf '\357\273\277'; sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' \

@@ -1,0 +1,236 @@
+// The library decoders on files made by Debian's encoders (tests/make_codec_files.sh, run before
+// this program): FLAC bit-exact with `flac -d`, Vorbis and Opus gapless and within 60 dB SNR of
+// ffmpeg's decode, and damaged files that end their run with only the damage noted.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "audio/decoders.h"
+#include "support/support.h"
+
+namespace {
+
+constexpr uint32_t kReadChunkFrames = 1009;   // odd, so reads cut frames anywhere
+
+std::vector<uint8_t> FileBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::string CodecFile(const char* name) { return ProgramFolder() + "codec_files\\" + name; }
+
+// Reads the source to its end (bounded: a source that keeps giving frames past `limitFrames` fails).
+std::vector<uint8_t> ReadAll(AudioSource& source, uint64_t limitFrames)
+{
+    const uint32_t frameBytes = source.Description().delivered.blockAlign;
+    std::vector<uint8_t> all, chunk(size_t(kReadChunkFrames) * frameBytes);
+    while (all.size() / frameBytes <= limitFrames) {
+        const uint32_t frames = source.ReadFrames(chunk.data(), kReadChunkFrames);
+        if (frames == 0) break;
+        all.insert(all.end(), chunk.begin(), chunk.begin() + size_t(frames) * frameBytes);
+    }
+    return all;
+}
+
+// The codec name and delivered figures a source gives of itself.
+void ExpectDelivery(const SourceDescription& description, const char* codec, uint32_t rate, uint16_t channels, uint16_t bits)
+{
+    EXPECT_STREQ(description.codecName, codec);
+    EXPECT_EQ(description.delivered.samplesPerSec, rate);
+    EXPECT_EQ(description.delivered.channels, channels);
+    EXPECT_EQ(description.delivered.bitsPerSample, bits);
+    EXPECT_TRUE(description.lengthKnown);
+}
+
+struct FlacCase {
+    const char* name;
+    uint32_t rate;
+    uint16_t channels, bits;
+};
+
+class FlacDecoding : public testing::TestWithParam<FlacCase> {};
+
+TEST_P(FlacDecoding, DeliversWhatTheReferenceDecoderGivesBitForBit)
+{
+    const FlacCase& c = GetParam();
+    std::unique_ptr<AudioSource> source;
+    ASSERT_EQ(OpenFlacSource(CodecFile((std::string(c.name) + ".flac").c_str()).c_str(), &source), ReaderResult::kOk);
+    const SourceDescription& description = source->Description();
+    const std::vector<uint8_t> reference = FileBytes(CodecFile((std::string(c.name) + ".raw").c_str()));
+    ASSERT_FALSE(reference.empty());
+    ExpectDelivery(description, "FLAC", c.rate, c.channels, c.bits);
+    EXPECT_EQ(description.lengthFrames, reference.size() / description.delivered.blockAlign);
+    const std::vector<uint8_t> decoded = ReadAll(*source, description.lengthFrames);
+    EXPECT_TRUE(decoded == reference) << decoded.size() << " bytes decoded, " << reference.size() << " expected";
+    EXPECT_FALSE(source->SkippedDamage());
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, FlacDecoding, testing::Values(
+    FlacCase{"flac8_mono_44k", 44100, 1, 8}, FlacCase{"flac16_stereo_44k", 44100, 2, 16},
+    FlacCase{"flac24_6ch_96k", 96000, 6, 24}, FlacCase{"flac16_stereo_96k_odd_blocks", 96000, 2, 16}));
+
+struct LossyCase {
+    const char* name;
+    const char* codec;
+    uint32_t rate;
+    uint16_t channels;
+    uint64_t frames;   // the length of the signal encoded
+};
+
+class LossyDecoding : public testing::TestWithParam<LossyCase> {};
+
+TEST_P(LossyDecoding, IsGaplessAndWithin60DbOfTheReferenceDecode)
+{
+    const LossyCase& c = GetParam();
+    std::unique_ptr<AudioSource> source;
+    ASSERT_EQ(OpenOggSource(CodecFile((std::string(c.name) + ".ogg").c_str()).c_str(), &source), ReaderResult::kOk);
+    const SourceDescription& description = source->Description();
+    ExpectDelivery(description, c.codec, c.rate, c.channels, 32);
+    EXPECT_TRUE(description.delivered.floatSamples);
+    EXPECT_GT(description.bitRate, 0u);
+    EXPECT_EQ(description.lengthFrames, c.frames);
+    const std::vector<uint8_t> decoded = ReadAll(*source, c.frames);
+    const std::vector<uint8_t> reference = FileBytes(CodecFile((std::string(c.name) + ".f32").c_str()));
+    ASSERT_EQ(decoded.size(), size_t(c.frames) * c.channels * sizeof(float));
+    ASSERT_EQ(reference.size(), decoded.size());
+    const size_t samples = decoded.size() / sizeof(float);
+    const float* ours = reinterpret_cast<const float*>(decoded.data());
+    const float* theirs = reinterpret_cast<const float*>(reference.data());
+    double signal = 0, noise = 0;
+    for (size_t i = 0; i < samples; ++i) {
+        signal += double(theirs[i]) * theirs[i];
+        noise += (double(ours[i]) - theirs[i]) * (double(ours[i]) - theirs[i]);
+    }
+    ASSERT_GT(signal, 0.0);
+    EXPECT_GE(10 * std::log10(signal / std::max(noise, 1e-30)), 60.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, LossyDecoding, testing::Values(
+    LossyCase{"vorbis_stereo_44k", "Ogg Vorbis", 44100, 2, 88200}, LossyCase{"vorbis_6ch_48k", "Ogg Vorbis", 48000, 6, 96000},
+    LossyCase{"opus_stereo_48k", "Opus", 48000, 2, 96000}, LossyCase{"opus_mono_48k", "Opus", 48000, 1, 96000}));
+
+// ---- Damaged and foreign files ----
+
+constexpr uint32_t kShortBlock = 256;     // the short FLAC's block size (8 kHz mono, 16-bit)
+constexpr size_t kStreamInfoEnd = 42;     // "fLaC", the block header and its 34 bytes
+
+std::vector<size_t> FlacFrameStarts(const std::vector<uint8_t>& bytes)
+{
+    std::vector<size_t> starts;
+    for (size_t i = kStreamInfoEnd; i + 1 < bytes.size(); ++i)
+        if (bytes[i] == 0xFF && bytes[i + 1] == 0xF8) starts.push_back(i);
+    return starts;
+}
+
+TEST(DamagedFlac, TruncatedAtEachFrameStartDeliversTheWholeFramesBeforeIt)
+{
+    const std::vector<uint8_t> bytes = FileBytes(CodecFile("short.flac"));
+    const std::vector<uint8_t> reference = FileBytes(CodecFile("short.raw"));
+    size_t frame = 0;
+    for (size_t start : FlacFrameStarts(bytes)) {
+        SCOPED_TRACE(start);
+        const std::string path = WriteTempFile("cut.flac", std::vector<uint8_t>(bytes.begin(), bytes.begin() + start));
+        std::unique_ptr<AudioSource> source;
+        ASSERT_EQ(OpenFlacSource(path.c_str(), &source), ReaderResult::kOk);
+        const std::vector<uint8_t> decoded = ReadAll(*source, reference.size());
+        ASSERT_EQ(decoded.size(), size_t(frame) * kShortBlock * 2);
+        EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), reference.begin()));
+        ++frame;
+    }
+    EXPECT_GE(frame, 20u);
+}
+
+TEST(DamagedFlac, TruncatedStreamInfoIsAnUnreadableHeader)
+{
+    const std::vector<uint8_t> bytes = FileBytes(CodecFile("short.flac"));
+    for (size_t cut = 4; cut < kStreamInfoEnd; cut += 5) {
+        const std::string path = WriteTempFile("cut.flac", std::vector<uint8_t>(bytes.begin(), bytes.begin() + cut));
+        std::unique_ptr<AudioSource> source;
+        EXPECT_EQ(OpenFlacSource(path.c_str(), &source), ReaderResult::kUnreadableHeader) << cut;
+    }
+}
+
+TEST(DamagedFlac, FlippedBytesInFramesAreSkippedWithTheRestIntact)
+{
+    std::vector<uint8_t> bytes = FileBytes(CodecFile("short.flac"));
+    const std::vector<uint8_t> reference = FileBytes(CodecFile("short.raw"));
+    const std::vector<size_t> starts = FlacFrameStarts(bytes);
+    ASSERT_GE(starts.size(), 20u);
+    const size_t damagedFrames[] = {3, 10, 11};
+    for (size_t f : damagedFrames) bytes[(starts[f] + starts[f + 1]) / 2] ^= 0x5A;
+    std::unique_ptr<AudioSource> source;
+    ASSERT_EQ(OpenFlacSource(WriteTempFile("flipped.flac", bytes).c_str(), &source), ReaderResult::kOk);
+    const std::vector<uint8_t> decoded = ReadAll(*source, reference.size());
+    EXPECT_TRUE(source->SkippedDamage());
+    // The lost frames come back as silence, so every other frame keeps its place (the decoder
+    // may lose the frame after a damaged one while it finds the sync again).
+    ASSERT_EQ(decoded.size(), reference.size());
+    const size_t frameBytes = kShortBlock * 2;
+    for (size_t f = 0; f < reference.size() / frameBytes; ++f) {
+        const auto at = [&](const std::vector<uint8_t>& v) { return v.begin() + f * frameBytes; };
+        const bool silent = std::all_of(at(decoded), at(decoded) + frameBytes, [](uint8_t b) { return b == 0; });
+        const bool intact = std::equal(at(decoded), at(decoded) + frameBytes, at(reference));
+        if (f == 3 || f == 10 || f == 11) EXPECT_TRUE(silent) << "frame " << f;
+        else if (f == 4 || f == 12) EXPECT_TRUE(silent || intact) << "frame " << f;
+        else EXPECT_TRUE(intact) << "frame " << f;
+    }
+}
+
+std::vector<size_t> OggPageStarts(const std::vector<uint8_t>& bytes)
+{
+    std::vector<size_t> starts;
+    for (size_t i = 0; i + 4 <= bytes.size(); ++i)
+        if (std::memcmp(&bytes[i], "OggS", 4) == 0) starts.push_back(i);
+    return starts;
+}
+
+class DamagedOgg : public testing::TestWithParam<const char*> {};
+
+TEST_P(DamagedOgg, APageWithABadCrcIsLostAndTheRunReachesTheEnd)
+{
+    std::vector<uint8_t> bytes = FileBytes(CodecFile(GetParam()));
+    std::unique_ptr<AudioSource> intact;
+    ASSERT_EQ(OpenOggSource(CodecFile(GetParam()).c_str(), &intact), ReaderResult::kOk);
+    const uint64_t length = intact->Description().lengthFrames;
+    const size_t intactBytes = ReadAll(*intact, length).size();
+    const std::vector<size_t> pages = OggPageStarts(bytes);
+    ASSERT_GE(pages.size(), 5u);
+    const size_t middle = pages[pages.size() / 2];
+    bytes[(middle + pages[pages.size() / 2 + 1]) / 2] ^= 0x5A;   // inside the page's body
+    std::unique_ptr<AudioSource> source;
+    ASSERT_EQ(OpenOggSource(WriteTempFile("badcrc.ogg", bytes).c_str(), &source), ReaderResult::kOk);
+    const std::vector<uint8_t> decoded = ReadAll(*source, length);
+    EXPECT_TRUE(source->SkippedDamage());
+    EXPECT_LT(decoded.size(), intactBytes);
+    EXPECT_GT(decoded.size(), intactBytes / 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DamagedOgg, testing::Values("short_vorbis.ogg", "short_opus.ogg"));
+
+TEST(OggJudgement, RefusesOtherCodecsAndStreamsWithoutAValidFirstPage)
+{
+    const std::vector<uint8_t> vorbis = FileBytes(CodecFile("short_vorbis.ogg"));
+    std::vector<uint8_t> badFirstPage = vorbis;
+    badFirstPage[30] ^= 0x5A;
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        ReaderResult expected;
+    } rows[] = {
+        {"FLAC in Ogg", FileBytes(CodecFile("flac_in_ogg.ogg")), ReaderResult::kUnsupportedCodec},
+        {"first page cut short", std::vector<uint8_t>(vorbis.begin(), vorbis.begin() + 40), ReaderResult::kUnreadableHeader},
+        {"first page with a bad CRC", badFirstPage, ReaderResult::kUnreadableHeader},
+        {"the magic alone", {'O', 'g', 'g', 'S'}, ReaderResult::kUnreadableHeader},
+    };
+    for (const auto& row : rows) {
+        std::unique_ptr<AudioSource> source;
+        EXPECT_EQ(OpenOggSource(WriteTempFile("judged.ogg", row.bytes).c_str(), &source), row.expected) << row.what;
+        EXPECT_FALSE(source) << row.what;
+    }
+}
+
+}  // namespace
