@@ -3,11 +3,22 @@
 #include <cstdio>
 
 #include "batch/batch.h"
+#include "resources/resource.h"
+#include "texts/texts.h"
+
+namespace {
+constexpr int kUsageBytes = 4096;
+}  // namespace
 
 int main(int argc, char** argv)
 {
     const BatchOutcome outcome = RunBatch(argc, argv);
-    if (outcome.usage) std::fputs(kBatchUsage, stdout);
+    if (outcome.usage) {
+        char pictures[kUsageBytes];
+        LoadText(IDS_BATCH_USAGE_PICTURES, pictures, sizeof pictures);
+        std::fputs(kBatchUsage, stdout);
+        std::fputs(pictures, stdout);
+    }
     if (outcome.message[0]) std::fprintf(stderr, "TRILVOC: %s\n", outcome.message);
     return outcome.status;
 }

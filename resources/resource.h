@@ -121,3 +121,11 @@
 #define IDS_EXPORT_NO_MEMORY      1054
 #define IDS_EXPORT_ENCODER_FAILED 1055
 #define IDS_EXPORT_NO_SPECTRUM    1056
+// The batch analyser's labelled spectrogram and band levels.
+#define IDS_SPECTROGRAM_TITLE       1300   // printf format: file, rate, channels, FFT length, window, slope
+#define IDS_SPECTROGRAM_HZ          1301
+#define IDS_SPECTROGRAM_DB          1302
+#define IDS_BATCH_ONLY_FOR          1303   // printf format: option, command
+#define IDS_BATCH_RANGE_ABOVE_HALF  1304   // printf format: half the rate in Hz
+#define IDS_BATCH_LOG_RANGE         1305
+#define IDS_BATCH_USAGE_PICTURES    1306   // the usage's lines of the spectrogram's and bands' options
