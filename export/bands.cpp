@@ -31,7 +31,7 @@ BandSet BandsBelowNyquist(BandKind kind, int n, double rate)
 {
     BandSet set;
     const int step = kind == BandKind::kOctave ? kThirdsPerOctave : 1;
-    const double halfWidth = kOctaveRatioExponent * step / 2.0;   // decades from centre to edge
+    const double halfWidth = kOctaveRatioExponent * step / kThirdsPerOctave / 2.0;   // decades from centre to edge
     const int names = int(sizeof kThirdNames / sizeof kThirdNames[0]);
     for (int t = kind == BandKind::kOctave ? kFirstOctaveOffset : 0; t < names; t += step) {
         const double centre = kReferenceHz * std::pow(10.0, kOctaveRatioExponent * (t + kFirstThirdIndex) / kThirdsPerOctave);

@@ -10,7 +10,7 @@
 
 // The spectrogram's top-left pixel; the frame runs one pixel outside it.
 constexpr int kLabelledPlotLeft = 72;
-constexpr int kLabelledPlotTop = 28;
+constexpr int kLabelledPlotTop = 40;
 
 struct SpectrogramLabels {
     const char* title = "";           // the title line

@@ -18,7 +18,7 @@ constexpr double kEdgeTolerance = 1e-9;   // bins: a centre on a row's edge coun
 // The colour map: CIE L*a*b* with L* rising evenly from black to white, the hue turning from
 // violet through red to yellow, the chroma largest mid-way and lowered where sRGB cannot show it.
 constexpr double kMaxLightness = 100.0;
-constexpr double kFirstHueDegrees = 300.0, kHueTurnDegrees = 120.0;
+constexpr double kFirstHueDegrees = 290.0, kHueTurnDegrees = 150.0;
 constexpr double kMaxChroma = 70.0;
 constexpr int kChromaSearchSteps = 30;
 constexpr double kPi = 3.14159265358979323846;
