@@ -251,8 +251,9 @@ UINT BrightestRow(const Decoded& picture, UINT x)
 }
 
 // A 1000 Hz tone on bin 128 of an FFT of 1024 at 8000 Hz lands in row H-1-floor(H p), where p
-// is its place on the axis (linear or log) between the range's ends.
-TEST(BatchSpectrogram, AToneLandsInTheRowTheAxisMappingGives)
+// is its place on the axis (linear or log) between the range's ends, and keeps the level of its
+// bin where the row combines several bins.
+TEST(BatchSpectrogram, AToneLandsInTheRowTheAxisMappingGivesAtItsBinsLevel)
 {
     const std::string in = WriteTempFile("tone8k.wav", PcmFile(1, 8000, 16, Samples16(Sine(8000, 1000, 8000, 8000))));
     const struct { std::vector<std::string> options; double low, high; bool log; int rows; } cases[] = {
@@ -262,6 +263,7 @@ TEST(BatchSpectrogram, AToneLandsInTheRowTheAxisMappingGives)
         {{"--range", "500:1500", "--log", "--height", "64"}, 500, 1500, true, 64},
         {{"--range", "900:3000", "--height", "16"}, 900, 3000, false, 16},  // 17 bins a row
     };
+    uint32_t toneLevel = 0;   // of the first case, a row per bin
     for (const auto& c : cases) {
         const std::string out = TempDirectory() + "rows.png";
         std::vector<std::string> arguments = {"spectrogram", in, out, "--bare", "--fft", "10", "--deltatime", "2048"};
@@ -272,6 +274,8 @@ TEST(BatchSpectrogram, AToneLandsInTheRowTheAxisMappingGives)
         const double place = c.log ? std::log(1000 / c.low) / std::log(c.high / c.low) : (1000 - c.low) / (c.high - c.low);
         const UINT expected = UINT(c.rows - 1 - int(std::floor(c.rows * place)));
         for (UINT x = 0; x + 1 < picture.width; ++x) EXPECT_EQ(expected, BrightestRow(picture, x)) << &c - cases << " column " << x;
+        if (&c == cases) toneLevel = picture.At(1, expected);
+        EXPECT_EQ(toneLevel, picture.At(1, expected)) << &c - cases;
     }
 }
 
