@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "export/csv.h"
+#include "export/spectrogram.h"
 
 namespace {
 
@@ -19,12 +20,6 @@ constexpr int kThirdsPerOctave = 3;
 constexpr int kFirstOctaveOffset = 1;     // 31.5 Hz among the thirds
 constexpr double kReferenceHz = 1000.0;
 constexpr double kOctaveRatioExponent = 0.3;   // log10 of the base-10 octave ratio
-constexpr double kEdgeTolerance = 1e-9;
-
-int FirstBinFrom(double hz, int n, double rate)
-{
-    return int(std::ceil(hz * n / rate - kEdgeTolerance));
-}
 }  // namespace
 
 BandSet BandsBelowNyquist(BandKind kind, int n, double rate)

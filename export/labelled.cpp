@@ -104,7 +104,7 @@ void Line(HDC dc, int x0, int y0, int x1, int y1)
     LineTo(dc, x1, y1);
 }
 
-// Text with its right edge at `right` (or left edge at `left` when right < 0), centred on `y`.
+// Text aligned at `x` as `align` says (TA_LEFT or TA_RIGHT), centred on `y`.
 void TextAt(HDC dc, int x, int y, const char* text, UINT align)
 {
     SetTextAlign(dc, align | TA_TOP);

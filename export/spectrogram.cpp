@@ -70,13 +70,12 @@ uint32_t MapColour(double t)
     }
     return (SrgbByte(rgb[0]) << kRedShift) | (SrgbByte(rgb[1]) << kGreenShift) | SrgbByte(rgb[2]);
 }
+}  // namespace
 
-// The first bin whose centre lies at or above `hz`.
 int FirstBinFrom(double hz, int n, double rate)
 {
     return int(std::ceil(hz * n / rate - kEdgeTolerance));
 }
-}  // namespace
 
 double AxisFrequency(const FrequencyAxis& axis, double position)
 {

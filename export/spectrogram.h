@@ -32,6 +32,10 @@ struct FrequencyAxis {
 double AxisFrequency(const FrequencyAxis& axis, double position);
 double AxisPosition(const FrequencyAxis& axis, double hz);
 
+// The first bin of an n-point FFT at `rate` whose centre (k rate/n) lies at or above `hz` (a
+// centre within rounding of `hz` counts).
+int FirstBinFrom(double hz, int n, double rate);
+
 // The rows' bins for one axis, FFT length and rate.
 class RowBins {
 public:
