@@ -19,6 +19,7 @@ int main(int argc, char** argv)
         std::fputs(kBatchUsage, stdout);
         std::fputs(pictures, stdout);
     }
+    std::fputs(outcome.report, stdout);
     if (outcome.message[0]) std::fprintf(stderr, "TRILVOC: %s\n", outcome.message);
     return outcome.status;
 }

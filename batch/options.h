@@ -8,7 +8,7 @@
 #include "export/bands.h"
 #include "export/spectrogram.h"
 
-enum class BatchCommand : int { kHelp = 0, kBlocks, kSpectrum, kSpectrogram, kBands };
+enum class BatchCommand : int { kHelp = 0, kBlocks, kSpectrum, kSpectrogram, kLoudness, kBands };
 
 // How the spectrogram is drawn; zero width or height: the default.
 struct SpectrogramRequest {
@@ -24,6 +24,7 @@ struct BatchRequest {
     BatchCommand command = BatchCommand::kHelp;
     const char* input = nullptr;
     const char* output = nullptr;
+    const char* csv = nullptr;   // loudness: the momentary and short-term series
     double atSeconds = 0.0;      // spectrum: where its block starts
     Settings settings;           // FFT length, window, slope, scale and block length (deltatime)
     SpectrogramRequest spectrogram;
