@@ -16,7 +16,9 @@
 #include "audio/filesource.h"
 #include "audio/loudness_file.h"
 #include "export/csv.h"
+#include "export/bands.h"
 #include "export/image.h"
+#include "export/labelled.h"
 #include "export/spectrogram.h"
 #include "resources/resource.h"
 #include "texts/texts.h"
@@ -26,6 +28,7 @@ namespace {
 const char kBlocksHeader[] = "block,time_s,peak_hz,peak_power,level_left,level_right\r\n";
 constexpr size_t kRowBytes = 256;
 constexpr size_t kTextBytes = 512;
+constexpr size_t kBandRowBytes = 1024;
 
 BatchOutcome Outcome(BatchStatus status, const char* file, const char* text)
 {
@@ -187,23 +190,118 @@ BatchOutcome WriteSpectrum(BlockSource& source, const BatchRequest& request)
     return Written(request.output, WriteSpectrumCsv(request.output, info, source.Plan().Re(), source.Plan().Im()));
 }
 
+// The axis the request asks for: 0 (or one bin on a log axis) to half the rate unless a range
+// is given.
+FrequencyAxis AxisOf(const SpectrogramRequest& options, double rate, int n)
+{
+    FrequencyAxis axis = {options.log ? rate / n : 0.0, rate / 2.0, options.log};
+    if (options.rangeGiven) {
+        axis.low = options.low;
+        axis.high = options.high;
+    }
+    return axis;
+}
+
+// The file's name without its folder.
+const char* BaseName(const char* path)
+{
+    const char* name = path;
+    for (const char* p = path; *p; ++p) {
+        if (*p == '\\' || *p == '/' || *p == ':') name = p + 1;
+    }
+    return name;
+}
+
+// The title line: file, rate, channels, FFT length, window and slope.
+void FormatTitle(BlockSource& source, const BatchRequest& request, char* title, size_t size)
+{
+    char format[kTextBytes];
+    LoadText(IDS_SPECTROGRAM_TITLE, format, sizeof format);
+    const Settings& s = source.AnalysedWith();
+    std::snprintf(title, size, format, BaseName(request.input), static_cast<unsigned long>(source.Format().samplesPerSec),
+                  unsigned(source.Format().channels), source.N(), ChoiceName(Choice::kWindow, s.windowType),
+                  ChoiceName(Choice::kSlope, s.slopeReference));
+}
+
+// Draws the frame, axes, colour bar and title around the plot and writes the picture.
+BatchOutcome WriteLabelled(BlockSource& source, const BatchRequest& request, const Picture& plot,
+                           const FrequencyAxis& axis, uint64_t blocks, bool sixteenBitScale)
+{
+    char title[kTextBytes], hz[kTextBytes], db[kTextBytes];
+    FormatTitle(source, request, title, sizeof title);
+    LoadText(IDS_SPECTROGRAM_HZ, hz, sizeof hz);
+    LoadText(IDS_SPECTROGRAM_DB, db, sizeof db);
+    const double rate = source.Format().samplesPerSec;
+    SpectrogramLabels labels;
+    labels.title = title;
+    labels.frequencyUnit = hz;
+    labels.levelUnit = db;
+    labels.axis = axis;
+    labels.secondsPerColumn = double(source.BlockBytes() / source.FrameSize()) / rate * double(blocks) / plot.Width();
+    labels.totalSeconds = double(source.TotalBytes() / source.FrameSize()) / rate;
+    labels.sixteenBitScale = sixteenBitScale;
+    labels.amplitudeScale = source.AnalysedWith().amplitudeScale;
+    Picture labelled;
+    if (!DrawLabelledSpectrogram(plot, labels, &labelled)) return Refused(request.output, IDS_EXPORT_NO_MEMORY);
+    return Written(request.output, WritePicture(labelled, ImageKind::kPng, request.output));
+}
+
 BatchOutcome WriteSpectrogram(BlockSource& source, const BatchRequest& request)
 {
-    const uint64_t columns = (source.TotalBytes() + source.BlockBytes() - 1) / source.BlockBytes();
-    Picture picture;
-    if (columns > INT_MAX || !picture.Allocate(int(columns), SpectrogramRows(source.N()), true))
+    const SpectrogramRequest& options = request.spectrogram;
+    const double rate = source.Format().samplesPerSec;
+    const int n = source.N();
+    const FrequencyAxis axis = AxisOf(options, rate, n);
+    if (axis.high > rate / 2.0) {
+        char format[kTextBytes], text[kTextBytes];
+        LoadText(IDS_BATCH_RANGE_ABOVE_HALF, format, sizeof format);
+        std::snprintf(text, sizeof text, format, static_cast<unsigned long>(rate / 2.0));
+        return Outcome(kBatchBadArgument, request.input, text);
+    }
+    const uint64_t blocks = (uint64_t(source.TotalBytes()) + source.BlockBytes() - 1) / source.BlockBytes();
+    const int rows = options.height ? options.height : std::min(std::max(BinsOnAxis(axis, n, rate), 1), kSpectrogramMaxRows);
+    const int columns = options.width ? options.width : int(std::min<uint64_t>(blocks, INT_MAX));
+    RowBins bins;
+    Picture plot;
+    if (blocks > INT_MAX || !bins.Map(axis, rows, n, rate) || !plot.Allocate(columns, rows, true))
         return Refused(request.output, IDS_EXPORT_NO_MEMORY);
-    SpectrogramPalette(picture.Palette());
+    std::memset(plot.Bits(), kSpectrogramFloorByte, size_t(plot.Stride()) * rows);
+    SpectrogramPalette(options.palette, plot.Palette());
     const Settings& s = source.AnalysedWith();
     BlockResult result;
-    int x = 0;
-    for (; x < picture.Width() && source.Next(&result); ++x) {
+    uint64_t block = 0;
+    bool sixteenBitScale = true;
+    for (; block < blocks && source.Next(&result); ++block) {
         if (!result.hasPeak) return Refused(request.input, IDS_EXPORT_NO_SPECTRUM);
-        SpectrogramColumn(source.Plan().Re(), source.Plan().Im(), source.N(), SixteenBitScale(result),
-                          s.slopeReference, s.amplitudeScale, picture.Bits() + x, picture.Stride());
+        sixteenBitScale = SixteenBitScale(result);
+        const ColumnScale scale = {n, sixteenBitScale, s.slopeReference, s.amplitudeScale};
+        int first = 0, end = 0;
+        BlockColumns(block, blocks, columns, &first, &end);
+        for (int x = first; x < end; ++x)
+            SpectrogramColumn(source.Plan().Re(), source.Plan().Im(), scale, bins, plot.Bits() + x, plot.Stride());
     }
-    picture.KeepColumns(x);
-    return Written(request.output, WritePicture(picture, ImageKind::kPng, request.output));
+    if (!options.width) plot.KeepColumns(int(block));
+    if (options.bare) return Written(request.output, WritePicture(plot, ImageKind::kPng, request.output));
+    return WriteLabelled(source, request, plot, axis, blocks, sixteenBitScale);
+}
+
+BatchOutcome WriteBands(BlockSource& source, const BatchRequest& request)
+{
+    const BandSet set = BandsBelowNyquist(request.bands, source.N(), source.Format().samplesPerSec);
+    AtomicFile file;
+    const ExportResult opened = file.Open(request.output);
+    if (opened != ExportResult::kOk) return Written(request.output, opened);
+    char row[kBandRowBytes];
+    FormatBandHeader(set, row, sizeof row);
+    (void)file.WriteText(row);
+    BlockResult result;
+    while (source.Next(&result)) {
+        if (!result.hasPeak) return Refused(request.input, IDS_EXPORT_NO_SPECTRUM);
+        const BandScale scale = {source.N(), SixteenBitScale(result), source.AnalysedWith().slopeReference};
+        FormatBandRow(set, scale, source.LastBlockSeconds(), source.Plan().Re(), source.Plan().Im(), row, sizeof row);
+        if (!file.WriteText(row)) break;
+    }
+    return Written(request.output, file.Commit());
 }
 
 // A loudness figure with one decimal, or "-inf" where there is none.
@@ -276,6 +374,7 @@ BatchOutcome RunBatchRequest(const BatchRequest& request)
     case BatchCommand::kBlocks: outcome = WriteBlocks(source, request); break;
     case BatchCommand::kSpectrum: outcome = WriteSpectrum(source, request); break;
     case BatchCommand::kSpectrogram: outcome = WriteSpectrogram(source, request); break;
+    case BatchCommand::kBands: outcome = WriteBands(source, request); break;
     case BatchCommand::kLoudness:
     case BatchCommand::kHelp: outcome.usage = true; return outcome;
     }

@@ -8,7 +8,7 @@
 #include "texts/texts.h"
 
 namespace {
-constexpr int kUsageBytes = 2048;
+constexpr int kUsageBytes = 4096;
 constexpr int kLineBytes = kBatchMessageBytes + 16;   // the message with the prefix and line end
 const char kProgramPrefix[] = "TRILVOC: ";
 }  // namespace
@@ -19,6 +19,8 @@ int main(int argc, char** argv)
     if (outcome.usage) {
         char usage[kUsageBytes];
         LoadText(IDS_BATCH_USAGE, usage, sizeof usage);
+        WriteText(stdout, usage);
+        LoadText(IDS_BATCH_USAGE_PICTURES, usage, sizeof usage);
         WriteText(stdout, usage);
     }
     WriteText(stdout, outcome.report);

@@ -5,8 +5,20 @@
 #include <cstddef>
 
 #include "core/types.h"
+#include "export/bands.h"
+#include "export/spectrogram.h"
 
-enum class BatchCommand : int { kHelp = 0, kBlocks, kSpectrum, kSpectrogram, kLoudness };
+enum class BatchCommand : int { kHelp = 0, kBlocks, kSpectrum, kSpectrogram, kLoudness, kBands };
+
+// How the spectrogram is drawn; zero width or height: the default.
+struct SpectrogramRequest {
+    SpectrogramPaletteKind palette = SpectrogramPaletteKind::kGrey;
+    bool bare = false;             // the plot alone, without frame, axes, colour bar and title
+    bool log = false;
+    bool rangeGiven = false;
+    double low = 0.0, high = 0.0;  // --range, Hz
+    int width = 0, height = 0;
+};
 
 struct BatchRequest {
     BatchCommand command = BatchCommand::kHelp;
@@ -15,6 +27,8 @@ struct BatchRequest {
     const char* csv = nullptr;   // loudness: the momentary and short-term series
     double atSeconds = 0.0;      // spectrum: where its block starts
     Settings settings;           // FFT length, window, slope, scale and block length (deltatime)
+    SpectrogramRequest spectrogram;
+    BandKind bands = BandKind::kOctave;
 };
 
 // Reads argv[1 .. argc-1]. --help anywhere asks for the usage. False, with the reason in

@@ -161,6 +161,14 @@
 #define IDS_BATCH_CSV_NOT_LOUDNESS 1157  // printf format with the option
 // Files of every supported type: the bit rate in Wave Information.
 #define IDS_INFO_KBPS             1220   // printf format with the bit rate in kbit/s
+// The batch analyser's labelled spectrogram and band levels.
+#define IDS_SPECTROGRAM_TITLE       1300   // printf format: file, rate, channels, FFT length, window, slope
+#define IDS_SPECTROGRAM_HZ          1301
+#define IDS_SPECTROGRAM_DB          1302
+#define IDS_BATCH_ONLY_FOR          1303   // printf format: option, command
+#define IDS_BATCH_RANGE_ABOVE_HALF  1304   // printf format: half the rate in Hz
+#define IDS_BATCH_LOG_RANGE         1305
+#define IDS_BATCH_USAGE_PICTURES    1306   // the usage's lines of the spectrogram's and bands' options
 // The cursor readout in the main window.
 #define IDS_READOUT_LABEL         1320
 // Loudness measurement (Operation > Loudness, TRILVOC loudness): menu, dialogs and texts.

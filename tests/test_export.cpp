@@ -7,10 +7,14 @@
 #include <gdiplus.h>
 #include <algorithm>
 #include <clocale>
+#include <cmath>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "batch/batch.h"
+#include "export/labelled.h"
+#include "export/spectrogram.h"
 #include "export/exportfile.h"
 #include "resources/resource.h"
 #include "tests/support/main_window.h"
@@ -193,15 +197,287 @@ TEST(BatchSpectrum, TheBlockAtTheGivenSecondIsWrittenWithItsAnalysisInPlainAscii
 TEST(BatchSpectrogram, HasAColumnPerBlockAndARowPerBinPairWithEachStepsToneBrightest)
 {
     const std::string out = TempDirectory() + "steps.png";
-    ASSERT_EQ(kBatchDone, Batch({"spectrogram", StepToneFile(), out}).status);
+    ASSERT_EQ(kBatchDone, Batch({"spectrogram", StepToneFile(), out, "--bare"}).status);
     const Decoded picture = Decode(out);
     ASSERT_EQ(17u, picture.width);
-    ASSERT_EQ(1024u, picture.height);                                // 2048 bins averaged in pairs
+    ASSERT_EQ(1024u, picture.height);                                // 2048 bins in pairs
     for (UINT x = 0; x < picture.width; ++x) {
         if (ToneOfBlock(x) == 0) continue;
         UINT brightest = 0;
         for (UINT y = 0; y < picture.height; ++y) brightest = picture.At(x, y) > picture.At(x, brightest) ? y : brightest;
         EXPECT_NEAR(1023 - ToneOfBlock(x) * 2048 / kRate, brightest, 1.0) << x;   // a row per bin pair, the highest on top
+    }
+}
+
+// 8000 Hz 16-bit mono for 1.5 s: 1000 Hz (bin 128 of 1024) loud, 2750 Hz softer, a little
+// deterministic noise. tests/data holds the plain pictures the batch analyser made of it before
+// rows could combine bins by their highest power.
+std::string BareReferenceFile()
+{
+    std::vector<int> samples = Sine(6000, 1000, 8000, 12000);
+    const std::vector<int> second = Sine(1500, 2750, 8000, 12000);
+    uint32_t seed = 12345;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        samples[i] += second[i] + int(seed >> 24) - 128;
+    }
+    return WriteTempFile("reference.wav", PcmFile(1, 8000, 16, Samples16(samples)));
+}
+
+TEST(BatchSpectrogram, BareIsByteForByteThePictureOfBeforeWhereEachRowHoldsOneBin)
+{
+    const struct { const char* expected; std::vector<std::string> options; } cases[] = {
+        {"bare-fft10.png", {"--fft", "10", "--deltatime", "512"}},
+        {"bare-fft8-pink.png", {"--fft", "8", "--deltatime", "1024", "--window", "blackman", "--slope", "pink", "--scale", "doubled"}},
+    };
+    const std::string in = BareReferenceFile();
+    for (const auto& c : cases) {
+        const std::string out = TempDirectory() + "bare.png";
+        std::vector<std::string> arguments = {"spectrogram", in, out, "--bare"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        ASSERT_EQ(kBatchDone, Batch(arguments).status) << c.expected;
+        const std::string expected = ReadAll(ProgramFolder() + "data\\" + c.expected);
+        ASSERT_FALSE(expected.empty()) << c.expected;
+        EXPECT_TRUE(expected == ReadAll(out)) << c.expected;
+    }
+}
+
+// The brightest row of each column, where every column should agree.
+UINT BrightestRow(const Decoded& picture, UINT x)
+{
+    UINT brightest = 0;
+    for (UINT y = 0; y < picture.height; ++y) brightest = picture.At(x, y) > picture.At(x, brightest) ? y : brightest;
+    return brightest;
+}
+
+// A 1000 Hz tone on bin 128 of an FFT of 1024 at 8000 Hz lands in row H-1-floor(H p), where p
+// is its place on the axis (linear or log) between the range's ends, and keeps the level of its
+// bin where the row combines several bins.
+TEST(BatchSpectrogram, AToneLandsInTheRowTheAxisMappingGivesAtItsBinsLevel)
+{
+    const std::string in = WriteTempFile("tone8k.wav", PcmFile(1, 8000, 16, Samples16(Sine(8000, 1000, 8000, 8000))));
+    const struct { std::vector<std::string> options; double low, high; bool log; int rows; } cases[] = {
+        {{}, 0, 4000, false, 512},                                          // a row per bin
+        {{"--log"}, 7.8125, 4000, true, 511},                              // bins 1 .. 511
+        {{"--range", "500:1500"}, 500, 1500, false, 129},                  // bins 64 .. 192
+        {{"--range", "500:1500", "--log", "--height", "64"}, 500, 1500, true, 64},
+        {{"--range", "900:3000", "--height", "16"}, 900, 3000, false, 16},  // 17 bins a row
+    };
+    uint32_t toneLevel = 0;   // of the first case, a row per bin
+    for (const auto& c : cases) {
+        const std::string out = TempDirectory() + "rows.png";
+        std::vector<std::string> arguments = {"spectrogram", in, out, "--bare", "--fft", "10", "--deltatime", "2048"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        ASSERT_EQ(kBatchDone, Batch(arguments).status) << &c - cases;
+        const Decoded picture = Decode(out);
+        ASSERT_EQ(UINT(c.rows), picture.height) << &c - cases;
+        const double place = c.log ? std::log(1000 / c.low) / std::log(c.high / c.low) : (1000 - c.low) / (c.high - c.low);
+        const UINT expected = UINT(c.rows - 1 - int(std::floor(c.rows * place)));
+        for (UINT x = 0; x + 1 < picture.width; ++x) EXPECT_EQ(expected, BrightestRow(picture, x)) << &c - cases << " column " << x;
+        if (&c == cases) toneLevel = picture.At(1, expected);
+        EXPECT_EQ(toneLevel, picture.At(1, expected)) << &c - cases;
+    }
+}
+
+// Fewer columns than blocks: a column shows the strongest of its blocks, so a tone in one block
+// of four does not fade.
+TEST(BatchSpectrogram, ANarrowPictureKeepsATonePresentInOneOfAColumnsBlocks)
+{
+    std::vector<int> samples(16 * 2048, 0);
+    const std::vector<int> burst = Sine(8000, 1000, 8000, 2048);
+    std::copy(burst.begin(), burst.end(), samples.begin() + 5 * 2048);   // blocks 6 to 8 of 23 (1486 frames each)
+    const std::string in = WriteTempFile("burst.wav", PcmFile(1, 8000, 16, Samples16(samples)));
+    const std::string wide = TempDirectory() + "wide.png", narrow = TempDirectory() + "narrow.png";
+    ASSERT_EQ(kBatchDone, Batch({"spectrogram", in, wide, "--bare", "--fft", "10"}).status);
+    ASSERT_EQ(kBatchDone, Batch({"spectrogram", in, narrow, "--bare", "--fft", "10", "--width", "16"}).status);
+    const Decoded all = Decode(wide), few = Decode(narrow);
+    ASSERT_EQ(16u, few.width);
+    uint32_t loudest = 0, loudestNarrow = 0;
+    for (UINT x = 0; x < all.width; ++x) loudest = std::max(loudest, all.At(x, 383) & 0xFF);
+    for (UINT x = 0; x < few.width; ++x) loudestNarrow = std::max(loudestNarrow, few.At(x, 383) & 0xFF);
+    EXPECT_GT(loudest, 128u);
+    EXPECT_EQ(loudest, loudestNarrow);
+}
+
+// The labelled picture holds the plain one unchanged inside a black frame whose corner lies at a
+// fixed offset.
+TEST(BatchSpectrogram, LabelledPictureHasThePlainOneInsideAFrameAtAFixedOffset)
+{
+    const std::string in = BareReferenceFile(), bare = TempDirectory() + "plain.png", labelled = TempDirectory() + "labelled.png";
+    for (const char* palette : {"grey", "colour"}) {
+        ASSERT_EQ(kBatchDone, Batch({"spectrogram", in, bare, "--bare", "--fft", "10", "--deltatime", "512", "--palette", palette}).status);
+        ASSERT_EQ(kBatchDone, Batch({"spectrogram", in, labelled, "--fft", "10", "--deltatime", "512", "--palette", palette}).status);
+        const Decoded plot = Decode(bare), picture = Decode(labelled);
+        const UINT left = kLabelledPlotLeft, top = kLabelledPlotTop;
+        ASSERT_GT(picture.width, left + plot.width + 1) << palette;
+        ASSERT_GT(picture.height, top + plot.height + 1) << palette;
+        for (UINT y = 0; y < plot.height; ++y) {
+            for (UINT x = 0; x < plot.width; ++x) ASSERT_EQ(plot.At(x, y) & 0xFFFFFF, picture.At(left + x, top + y) & 0xFFFFFF) << x << "," << y;
+        }
+        for (UINT x = left - 1; x <= left + plot.width; ++x) {
+            EXPECT_EQ(0u, picture.At(x, top - 1) & 0xFFFFFF) << palette << " top " << x;
+            EXPECT_EQ(0u, picture.At(x, top + plot.height) & 0xFFFFFF) << palette << " bottom " << x;
+        }
+        for (UINT y = top - 1; y <= top + plot.height; ++y) {
+            EXPECT_EQ(0u, picture.At(left - 1, y) & 0xFFFFFF) << palette << " left " << y;
+            EXPECT_EQ(0u, picture.At(left + plot.width, y) & 0xFFFFFF) << palette << " right " << y;
+        }
+    }
+}
+
+// Relative luminance of an sRGB colour 0x00RRGGBB.
+double Luminance(uint32_t rgb)
+{
+    const double weights[] = {0.0722, 0.7152, 0.2126};   // blue, green, red
+    double y = 0.0;
+    for (int c = 0; c < 3; ++c) {
+        const double v = ((rgb >> (8 * c)) & 0xFF) / 255.0;
+        y += weights[c] * (v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
+    }
+    return y;
+}
+
+TEST(SpectrogramPalette, ColourMapRunsFromBlackToWhiteEverStepLighter)
+{
+    uint32_t palette[256];
+    SpectrogramPalette(SpectrogramPaletteKind::kColour, palette);
+    EXPECT_EQ(0xFFFFFFu, palette[0]);     // byte 0 is the strongest
+    EXPECT_EQ(0u, palette[255]);
+    for (int v = 1; v < 256; ++v) EXPECT_LT(Luminance(palette[v]), Luminance(palette[v - 1])) << v;
+    int coloured = 0;
+    for (uint32_t entry : palette) coloured += ((entry >> 16) & 0xFF) != (entry & 0xFF);
+    EXPECT_GT(coloured, 128);
+}
+
+TEST(BatchSpectrogram, BadPictureValuesExitOneNamingTheOption)
+{
+    const std::string in = WriteTempFile("bad8k.wav", PcmFile(1, 8000, 16, Samples16(Sine(8000, 1000, 8000, 4096))));
+    const std::string out = TempDirectory() + "bad.png";
+    const struct { std::vector<std::string> options; const char* named; } cases[] = {
+        {{"--range", "2000:1000"}, "--range"}, {{"--range", "1000:1000"}, "--range"}, {{"--range", "0:4001"}, "--range"},
+        {{"--range", "0:1000", "--log"}, "--range"}, {{"--range", "100"}, "--range"}, {{"--width", "15"}, "--width"},
+        {{"--width", "8193"}, "--width"}, {{"--height", "15"}, "--height"}, {{"--height", "8193"}, "--height"},
+        {{"--palette", "red"}, "--palette"}, {{"--bands", "third"}, "--bands"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments = {"spectrogram", in, out};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const BatchOutcome outcome = Batch(arguments);
+        EXPECT_EQ(kBatchBadArgument, outcome.status) << c.named;
+        EXPECT_NE(std::string::npos, std::string(outcome.message).find(c.named)) << outcome.message;
+        EXPECT_EQ(std::string::npos, std::string(outcome.message).find('\n')) << outcome.message;
+    }
+    const BatchOutcome blocks = Batch({"blocks", in, TempDirectory() + "bad.csv", "--log"});
+    EXPECT_EQ(kBatchBadArgument, blocks.status);
+    EXPECT_NE(std::string::npos, std::string(blocks.message).find("--log")) << blocks.message;
+}
+
+// The bands CSV of a file: the header's band names and each band's level averaged in power over
+// the blocks that lie wholly in the file (the last, partial one left out).
+struct BandLevels {
+    std::vector<std::string> names;
+    std::vector<double> db;
+};
+BandLevels AverageBands(const std::string& in, const std::vector<std::string>& options)
+{
+    const std::string out = TempDirectory() + "bands.csv";
+    std::vector<std::string> arguments = {"bands", in, out};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    EXPECT_EQ(kBatchDone, Batch(arguments).status);
+    const Rows rows = CsvRows(ReadAll(out));
+    BandLevels levels;
+    if (rows.size() < 2) return levels;
+    levels.names.assign(rows[0].begin() + 1, rows[0].end());
+    std::vector<double> power(levels.names.size(), 0.0);
+    const size_t blocks = rows.size() > 2 ? rows.size() - 2 : 1;
+    for (size_t r = 1; r <= blocks; ++r) {
+        for (size_t b = 0; b < power.size() && b + 1 < rows[r].size(); ++b) {
+            if (!rows[r][b + 1].empty()) power[b] += std::pow(10.0, std::stod(rows[r][b + 1]) / 10.0) / blocks;
+        }
+    }
+    for (double p : power) levels.db.push_back(p > 0 ? 10.0 * std::log10(p) : -999.0);
+    return levels;
+}
+
+double LevelOf(const BandLevels& levels, const std::string& name)
+{
+    const auto at = std::find(levels.names.begin(), levels.names.end(), name);
+    return at == levels.names.end() ? -999.0 : levels.db[size_t(at - levels.names.begin())];
+}
+
+TEST(BatchBands, AKilohertzToneFillsTheKilohertzBandWithItsNeighboursFortyDecibelsBelow)
+{
+    const std::string in = WriteTempFile("1k.wav", PcmFile(1, 44100, 16, Samples16(Sine(8000, 1000, kRate, kRate))));
+    const struct { const char* kind; const char* below; const char* above; } cases[] = {
+        {"octave", "500", "2k"}, {"third", "800", "1.25k"}};
+    for (const auto& c : cases) {
+        const BandLevels levels = AverageBands(in, {"--bands", c.kind});
+        const double tone = LevelOf(levels, "1k");
+        EXPECT_EQ(tone, *std::max_element(levels.db.begin(), levels.db.end())) << c.kind;
+        EXPECT_LE(LevelOf(levels, c.below), tone - 40.0) << c.kind;
+        EXPECT_LE(LevelOf(levels, c.above), tone - 40.0) << c.kind;
+    }
+}
+
+// 20 s of noise, white or through a pink filter (-3 dB per octave within 0.05 dB above 10 Hz).
+std::string NoiseFile(bool pink)
+{
+    std::mt19937 generator(2024);
+    std::normal_distribution<double> white(0.0, 2000.0);
+    std::vector<int> samples(20 * kRate);
+    double b[7] = {};
+    for (int& v : samples) {
+        const double w = white(generator);
+        if (!pink) {
+            v = int(std::lround(w));
+            continue;
+        }
+        b[0] = 0.99886 * b[0] + w * 0.0555179;
+        b[1] = 0.99332 * b[1] + w * 0.0750759;
+        b[2] = 0.96900 * b[2] + w * 0.1538520;
+        b[3] = 0.86650 * b[3] + w * 0.3104856;
+        b[4] = 0.55000 * b[4] + w * 0.5329522;
+        b[5] = -0.7616 * b[5] - w * 0.0168980;
+        v = int(std::lround((b[0] + b[1] + b[2] + b[3] + b[4] + b[5] + b[6] + w * 0.5362) * 0.25));
+        b[6] = w * 0.115926;
+    }
+    return WriteTempFile(pink ? "pink.wav" : "white.wav", PcmFile(1, 44100, 16, Samples16(samples)));
+}
+
+// Octave bands from 63 Hz: white noise rises 3 dB per octave, pink noise stays level, each band
+// within 1 dB of that line through their mean.
+TEST(BatchBands, NoiseOctaveLevelsRiseThreeDecibelsPerOctaveForWhiteAndStayLevelForPink)
+{
+    for (bool pink : {false, true}) {
+        const BandLevels levels = AverageBands(NoiseFile(pink), {"--fft", "14", "--deltatime", "8192"});
+        const std::vector<std::string> octaves = {"63", "125", "250", "500", "1k", "2k", "4k", "8k"};
+        std::vector<double> flattened;
+        for (size_t o = 0; o < octaves.size(); ++o)
+            flattened.push_back(LevelOf(levels, octaves[o]) - (pink ? 0.0 : 10.0 * std::log10(2.0) * o));
+        double mean = 0.0;
+        for (double level : flattened) mean += level / flattened.size();
+        for (size_t o = 0; o < octaves.size(); ++o) EXPECT_NEAR(mean, flattened[o], 1.0) << (pink ? "pink " : "white ") << octaves[o];
+    }
+}
+
+// Only bands whose upper edge lies below half the rate are columns; a band without a bin is empty.
+TEST(BatchBands, BandsAboveHalfTheRateAreAbsentAndBandsWithoutBinsEmpty)
+{
+    const struct { uint32_t rate; const char* kind; const char* fft; const char* last; std::vector<std::string> empty; } cases[] = {
+        {48000, "octave", "12", "16k", {}}, {44100, "octave", "12", "8k", {}}, {44100, "third", "12", "16k", {"25"}},
+        {32000, "octave", "12", "8k", {}}, {32000, "third", "12", "12.5k", {}},
+        {44100, "octave", "8", "8k", {"31.5", "63"}}};   // bins 172 Hz apart
+    for (const auto& c : cases) {
+        const std::string in = WriteTempFile("rate.wav", PcmFile(1, c.rate, 16, Samples16(Sine(8000, 1000, c.rate, 8192))));
+        const std::string out = TempDirectory() + "edges.csv";
+        ASSERT_EQ(kBatchDone, Batch({"bands", in, out, "--bands", c.kind, "--fft", c.fft}).status);
+        const Rows rows = CsvRows(ReadAll(out));
+        ASSERT_GE(rows.size(), 2u);
+        EXPECT_EQ("time_s", rows[0].front());
+        EXPECT_EQ(c.last, rows[0].back()) << c.rate << " " << c.kind;
+        EXPECT_EQ(rows[0].size(), rows[1].size());
+        for (size_t b = 1; b < rows[0].size() && b < rows[1].size(); ++b)
+            EXPECT_EQ(std::count(c.empty.begin(), c.empty.end(), rows[0][b]) == 1, rows[1][b].empty()) << rows[0][b];
     }
 }
 
