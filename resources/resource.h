@@ -50,6 +50,17 @@
 #define IDC_MON_WIDTH_GROUP      112
 #define IDC_MON_16_BIT           113
 #define IDC_MON_8_BIT            114
+// Monitor dialog: the further rates, 24 bit and the input device.
+#define IDC_MON_MORE_RATES_GROUP 600
+#define IDC_MON_RATE_8           601
+#define IDC_MON_RATE_16          602
+#define IDC_MON_RATE_32          603
+#define IDC_MON_RATE_48          604
+#define IDC_MON_RATE_88          605
+#define IDC_MON_RATE_96          606
+#define IDC_MON_24_BIT           607
+#define IDC_MON_DEVICE_LABEL     608
+#define IDC_MON_DEVICE           609
 
 // ---- Wave Information dialog ("InfoBox") ----
 #define IDC_INFO_RIFF_ID         101
@@ -121,3 +132,5 @@
 #define IDS_EXPORT_NO_MEMORY      1054
 #define IDS_EXPORT_ENCODER_FAILED 1055
 #define IDS_EXPORT_NO_SPECTRUM    1056
+// Monitor dialog: the input device list.
+#define IDS_DEFAULT_INPUT_DEVICE  1250

@@ -3,6 +3,7 @@
 // settings written back at exit.
 #include "shell/mainwindow.h"
 #include "shell/messages.h"
+#include "shell/monitor_settings.h"
 #include "display/display.h"
 #include "resources/resource.h"
 
@@ -58,6 +59,7 @@ void WriteSettings(const Settings& settings)
 {
     WriteSetting(kTimeResolutionKey, settings.timeResolution);
     WriteSetting(kFftExponentKey, settings.fftExponent);
+    WriteStoredMonitorFormat(kSettingsFile, kSettingsSection, StoredFormOf(settings.monitor, ListInputDevices()));
 }
 
 uint16_t ReadPlatformVersion()
@@ -112,14 +114,11 @@ void CheckSoundDevices(MainWindow& app)
         DragAcceptFiles(app.window, FALSE);
     }
     app.inputDeviceCount = waveInGetNumDevs();
-    if (app.inputDeviceCount == 0) {
-        EnableMenuItem(app.menu, IDM_MONITOR, MF_BYCOMMAND | MF_GRAYED);
-    } else {
-        WAVEINCAPSA inputCaps = {};
-        if (waveInGetDevCapsA(WAVE_MAPPER, &inputCaps, sizeof inputCaps) == MMSYSERR_NOERROR)
-            app.inputFormats = inputCaps.dwFormats;
-    }
-    app.settings.monitor = AdjustMonitorFormat(app.settings.monitor, app.inputFormats);
+    const InputDeviceList devices = ListInputDevices();
+    if (app.inputDeviceCount == 0) EnableMenuItem(app.menu, IDM_MONITOR, MF_BYCOMMAND | MF_GRAYED);
+    else if (!devices.empty()) app.inputFormats = devices.front().formats;
+    app.settings.monitor = ResolveStoredMonitorFormat(ReadStoredMonitorFormat(kSettingsFile, kSettingsSection),
+                                                      devices, QueryInputFormat);
 }
 
 // A command-line file: open it, and play it at once with the autoplay switch.
