@@ -66,7 +66,7 @@ TEST(StoredMonitorFormat, KeptWhenTheDeviceAcceptsItElseTheDefaultLoweredToTheDe
     const MonitorFormat kDefault = kDefaultMonitorFormat;
     const struct { StoredMonitorFormat stored; MonitorFormat expected; } cases[] = {
         {{}, kDefault},                                                          // nothing stored
-        {{48000, 2, 24, "USB Mic"}, {48000, 2, 24, kUsbMic}},
+        {{48000, 2, 16, "USB Mic"}, {48000, 2, 16, kUsbMic}},
         {{22050, 1, 8, ""}, {22050, 1, 8, kDefaultInputDevice}},
         {{96000, 2, 16, "USB Mic"}, {44100, 1, 16, kUsbMic}},                    // refused by the device
         {{48000, 2, 24, "Unplugged"}, {48000, 2, 24, kDefaultInputDevice}},      // the device has gone
