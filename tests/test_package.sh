@@ -24,15 +24,16 @@ check() {  # $1: what is proven; the rest: the command that proves it
 }
 windows_path() { local p="Z:$1"; echo "${p//\//\\}"; }   # Wine's drive Z: is the Unix root
 crlf_only() { [ -s "$1" ] && ! grep -q $'[^\r]$' "$1"; }
-named_by_version() { [[ "$1" =~ ^trilvo-[0-9]+\.[0-9]+\.[0-9]+-win32\.zip$ ]]; }
+platform="$(trilvo_package_platform "$build")"
+named_by_version() { [[ "$1" =~ ^trilvo-[0-9]+\.[0-9]+\.[0-9]+-$platform\.zip$ ]]; }
 
 zip="$(trilvo_package "$build" "$work/dist")" || { echo "FAIL: packing the build"; exit 1; }
 again="$(trilvo_package "$build" "$work/again")" || { echo "FAIL: packing the build again"; exit 1; }
 name="$(basename "$zip")"
 version="${name#trilvo-}"
-version="${version%-win32.zip}"
+version="${version%-$platform.zip}"
 echo "zip: $name"
-check "zip named trilvo-<version>-win32.zip" named_by_version "$name"
+check "zip named trilvo-<version>-$platform.zip" named_by_version "$name"
 check "packing twice gives the same bytes" cmp -s "$zip" "$again"
 listing="$(unzip -Z1 "$zip" | sort | tr '\n' ' ')"
 check "zip holds TRILVO.EXE, TRILVOC.EXE, TRILVO.HTM and README.txt in trilvo-$version/" \

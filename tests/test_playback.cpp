@@ -175,7 +175,11 @@ TEST_F(PlaybackTest, RefusedStartsSayWhyAndReleaseTheRun)
         {RiffFile({{"fmt ", FmtBody(2, 1, kRate, 8)}, {"data", DataOf(good)}}), false, IDS_NOT_PCM, 2},   // open, Start
         {MonoFile(300, kRate, 6 * kBlock), false, IDS_READ_FAILED, 1},
         {MonoFile(300, kRate, kHugeBlockMB * kMegabyte), true, IDS_NO_BLOCK_MEMORY, 1}};
+    // A 64-bit test build (on hosts that cannot run 32-bit code) gets the huge block: its row
+    // proves something only in the 32-bit program.
+    const bool hugeBlockFails = sizeof(void*) == 4;
     for (const auto& r : refused) {
+        if (r.text == IDS_NO_BLOCK_MEMORY && !hugeBlockFails) continue;
         SCOPED_TRACE(r.text);
         ASSERT_NE("", Text(r.text));
         (void)Choose(r.file, r.onMemory);

@@ -9,6 +9,12 @@ trilvo_build_version() {  # $1: build directory
   sed -n 's/^#define TRILVO_VERSION_TEXT "\(.*\)"$/\1/p' "$1/generated/trilvo_version.h" 2>/dev/null
 }
 
+# The zip's platform word: win32 for the shipped i686 build, win64 for an x86_64 build (the one
+# tests use on hosts that cannot run 32-bit code).
+trilvo_package_platform() {  # $1: build directory
+  if grep -q '^TRILVO_ARCH:[A-Z]*=x86_64$' "$1/CMakeCache.txt" 2>/dev/null; then echo win64; else echo win32; fi
+}
+
 # Writes the zip into $2 (made if missing) and prints its path. Every file gets the time of the
 # last commit, so the same build packs into the same bytes.
 trilvo_package() {  # $1: build directory, $2: output directory
@@ -20,7 +26,7 @@ trilvo_package() {  # $1: build directory, $2: output directory
   done
   name="trilvo-$version"
   mkdir -p "$2"
-  out="$(cd "$2" && pwd)/$name-win32.zip"
+  out="$(cd "$2" && pwd)/$name-$(trilvo_package_platform "$build").zip"
   stage="$(mktemp -d /tmp/trilvo-package.XXXXXX)"
   mkdir "$stage/$name"
   cp "$build/TRILVO.EXE" "$build/TRILVOC.EXE" "$build/TRILVO.HTM" "$stage/$name/"

@@ -3,12 +3,37 @@
 # only when none is reachable, and trilvo_services_stop stops exactly what was started here.
 
 TRILVO_SINK=trilvo_sink
+TRILVO_WINE32=/usr/lib/wine/wine
+TRILVO_WINE64=/usr/lib/wine/wine64
+
+# The Windows architecture this host can run: i686 where the 32-bit Wine loader starts, x86_64
+# where the kernel refuses 32-bit code (some virtual machines do). TRILVO_ARCH overrides it.
+trilvo_host_arch() {
+  if [ -n "${TRILVO_ARCH:-}" ]; then echo "$TRILVO_ARCH"
+  elif "$TRILVO_WINE32" --version >/dev/null 2>&1; then echo i686
+  else echo x86_64
+  fi
+}
+
+# The architecture a build folder was configured for (empty before the first configure).
+trilvo_build_arch() {  # $1: build directory
+  sed -n 's/^TRILVO_ARCH:[A-Z]*=//p' "$1/CMakeCache.txt" 2>/dev/null
+}
+
+# Runs Wine's loader for the prefix's architecture.
+trilvo_wine() {
+  if [ "${WINEARCH:-win32}" = win64 ]; then "$TRILVO_WINE64" "$@"; else "$TRILVO_WINE32" "$@"; fi
+}
 TRILVO_STARTED_PIDS=()
 TRILVO_STARTED_DIRS=()
 
 trilvo_wine_env() {  # $1: build directory
   export WINEPREFIX="$(cd "$1" && pwd)/wineprefix"
-  export WINEARCH=win32
+  if [ "$(trilvo_build_arch "$1")" = x86_64 ]; then
+    export WINEARCH=win64 WINELOADER="$TRILVO_WINE64"
+  else
+    export WINEARCH=win32
+  fi
   export WINEDEBUG=-all
   export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
   # No installer pop-ups, no debugger lingering after a crash.
@@ -23,9 +48,9 @@ trilvo_ensure_prefix() {
   (
     flock 9
     if ! trilvo_prefix_ready; then
-      wineboot -i >/dev/null 2>&1
+      trilvo_wine wineboot -i >/dev/null 2>&1
       # Without a window manager every hide/destroy of a managed window stalls about 2 s.
-      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+      trilvo_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
       wineserver -w
       touch "$WINEPREFIX/.trilvo-ready"
     fi
@@ -118,7 +143,7 @@ trilvo_services_stop() {
 # otherwise inherit the caller's pipes and keep them open) and is converted from Shift-JIS.
 trilvo_wine_run() {
   local out; out=$(mktemp /tmp/trilvo-out.XXXXXX)
-  wine "$@" >"$out.1" 2>"$out.2" </dev/null
+  trilvo_wine "$@" >"$out.1" 2>"$out.2" </dev/null
   local rc=$?
   iconv -f CP932 -t UTF-8 -c <"$out.1"
   iconv -f CP932 -t UTF-8 -c <"$out.2" >&2
