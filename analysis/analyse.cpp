@@ -34,6 +34,10 @@ constexpr double kLogUnitsPerScale = 25.0;
 constexpr double kStandardSpan = 255.0;
 constexpr double kDoubledLow = -0.75, kDoubledHigh = -0.25, kDoubledSpan = 510.0;
 constexpr double kDoubledShift = 0.25;     // moves the clamped range to end at 0
+constexpr double kDecibelFloorRatio = 1e-30;    // the views' floor of the power ratio
+constexpr double kDecibelFloor = -300.0;
+constexpr double kDecibelsPerDecade = 10.0;
+constexpr int kEightBitToSixteen = 256;
 
 // Window coefficients of the rising half (see BuildWindowTable).
 constexpr double kPi = 3.141592653589793;
@@ -118,6 +122,21 @@ double FrameMean(const uint8_t* frame, const FrameLayout& layout)
     for (int c = 0; c < layout.channels; ++c) sum += Reader::At(frame + c * layout.sampleBytes, layout.mask);
     return sum / layout.channels;
 }
+
+}  // namespace
+
+bool ReadFullScaleFrames(const uint8_t* block, size_t frames, const SourceFormat& format, double* samples)
+{
+    const FrameLayout layout = FrameLayoutOf(format);
+    const double toFullScale = 1.0 / (layout.encoding == SampleEncoding::kUnsigned8 ? kZeroLevel8 : kFloatFullScale);
+    return WithReader(layout.encoding, [&](auto reader) {
+        using Reader = decltype(reader);
+        const size_t count = frames * size_t(layout.channels);
+        for (size_t i = 0; i < count; ++i) samples[i] = Reader::At(block + i * layout.sampleBytes, layout.mask) * toFullScale;
+    });
+}
+
+namespace {
 
 // A value on the 16-bit scale, clipped to its range and truncated toward zero.
 int SixteenBitValue(double value)
@@ -281,6 +300,21 @@ int32_t WaveformBytes(const uint8_t* block, int32_t byteCount, const SourceForma
     return read ? count : 0;
 }
 
+int32_t WaveformValues(const uint8_t* block, int32_t byteCount, const SourceFormat& format, int16_t* values,
+                       int32_t capacity)
+{
+    const FrameLayout layout = FrameLayoutOf(format);
+    const int scale = layout.encoding == SampleEncoding::kUnsigned8 ? kEightBitToSixteen : 1;
+    const int32_t count = std::min({FrameCount(byteCount, layout), capacity, static_cast<int32_t>(kWaveformMaxBytes)});
+    const bool read = WithReader(layout.encoding, [&](auto reader) {
+        for (int32_t i = 0; i < count; ++i) {
+            const int value = SixteenBitValue(FrameMean<decltype(reader)>(block + i * layout.frameBytes, layout));
+            values[i] = static_cast<int16_t>(value * scale);
+        }
+    });
+    return read ? count : 0;
+}
+
 int HalfWindowLength(int32_t samples, int n)
 {
     return samples >= n ? n / 2 : std::max(samples, 0) / 2;
@@ -350,6 +384,18 @@ uint8_t SpectrumByte(double power, int k, int n, bool sixteenBit, int slopeRefer
     }
     t = std::min(std::max(t, -1.0), 0.0);
     return static_cast<uint8_t>(-t * kStandardSpan);
+}
+
+double BinDecibels(double power, int k, int n, bool sixteenBitScale, int slopeReference)
+{
+    // The same weighting, in the same order, as the display bytes of the spectrum views.
+    double r = power / (sixteenBitScale ? kReferencePower16 : kReferencePower8);
+    if (slopeReference == kSlopePink) {
+        r *= k;
+        r /= n;
+        r *= 2.0;
+    }
+    return r > kDecibelFloorRatio ? kDecibelsPerDecade * std::log10(r) : kDecibelFloor;
 }
 
 void SpectrumBytes(const double* re, const double* im, int n, bool sixteenBit, int slopeReference,

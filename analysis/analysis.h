@@ -86,6 +86,10 @@ BlockResult AnalyseBlock(const uint8_t* block, int32_t byteCount, const SourceFo
 // 0) for a format the analysis does not read.
 bool ScanBlockPeaks(const uint8_t* block, int32_t byteCount, const SourceFormat& format, uint32_t peaks[2]);
 
+// Reads `frames` whole frames of a block as interleaved samples on the full scale (+-1.0);
+// false for a format the analysis does not read.
+bool ReadFullScaleFrames(const uint8_t* block, size_t frames, const SourceFormat& format, double* samples);
+
 // One waveform display byte of an 8-bit sample byte / a 16-bit sample value.
 uint8_t WaveformByte8(uint8_t b, int amplitudeScale);
 uint8_t WaveformByte16(int v, int amplitudeScale);
@@ -94,6 +98,12 @@ uint8_t WaveformByte16(int v, int amplitudeScale);
 // `capacity`, at most 512); returns the count.
 int32_t WaveformBytes(const uint8_t* block, int32_t byteCount, const SourceFormat& format, int amplitudeScale,
                       uint8_t* bytes, int32_t capacity);
+
+// What the waveform view draws of each frame before scaling it to a byte: the mean of the
+// frame's channels on the 16-bit scale, clipped to its range (8-bit data times 256), for at most
+// `capacity` (at most 512) frames; returns the count.
+int32_t WaveformValues(const uint8_t* block, int32_t byteCount, const SourceFormat& format, int16_t* values,
+                       int32_t capacity);
 
 // Half-window length m for a block of `samples` frames and an FFT of n points.
 int HalfWindowLength(int32_t samples, int n);
@@ -119,6 +129,11 @@ SpectrumPeak ComputeSpectrum(const uint8_t* block, int32_t byteCount, const Sour
 // Display byte of one bin of power `power` (bin k of an n-point FFT); `sixteenBit`: the samples
 // are on the 16-bit scale (every format but 8-bit).
 uint8_t SpectrumByte(double power, int k, int n, bool sixteenBit, int slopeReference, int amplitudeScale);
+
+// The level the spectrum views draw for a bin, in dB: 10 log10 of the bin's power relative to
+// the display's full scale, weighted like the view for the pink slope; -300 at and below the
+// views' floor.
+double BinDecibels(double power, int k, int n, bool sixteenBitScale, int slopeReference);
 
 // Display bytes of bins 0 .. n/2-1 into `bytes` (room for n/2).
 void SpectrumBytes(const double* re, const double* im, int n, bool sixteenBit, int slopeReference,

@@ -12,6 +12,8 @@
 #include <memory>
 
 #include "analysis/analysis.h"
+#include "analysis/loudness.h"
+#include "audio/loudness_file.h"
 #include "audio/wavreader.h"
 #include "export/csv.h"
 #include "export/image.h"
@@ -207,10 +209,70 @@ BatchOutcome WriteSpectrogram(BlockSource& source, const BatchRequest& request)
     picture.KeepColumns(x);
     return Written(request.output, WritePicture(picture, ImageKind::kPng, request.output));
 }
+
+// A loudness figure with one decimal, or "-inf" where there is none.
+void FormatLoudnessValue(double value, char* text, size_t size)
+{
+    if (std::isinf(value) && value < 0) std::snprintf(text, size, "-inf");
+    else std::snprintf(text, size, "%.1f", value);
+}
+
+void AppendFigure(char* report, size_t size, const char* name, double value)
+{
+    char text[kRowBytes];
+    FormatLoudnessValue(value, text, sizeof text);
+    const size_t length = std::strlen(report);
+    std::snprintf(report + length, size - length, "%s=%s\n", name, text);
+}
+
+BatchOutcome WriteLoudnessSeries(const LoudnessMeter& meter, const char* path)
+{
+    AtomicFile file;
+    const ExportResult opened = file.Open(path);
+    if (opened != ExportResult::kOk) return Written(path, opened);
+    bool written = file.WriteText("time_s,momentary_lufs,short_term_lufs\r\n");
+    for (size_t i = 0; written && i < meter.StepCount(); ++i) {
+        const LoudnessStep step = meter.Step(i);
+        char momentary[kRowBytes], shortTerm[kRowBytes], row[kRowBytes];
+        FormatLoudnessValue(step.momentaryLufs, momentary, sizeof momentary);
+        FormatLoudnessValue(step.shortTermLufs, shortTerm, sizeof shortTerm);
+        std::snprintf(row, sizeof row, "%.1f,%s,%s\r\n", step.endSeconds, momentary, shortTerm);
+        written = file.WriteText(row);
+    }
+    return Written(path, file.Commit());
+}
+
+BatchOutcome MeasureLoudness(const BatchRequest& request)
+{
+    auto meter = std::make_unique<LoudnessMeter>();
+    LoudnessWatch watch;
+    const LoudnessRun run = MeasureFileLoudness(request.input, meter.get(), &watch);
+    if (!run.Ok()) return Refused(request.input, MessageIdOf(run));
+    if (request.csv) {
+        const BatchOutcome series = WriteLoudnessSeries(*meter, request.csv);
+        if (series.status != kBatchDone) return series;
+    }
+    const LoudnessResult r = meter->Result();
+    BatchOutcome outcome;
+    const size_t size = sizeof outcome.report;
+    AppendFigure(outcome.report, size, "integrated_lufs", r.integratedLufs);
+    AppendFigure(outcome.report, size, "range_lu", r.rangeLu);
+    AppendFigure(outcome.report, size, "momentary_max_lufs", r.momentaryMaxLufs);
+    AppendFigure(outcome.report, size, "short_term_max_lufs", r.shortTermMaxLufs);
+    AppendFigure(outcome.report, size, "sample_peak_dbfs", r.samplePeakDbfs);
+    AppendFigure(outcome.report, size, "true_peak_dbtp", r.truePeakDbtp);
+    for (int c = 0; c < r.channels; ++c) {
+        char name[kRowBytes];
+        std::snprintf(name, sizeof name, "true_peak_dbtp_ch%d", c + 1);
+        AppendFigure(outcome.report, size, name, r.truePeakChannelDbtp[c]);
+    }
+    return outcome;
+}
 }  // namespace
 
 BatchOutcome RunBatchRequest(const BatchRequest& request)
 {
+    if (request.command == BatchCommand::kLoudness) return MeasureLoudness(request);   // reads the file its own way
     BlockSource source;
     BatchOutcome outcome;
     if (!source.Open(request, &outcome)) return outcome;
@@ -218,6 +280,7 @@ BatchOutcome RunBatchRequest(const BatchRequest& request)
     case BatchCommand::kBlocks: return WriteBlocks(source, request);
     case BatchCommand::kSpectrum: return WriteSpectrum(source, request);
     case BatchCommand::kSpectrogram: return WriteSpectrogram(source, request);
+    case BatchCommand::kLoudness:
     case BatchCommand::kHelp: break;
     }
     outcome.usage = true;

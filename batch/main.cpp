@@ -8,6 +8,7 @@ int main(int argc, char** argv)
 {
     const BatchOutcome outcome = RunBatch(argc, argv);
     if (outcome.usage) std::fputs(kBatchUsage, stdout);
+    std::fputs(outcome.report, stdout);
     if (outcome.message[0]) std::fprintf(stderr, "TRILVOC: %s\n", outcome.message);
     return outcome.status;
 }

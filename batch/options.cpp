@@ -11,10 +11,12 @@
 
 const char kBatchUsage[] =
     "使い方: TRILVOC.EXE コマンド 入力.wav 出力ファイル [オプション]\n"
+    "        TRILVOC.EXE loudness 入力.wav [--csv 出力.csv]\n"
     "コマンド:\n"
     "  blocks       ブロックごとの時刻、ピーク周波数とパワー、左右のレベルを CSV に書き出す\n"
     "  spectrum     --at 秒 (既定 0) から始まるブロックのスペクトルを CSV に書き出す\n"
     "  spectrogram  ファイル全体のスペクトログラムを PNG に書き出す\n"
+    "  loudness     ラウドネス (LUFS)、ラウドネスレンジ、サンプルピークとトゥルーピークを表示する\n"
     "オプション:\n"
     "  --fft 8..16                 FFT のサンプル数 2^n (既定 12: 4096)\n"
     "  --window hanning|hamming|blackman|triangle|rectangle   窓関数 (既定 hanning)\n"
@@ -22,6 +24,7 @@ const char kBatchUsage[] =
     "  --scale standard|doubled    振幅スケール (既定 standard)\n"
     "  --deltatime 512|1024|2048|4096|8192   ブロックの長さ、1/11025 秒単位 (既定 2048)\n"
     "  --at 秒                     spectrum のブロックの開始位置\n"
+    "  --csv 出力.csv              loudness: 100 ms ごとのモーメンタリとショートタームを CSV に書き出す\n"
     "  --help                      この説明\n"
     "終了コード: 0 成功、1 引数の誤り、2 ファイルを読めない・書けない\n";
 
@@ -32,11 +35,13 @@ struct CommandRow {
     BatchCommand command;
 };
 constexpr CommandRow kCommands[] = {
-    {"blocks", BatchCommand::kBlocks}, {"spectrum", BatchCommand::kSpectrum}, {"spectrogram", BatchCommand::kSpectrogram}};
+    {"blocks", BatchCommand::kBlocks}, {"spectrum", BatchCommand::kSpectrum}, {"spectrogram", BatchCommand::kSpectrogram},
+    {"loudness", BatchCommand::kLoudness}};
 constexpr long kDeltaTimes[] = {512, 1024, 2048, 4096, 8192};
 constexpr int kDecimal = 10;
 const char kHelpOption[] = "--help";
 const char kAtOption[] = "--at";
+const char kCsvOption[] = "--csv";
 
 bool Fail(char* message, size_t size, const char* format, const char* detail)
 {
@@ -73,6 +78,10 @@ bool ApplyOption(const char* option, const char* value, BatchRequest* request)
         }
         return false;
     }
+    if (std::strcmp(option, kCsvOption) == 0) {
+        request->csv = value;
+        return *value != '\0';
+    }
     if (std::strcmp(option, kAtOption) == 0) {
         char* end = nullptr;
         request->atSeconds = std::strtod(value, &end);
@@ -93,7 +102,7 @@ bool ApplyOption(const char* option, const char* value, BatchRequest* request)
 
 bool IsOption(const char* option)
 {
-    const char* const known[] = {"--fft", "--window", "--slope", "--scale", "--deltatime", kAtOption};
+    const char* const known[] = {"--fft", "--window", "--slope", "--scale", "--deltatime", kAtOption, kCsvOption};
     for (const char* name : known) {
         if (std::strcmp(option, name) == 0) return true;
     }
@@ -113,6 +122,7 @@ bool ParseBatchArguments(int argc, const char* const* argv, BatchRequest* reques
         if (std::strcmp(argv[1], row.name) == 0) request->command = row.command;
     }
     if (request->command == BatchCommand::kHelp) return Fail(message, size, "不明なコマンドです: %s", argv[1]);
+    const bool loudness = request->command == BatchCommand::kLoudness;
     bool atGiven = false;
     for (int i = 2; i < argc; ++i) {
         const char* argument = argv[i];
@@ -123,13 +133,15 @@ bool ParseBatchArguments(int argc, const char* const* argv, BatchRequest* reques
             atGiven = atGiven || std::strcmp(argument, kAtOption) == 0;
         } else if (!request->input) {
             request->input = argument;
-        } else if (!request->output) {
+        } else if (!request->output && !loudness) {
             request->output = argument;
         } else {
             return Fail(message, size, "余分な引数です: %s", argument);
         }
     }
-    if (!request->output) return Fail(message, size, "%s", "入力ファイルと出力ファイルを指定してください");
+    if (loudness && !request->input) return Fail(message, size, "%s", "入力ファイルを指定してください");
+    if (!loudness && !request->output) return Fail(message, size, "%s", "入力ファイルと出力ファイルを指定してください");
+    if (request->csv && !loudness) return Fail(message, size, "%s は loudness でしか使えません", kCsvOption);
     if (atGiven && request->command != BatchCommand::kSpectrum)
         return Fail(message, size, "%s は spectrum でしか使えません", kAtOption);
     return true;

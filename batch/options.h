@@ -6,12 +6,13 @@
 
 #include "core/types.h"
 
-enum class BatchCommand : int { kHelp = 0, kBlocks, kSpectrum, kSpectrogram };
+enum class BatchCommand : int { kHelp = 0, kBlocks, kSpectrum, kSpectrogram, kLoudness };
 
 struct BatchRequest {
     BatchCommand command = BatchCommand::kHelp;
     const char* input = nullptr;
     const char* output = nullptr;
+    const char* csv = nullptr;   // loudness: the momentary and short-term series
     double atSeconds = 0.0;      // spectrum: where its block starts
     Settings settings;           // FFT length, window, slope, scale and block length (deltatime)
 };

@@ -9,62 +9,12 @@
 #include <vector>
 
 #include "batch/batch.h"
+#include "bench/benchfile.h"
 
 namespace {
 
-constexpr uint32_t kRate = 44100;
-constexpr uint32_t kSeconds = 600;
-constexpr uint32_t kChunkFrames = 44100;
+constexpr uint32_t kSeconds = kBenchSeconds;
 constexpr int kRepeats = 3;
-constexpr double kTwoPi = 6.283185307179586;
-
-double NowSeconds()
-{
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return double(counter.QuadPart) / double(frequency.QuadPart);
-}
-
-void Put32(std::vector<uint8_t>& out, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
-}
-
-// A sweep from 50 Hz to 15 kHz over a steady 1 kHz tone, written a second at a time.
-std::string MakeFile(const char* name, uint16_t channels)
-{
-    char folder[MAX_PATH];
-    GetTempPathA(sizeof folder, folder);
-    const std::string path = std::string(folder) + name;
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return std::string();
-    const uint32_t frameBytes = 2u * channels, dataBytes = kSeconds * kRate * frameBytes;
-    std::vector<uint8_t> header = {'R', 'I', 'F', 'F'};
-    Put32(header, 36 + dataBytes);
-    for (char c : std::string("WAVEfmt ")) header.push_back(uint8_t(c));
-    Put32(header, 16);
-    Put32(header, 1u | (uint32_t(channels) << 16));
-    Put32(header, kRate);
-    Put32(header, kRate * frameBytes);
-    Put32(header, frameBytes | (16u << 16));
-    for (char c : std::string("data")) header.push_back(uint8_t(c));
-    Put32(header, dataBytes);
-    std::fwrite(header.data(), 1, header.size(), file);
-    std::vector<int16_t> chunk(size_t(kChunkFrames) * channels);
-    double phase = 0.0;
-    for (uint32_t second = 0; second < kSeconds; ++second) {
-        for (uint32_t i = 0; i < kChunkFrames; ++i) {
-            const double t = (double(second) * kRate + i) / kRate;
-            phase += kTwoPi * (50.0 + 14950.0 * t / kSeconds) / kRate;
-            const double v = 12000.0 * std::sin(phase) + 6000.0 * std::sin(kTwoPi * 1000.0 * t);
-            for (uint16_t c = 0; c < channels; ++c) chunk[size_t(i) * channels + c] = int16_t(std::lround(v));
-        }
-        std::fwrite(chunk.data(), sizeof chunk[0], chunk.size(), file);
-    }
-    std::fclose(file);
-    return path;
-}
 
 void Time(const char* label, const std::string& in, const char* command, const std::string& out)
 {
@@ -86,7 +36,7 @@ void Time(const char* label, const std::string& in, const char* command, const s
 
 int main()
 {
-    const std::string stereo = MakeFile("bench-batch-stereo.wav", 2), mono = MakeFile("bench-batch-mono.wav", 1);
+    const std::string stereo = MakeBenchFile("bench-batch-stereo.wav", 2), mono = MakeBenchFile("bench-batch-mono.wav", 1);
     if (stereo.empty() || mono.empty()) {
         std::printf("cannot write the test files\n");
         return 1;

@@ -24,9 +24,6 @@ constexpr ChoiceRow kChoiceRows[] = {
 };
 const char kUnknownName[] = "unknown";
 
-constexpr double kDecibelFloorRatio = 1e-30;    // the views' floor of the power ratio
-constexpr double kDecibelFloor = -300.0;
-constexpr double kDecibelsPerDecade = 10.0;
 constexpr size_t kRowBytes = 128;
 constexpr size_t kPreambleBytes = 2048;
 constexpr size_t kNumberBytes = 64;
@@ -94,18 +91,6 @@ uint32_t FrameBytes(const SourceFormat& format)
 {
     const uint32_t samples = uint32_t(format.channels) * ((format.bitsPerSample + 7u) / 8u);
     return format.blockAlign > samples ? format.blockAlign : samples;
-}
-
-double BinDecibels(double power, int k, int n, bool sixteenBitScale, int slopeReference)
-{
-    // The same weighting, in the same order, as the display bytes of the spectrum views.
-    double r = power / (sixteenBitScale ? kReferencePower16 : kReferencePower8);
-    if (slopeReference == kSlopePink) {
-        r *= k;
-        r /= n;
-        r *= 2.0;
-    }
-    return r > kDecibelFloorRatio ? kDecibelsPerDecade * std::log10(r) : kDecibelFloor;
 }
 
 size_t SpectrumCsvPreamble(const SpectrumCsvInfo& info, char* text, size_t size)

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "analysis/analysis.h"
 #include "core/types.h"
 #include "export/exportfile.h"
 
@@ -29,11 +30,6 @@ constexpr uint32_t kSixteenBitSegmentUnit = 2048;
 
 // Whole-frame size in bytes: the format's block align, or its channels' samples if larger.
 uint32_t FrameBytes(const SourceFormat& format);
-
-// The level the spectrum views draw for a bin, in dB: 10 log10 of the bin's power relative to
-// the display's full scale, weighted like the view for the pink slope; -300 at and below the
-// views' floor.
-double BinDecibels(double power, int k, int n, bool sixteenBitScale, int slopeReference);
 
 // What the comment lines name besides the spectrum itself.
 struct SpectrumCsvInfo {

@@ -134,3 +134,28 @@
 #define IDS_EXPORT_NO_SPECTRUM    1056
 // Monitor dialog: the input device list.
 #define IDS_DEFAULT_INPUT_DEVICE  1250
+// The cursor readout in the main window.
+#define IDS_READOUT_LABEL         1320
+// Loudness measurement (Operation > Loudness, TRILVOC loudness): menu, dialogs and texts.
+#define IDM_LOUDNESS                  120
+#define IDD_LOUDNESS_PROGRESS         700
+#define IDC_LOUDNESS_PROGRESS_BAR     701
+#define IDD_LOUDNESS_RESULT           702
+#define IDC_LOUDNESS_FIGURES          703
+#define IDC_LOUDNESS_COPY             704
+#define IDS_LOUDNESS_UNSUPPORTED      1350
+#define IDS_LOUDNESS_NO_MEMORY        1351
+#define IDS_LOUDNESS_STOPPED          1352
+#define IDS_LOUDNESS_INTEGRATED       1353   // the result lines: label, value, unit
+#define IDS_LOUDNESS_RANGE            1354
+#define IDS_LOUDNESS_MOMENTARY_MAX    1355
+#define IDS_LOUDNESS_SHORT_TERM_MAX   1356
+#define IDS_LOUDNESS_SAMPLE_PEAK      1357
+#define IDS_LOUDNESS_TRUE_PEAK        1358
+#define IDS_LOUDNESS_CHANNEL_PEAK     1359   // printf format with the channel number
+#define IDS_LOUDNESS_UNIT_LUFS        1360
+#define IDS_LOUDNESS_UNIT_LU          1361
+#define IDS_LOUDNESS_UNIT_DBFS        1362
+#define IDS_LOUDNESS_UNIT_DBTP        1363
+#define IDS_LOUDNESS_MINUS_INFINITY   1364
+#define IDS_LOUDNESS_LINE             1365   // printf format: label, value, unit

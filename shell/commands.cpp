@@ -2,6 +2,7 @@
 // Start, Stop and Pause), the source choices (Monitor, Open, drops), views, Options, Help.
 #include "shell/dialogs.h"
 #include "shell/help.h"
+#include "shell/loudness_dialog.h"
 #include "shell/mainwindow.h"
 #include "shell/messages.h"
 #include "display/display.h"
@@ -102,6 +103,7 @@ void SelectView(MainWindow& app, int commandId)
         HDC dc = GetDC(app.window);
         DrawDisplayFrame(dc, app.layout, app.settings, app.format);
         ReleaseDC(app.window, dc);
+        ForgetChartRows(app);
     }
 }
 
@@ -125,6 +127,7 @@ void OnCommand(MainWindow& app, int commandId, int notifyCode)
         DialogBoxParamA(app.instance, "InfoBox", app.window, InfoDialogProc, reinterpret_cast<LPARAM>(app.fileName));
         break;
     case IDM_EXPORT: ExportLastBlock(app); break;
+    case IDM_LOUDNESS: MeasureOpenFileLoudness(app); break;
     case IDM_EXIT: DestroyWindow(app.window); break;
     case IDM_HELP: OpenHelp(app.window, app.platformVersion); break;
     case IDM_VIEW_WAVEFORM:

@@ -14,6 +14,7 @@
 #include "audio/playback.h"
 #include "audio/wavreader.h"
 #include "core/types.h"
+#include "display/readout.h"
 #include "export/keptblock.h"
 #include "shell/decisions.h"
 
@@ -30,6 +31,15 @@ constexpr UINT kWatchdogPeriodMs = 250;
 struct ElapsedClock {
     DWORD startTick = 0;
     DWORD pauseTick = 0;
+};
+
+// The cursor readout as the window shows it: whether the window asked for WM_MOUSELEAVE,
+// whether the panel shows the readout (else the peak), and the graph pixel it shows.
+struct CursorState {
+    bool tracking = false;
+    bool shown = false;
+    POINT at = {0, 0};
+    Readout readout;
 };
 
 struct MainWindow {
@@ -63,6 +73,8 @@ struct MainWindow {
     WaveReader reader;
     AnalysisPlan plan;
     KeptBlock keptBlock;               // the last analysed block, for File > Export
+    CursorMemory cursorMemory;         // what the cursor readout reads of the last blocks
+    CursorState cursor;
     PlaybackEngine playback;
     MonitorEngine monitor;
 
@@ -102,6 +114,16 @@ void OnWatchdogTimer(MainWindow& app, DWORD now);
 // File > Export: the client area as it shows, then the save dialog, then the spectrum CSV of the
 // last analysed block or the picture; a refusal is said in a message box.
 void ExportLastBlock(MainWindow& app);
+
+// ---- Cursor readout (readout.cpp) ----
+// The mouse at client (x, y): over the graph area the panel shows what lies under it, elsewhere
+// the peak again.
+void OnMouseMove(MainWindow& app, int x, int y);
+void OnMouseLeave(MainWindow& app);
+// A block was drawn (with its peak panel): the readout shown goes back over it, updated.
+void RefreshReadout(MainWindow& app, HDC dc);
+// The graph area was cleared: the chart's rows are gone.
+void ForgetChartRows(MainWindow& app);
 
 // ---- Controls and status panel (controls.cpp) ----
 void EnableIdleControls(MainWindow& app);

@@ -40,6 +40,7 @@ void DrawFrame(MainWindow& app)
     HDC dc = GetDC(app.window);
     DrawDisplayFrame(dc, app.layout, app.settings, app.format);
     ReleaseDC(app.window, dc);
+    ForgetChartRows(app);
 }
 
 // Analyses `bytes` bytes of `block`, which starts `startByte` bytes into the source, draws the
@@ -49,7 +50,10 @@ void ShowBlock(MainWindow& app, HDC dc, const uint8_t* block, int32_t bytes, uin
     const BlockResult result = AnalyseBlock(block, bytes, app.format, app.settings, app.plan, app.peakFrequency);
     if (result.hasPeak) app.peakFrequency = result.peakFrequency;
     if (result.analysed) app.keptBlock.Keep(block, bytes, startByte, app.format, app.settings);
+    app.cursorMemory.Keep(result, app.plan.Re(), app.plan.Im(), block, bytes, app.format, app.settings,
+                          app.keptBlock.StartSeconds());
     DrawBlockResult(dc, app.layout, app.settings, app.format, result);
+    RefreshReadout(app, dc);
 }
 
 // Where a streamed block starts in the source: the step's position already counts it.
@@ -102,11 +106,12 @@ void FailRun(MainWindow& app, UINT textId)
     ShowMessage(app.window, textId);
 }
 
-// The analysis plan, and the room for the block the export keeps, fit the current FFT length
+// The analysis plan, and the room for the block the export and the cursor readout keep, fit the current FFT length
 // before any run starts.
 bool PreparePlan(MainWindow& app)
 {
-    if (app.plan.Prepare(app.settings.fftExponent) && app.keptBlock.Prepare(app.settings.fftExponent, app.format))
+    if (app.plan.Prepare(app.settings.fftExponent) && app.keptBlock.Prepare(app.settings.fftExponent, app.format) &&
+        app.cursorMemory.Prepare(app.settings.fftExponent))
         return true;
     ShowMessage(app.window, IDS_NO_ANALYSIS_MEMORY);
     return false;
@@ -180,6 +185,7 @@ void StartMonitor(MainWindow& app)
 void ForgetKeptBlock(MainWindow& app)
 {
     app.keptBlock.Clear();
+    app.cursorMemory.Forget();
     UpdateExportItem(app);
 }
 

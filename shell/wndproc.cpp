@@ -2,7 +2,10 @@
 // destruction gives back whatever runs, the repaint draws the info and level panels, F1 (as a
 // key, or as WM_HELP from a button or a menu) asks for help, and the device notifications go to
 // the runs.
+#include <windowsx.h>
+
 #include "shell/help.h"
+#include "shell/loudness_dialog.h"
 #include "shell/mainwindow.h"
 #include "shell/messages.h"
 #include "display/display.h"
@@ -58,6 +61,7 @@ void OnPaint(MainWindow& app, HWND window)
     SelectObject(dc, previousFont);
     DrawChannelLabels(app, dc);
     DrawDisplayFrame(dc, app.layout, app.settings, app.format);
+    ForgetChartRows(app);
     EndPaint(window, &paint);
 }
 }  // namespace
@@ -96,6 +100,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         OnCommand(*app, LOWORD(wParam), HIWORD(wParam));
         return 0;
+    case WM_INITMENUPOPUP:
+        UpdateLoudnessItem(*app);
+        break;
     case WM_TIMER:
         if (wParam == kWatchdogTimerId) OnWatchdogTimer(*app, GetTickCount());
         else OnElapsedTimer(*app, static_cast<DWORD>(GetMessageTime()));
@@ -103,6 +110,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DROPFILES:
         OnDropFiles(*app, reinterpret_cast<HDROP>(wParam));
         break;
+    case WM_MOUSEMOVE:
+        OnMouseMove(*app, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        return 0;
+    case WM_MOUSELEAVE:
+        OnMouseLeave(*app);
+        return 0;
     case MM_WOM_DONE:
         OnOutputDone(*app, reinterpret_cast<const WAVEHDR*>(lParam));
         return 0;

@@ -53,6 +53,18 @@ UINT MessageIdOf(ExportResult result)
     return 0;
 }
 
+UINT MessageIdOf(const LoudnessRun& run)
+{
+    if (run.opened != ReaderResult::kOk) return MessageIdOf(run.opened);
+    switch (run.failure) {
+    case LoudnessFailure::kNone: return 0;
+    case LoudnessFailure::kUnsupportedFormat: return IDS_LOUDNESS_UNSUPPORTED;
+    case LoudnessFailure::kNoMemory: return IDS_LOUDNESS_NO_MEMORY;
+    case LoudnessFailure::kStopped: return IDS_LOUDNESS_STOPPED;
+    }
+    return 0;
+}
+
 UINT MessageIdOf(RunResult result)
 {
     switch (result) {

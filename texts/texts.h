@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "audio/loudness_file.h"
 #include "audio/playback.h"
 #include "audio/wavreader.h"
 #include "export/exportfile.h"
@@ -18,5 +19,6 @@ void LoadText(UINT textId, char* buffer, int size);
 UINT MessageIdOf(ReaderResult result);
 UINT MessageIdOf(ExportResult result);
 UINT MessageIdOf(RunResult result);
+UINT MessageIdOf(const LoudnessRun& run);
 // The text of a refused input format query; unlisted codes get IDS_QUERY_OTHER with the number.
 void FormatQueryMessage(MMRESULT result, char* buffer, int size);

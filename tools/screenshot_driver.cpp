@@ -1,5 +1,6 @@
 // Takes the pictures of the README from the real program, run as its own process:
-//   screenshot_driver views   <TRILVO.EXE> <file.wav> <folder>   each of the five views mid-run
+//   screenshot_driver views   <TRILVO.EXE> <file.wav> <folder>   each of the five views mid-run, then
+//                                                                the cursor readout over a tone
 //   screenshot_driver stereo  <TRILVO.EXE> <file.wav> <folder>   a stereo file's level bars and linear spectrum mid-run
 //   screenshot_driver monitor <TRILVO.EXE> <folder>              the Monitor dialog, then monitoring
 //   screenshot_driver dialogs <TRILVO.EXE> <file.wav> <folder>   the Options and Wave Information dialogs
@@ -18,6 +19,9 @@ constexpr DWORD kRunMs = 4500;                   // mid-run: the sweep near 1.2 
 constexpr DWORD kChartRunMs = 7500;              // the chart fills upwards block by block
 constexpr DWORD kMonitorRunMs = 2500;
 constexpr DWORD kPaintMs = 500;                  // a dialog just shown paints itself meanwhile
+constexpr int kReadoutColumn = 58;               // the 2500 Hz tone's column at 44.1 kHz
+constexpr int kReadoutRow = 128;
+constexpr int kGraphLeftColumn = 1, kGraphTopRow = 13;   // the graph area in the window's units
 
 struct ViewShot {
     int command;
@@ -83,12 +87,45 @@ void PictureDialog(DrivenProgram& program, int command, const char* name, int an
     Check(program.WaitForNoDialog(kDriveBoundMs), "dialog closed");
 }
 
+// The client point of graph pixel (x, y): the window's units come from the fixed font, as the
+// program measures them (one column its average width, one row half its ascent).
+POINT GraphPoint(int x, int y)
+{
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, GetStockObject(OEM_FIXED_FONT));
+    TEXTMETRICA metrics = {};
+    GetTextMetricsA(dc, &metrics);
+    SelectObject(dc, previous);
+    ReleaseDC(nullptr, dc);
+    return {kGraphLeftColumn * metrics.tmAveCharWidth + x, kGraphTopRow * (metrics.tmAscent / 2) + y};
+}
+
+// The linear spectrum mid-run with the pointer over the 2500 Hz tone: the real pointer is moved
+// there (so the program's leave tracking sees it inside), and the move is posted as well.
+void Readout(DrivenProgram& program)
+{
+    Check(program.Command(IDM_VIEW_LINEAR_SPECTRUM), "readout: linear spectrum view");
+    Check(program.Command(IDM_START), "Start sent");
+    Check(program.WaitForControl(IDM_STOP, true, kDriveBoundMs), "run under way");
+    Sleep(kRunMs);
+    POINT at = GraphPoint(kReadoutColumn, kReadoutRow);
+    const LPARAM client = MAKELPARAM(at.x, at.y);
+    ClientToScreen(program.Window(), &at);
+    SetCursorPos(at.x, at.y);
+    PostMessageA(program.Window(), WM_MOUSEMOVE, 0, client);
+    Check(program.Settle(), "program answering");
+    Save(program.Window(), "readout");
+    Check(program.Command(IDM_STOP), "Stop sent");
+    Check(program.WaitForControl(IDM_START, true, kDriveBoundMs), "run ended");
+}
+
 void Views(DrivenProgram& program)
 {
     for (const ViewShot& shot : kViewShots) {
         Check(program.Command(shot.command), shot.name);
         PictureRun(program, shot.name, shot.runMs);
     }
+    Readout(program);
 }
 
 void Stereo(DrivenProgram& program)

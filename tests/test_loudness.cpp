@@ -1,0 +1,272 @@
+// The loudness meter against the published minimum-requirement signals of the broadcast loudness
+// meters (generated here from their descriptions), across rates, layouts, gating and true peak.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <initializer_list>
+#include <vector>
+
+#include "analysis/loudness.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr uint32_t kRate = 48000;
+constexpr double kToneHz = 1000.0;
+constexpr double kSilence = -1000.0;   // a level that stands for no signal at all
+
+// A stretch of a sine of `dbfs` peak level on the channels given, lasting `seconds`.
+struct Segment {
+    double dbfs;
+    double seconds;
+};
+
+double Amplitude(double dbfs)
+{
+    return dbfs <= kSilence ? 0.0 : std::pow(10.0, dbfs / 20.0);
+}
+
+// Feeds a continuous sine through every segment; `levels` scales each channel (0: silent).
+class ToneFeeder {
+public:
+    ToneFeeder(LoudnessMeter& meter, uint32_t rate, std::vector<double> channelGains, double hz = kToneHz)
+        : meter_(meter), rate_(rate), gains_(std::move(channelGains)), hz_(hz) {}
+
+    void Feed(const Segment& segment)
+    {
+        const size_t channels = gains_.size();
+        size_t frames = size_t(std::lround(segment.seconds * rate_));
+        const double amplitude = Amplitude(segment.dbfs);
+        std::vector<double> block(kChunk * channels);
+        while (frames > 0) {
+            const size_t chunk = std::min(frames, kChunk);
+            for (size_t i = 0; i < chunk; ++i, ++sample_) {
+                const double value = amplitude * std::sin(2.0 * kPi * hz_ * double(sample_) / rate_);
+                for (size_t c = 0; c < channels; ++c) block[i * channels + c] = gains_[c] * value;
+            }
+            meter_.AddFrames(block.data(), chunk);
+            frames -= chunk;
+        }
+    }
+    void Feed(std::initializer_list<Segment> segments, int repeats = 1)
+    {
+        for (int r = 0; r < repeats; ++r) {
+            for (const Segment& s : segments) Feed(s);
+        }
+    }
+
+private:
+    static constexpr size_t kChunk = 4410;   // not a whole 100 ms step at any rate tested
+    LoudnessMeter& meter_;
+    uint32_t rate_;
+    std::vector<double> gains_;
+    double hz_;
+    uint64_t sample_ = 0;
+};
+
+LoudnessResult MeasureStereo(std::initializer_list<Segment> segments, int repeats = 1, uint32_t rate = kRate)
+{
+    LoudnessMeter meter;
+    EXPECT_EQ(meter.Prepare(rate, 2, 0), LoudnessSetup::kOk);
+    ToneFeeder(meter, rate, {1.0, 1.0}).Feed(segments, repeats);
+    return meter.Result();
+}
+
+struct IntegratedCase {
+    const char* signal;
+    std::initializer_list<Segment> segments;
+    double expectedLufs;
+};
+
+TEST(LoudnessMeter, StereoSineSequencesReadTheirPublishedIntegratedLoudness)
+{
+    const IntegratedCase cases[] = {
+        {"-23 dBFS 20 s", {{-23, 20}}, -23.0},
+        {"-33 dBFS 20 s", {{-33, 20}}, -33.0},
+        {"-36/-23/-36 dBFS", {{-36, 10}, {-23, 60}, {-36, 10}}, -23.0},
+        {"-72/-36/-23/-36/-72 dBFS", {{-72, 10}, {-36, 10}, {-23, 60}, {-36, 10}, {-72, 10}}, -23.0},
+        {"-26/-20/-26 dBFS", {{-26, 20}, {-20, 20.1}, {-26, 20}}, -23.0},
+    };
+    for (const IntegratedCase& c : cases) {
+        EXPECT_NEAR(MeasureStereo(c.segments).integratedLufs, c.expectedLufs, 0.1) << c.signal;
+    }
+}
+
+TEST(LoudnessMeter, FiveChannelSineWeighsSurroundsAboveFronts)
+{
+    // L, R at -28 dBFS, C at -24, Ls and Rs at -30: -23 LUFS only with the surround weight.
+    LoudnessMeter meter;
+    ASSERT_EQ(meter.Prepare(kRate, 5, 0), LoudnessSetup::kOk);
+    ToneFeeder(meter, kRate, {Amplitude(-28), Amplitude(-28), Amplitude(-24), Amplitude(-30), Amplitude(-30)})
+        .Feed({0.0, 20});
+    EXPECT_NEAR(meter.Result().integratedLufs, -23.0, 0.1);
+}
+
+// The lowest and highest loudness of the series from `fromSeconds` on.
+struct SeriesSpan {
+    double low = 1e9, high = -1e9;
+};
+SeriesSpan SpanOf(const LoudnessMeter& meter, double fromSeconds, bool shortTerm)
+{
+    SeriesSpan span;
+    for (size_t i = 0; i < meter.StepCount(); ++i) {
+        const LoudnessStep step = meter.Step(i);
+        if (step.endSeconds < fromSeconds - 1e-9) continue;
+        const double value = shortTerm ? step.shortTermLufs : step.momentaryLufs;
+        span.low = std::min(span.low, value);
+        span.high = std::max(span.high, value);
+    }
+    return span;
+}
+
+TEST(LoudnessMeter, AlternatingLevelsOverOneWindowKeepItsLoudnessConstant)
+{
+    struct Case {
+        const char* signal;
+        std::initializer_list<Segment> period;
+        bool shortTerm;
+        double windowSeconds;
+    } const cases[] = {
+        {"1.34 s -20 / 1.66 s -30 dBFS (short-term)", {{-20, 1.34}, {-30, 1.66}}, true, 3.0},
+        {"0.18 s -20 / 0.22 s -30 dBFS (momentary)", {{-20, 0.18}, {-30, 0.22}}, false, 0.4},
+    };
+    for (const Case& c : cases) {
+        LoudnessMeter meter;
+        ASSERT_EQ(meter.Prepare(kRate, 2, 0), LoudnessSetup::kOk);
+        ToneFeeder(meter, kRate, {1.0, 1.0}).Feed(c.period, 20);
+        const SeriesSpan span = SpanOf(meter, c.windowSeconds, c.shortTerm);
+        EXPECT_NEAR(span.low, -23.0, 0.1) << c.signal;
+        EXPECT_NEAR(span.high, -23.0, 0.1) << c.signal;
+    }
+}
+
+TEST(LoudnessMeter, BurstsBetweenSilencesGiveTheirLoudnessAsTheMaxima)
+{
+    // A 3 s burst starting between two 100 ms steps, a 400 ms one on a step.
+    const LoudnessResult longBurst = MeasureStereo({{kSilence, 2.05}, {-23, 3.0}, {kSilence, 3.0}});
+    EXPECT_NEAR(longBurst.shortTermMaxLufs, -23.0, 0.1);
+    const LoudnessResult shortBurst = MeasureStereo({{kSilence, 1.0}, {-23, 0.4}, {kSilence, 1.0}});
+    EXPECT_NEAR(shortBurst.momentaryMaxLufs, -23.0, 0.1);
+}
+
+TEST(LoudnessMeter, LevelStepsGiveTheirPublishedLoudnessRange)
+{
+    struct Case {
+        const char* signal;
+        std::initializer_list<Segment> segments;
+        double expectedLu;
+    } const cases[] = {
+        {"20 s -20, 20 s -30 dBFS", {{-20, 20}, {-30, 20}}, 10.0},
+        {"20 s -20, 20 s -15 dBFS", {{-20, 20}, {-15, 20}}, 5.0},
+        {"20 s -40, 20 s -20 dBFS", {{-40, 20}, {-20, 20}}, 20.0},
+        {"-50/-35/-20/-35/-50 dBFS, 20 s each", {{-50, 20}, {-35, 20}, {-20, 20}, {-35, 20}, {-50, 20}}, 15.0},
+    };
+    for (const Case& c : cases) EXPECT_NEAR(MeasureStereo(c.segments).rangeLu, c.expectedLu, 0.1) << c.signal;
+}
+
+TEST(LoudnessMeter, SineReadsTheSameLoudnessAtEveryRate)
+{
+    const double at48k = MeasureStereo({{-23, 10}}, 1, 48000).integratedLufs;
+    for (uint32_t rate : {44100u, 96000u, 32000u, 192000u}) {
+        EXPECT_NEAR(MeasureStereo({{-23, 10}}, 1, rate).integratedLufs, at48k, 0.05) << rate;
+    }
+}
+
+TEST(LoudnessMeter, FilterAt48kHzIsThePublishedOne)
+{
+    const KWeighting k = KWeightingFor(48000);
+    const double published[] = {1.53512485958697, -2.69169618940638, 1.19839281085285, -1.69065929318241,
+                                0.73248077421585, 1.0, -2.0, 1.0, -1.99004745483398, 0.99007225036621};
+    const double derived[] = {k.shelf.b0, k.shelf.b1, k.shelf.b2, k.shelf.a1, k.shelf.a2,
+                              k.highPass.b0, k.highPass.b1, k.highPass.b2, k.highPass.a1, k.highPass.a2};
+    for (size_t i = 0; i < std::size(published); ++i) EXPECT_NEAR(derived[i], published[i], 1e-8) << i;
+}
+
+TEST(LoudnessMeter, LowFrequencyChannelIsLeftOut)
+{
+    // 5.1 in the usual order (L R C LFE Ls Rs) and with side surrounds named by the mask.
+    for (uint32_t mask : {0u, 0x60Fu}) {
+        double withLfe = 0.0, withoutLfe = 0.0;
+        for (double lfeGain : {0.0, 1.0}) {
+            LoudnessMeter meter;
+            ASSERT_EQ(meter.Prepare(kRate, 6, mask), LoudnessSetup::kOk);
+            ToneFeeder(meter, kRate, {Amplitude(-23), Amplitude(-23), 0.0, lfeGain, 0.0, 0.0}, 60.0).Feed({0.0, 10});
+            (lfeGain > 0 ? withLfe : withoutLfe) = meter.Result().integratedLufs;
+        }
+        EXPECT_NEAR(withLfe, withoutLfe, 1e-9) << mask;
+        EXPECT_GT(withoutLfe, -70.0) << mask;
+    }
+}
+
+TEST(LoudnessMeter, SilenceAddedAroundAProgrammeLeavesItsIntegratedLoudness)
+{
+    const double alone = MeasureStereo({{kSilence, 1}, {-23, 5}, {-30, 5}, {kSilence, 1}}).integratedLufs;
+    const double padded =
+        MeasureStereo({{kSilence, 30}, {kSilence, 1}, {-23, 5}, {-30, 5}, {kSilence, 1}, {kSilence, 30}}).integratedLufs;
+    EXPECT_NEAR(padded, alone, 0.001);
+}
+
+TEST(LoudnessMeter, NothingAboveTheGateGivesMinusInfinityAndNoRange)
+{
+    for (const LoudnessResult& r : {MeasureStereo({{kSilence, 10}}), MeasureStereo({{-80, 10}}), MeasureStereo({{-20, 0.3}})}) {
+        EXPECT_TRUE(std::isinf(r.integratedLufs) && r.integratedLufs < 0);
+        EXPECT_EQ(r.rangeLu, 0.0);
+    }
+}
+
+TEST(LoudnessMeter, TruePeakFindsThePeakBetweenSamples)
+{
+    // A quarter-rate sine whose samples fall 45 degrees off its crests, on the second channel,
+    // faded in and out with raised-cosine edges.
+    constexpr double kAmplitude = 0.5;
+    constexpr size_t kFrames = kRate, kFade = kRate / 10;
+    std::vector<double> frames(2 * kFrames, 0.0);
+    for (size_t i = 0; i < kFrames; ++i) {
+        const size_t edge = std::min(i, kFrames - 1 - i);
+        const double fade = edge >= kFade ? 1.0 : 0.5 - 0.5 * std::cos(kPi * double(edge) / kFade);
+        frames[2 * i + 1] = kAmplitude * fade * std::sin(kPi / 2.0 * double(i) + kPi / 4.0);
+    }
+    LoudnessMeter meter;
+    ASSERT_EQ(meter.Prepare(kRate, 2, 0), LoudnessSetup::kOk);
+    meter.AddFrames(frames.data(), kFrames);
+    const LoudnessResult r = meter.Result();
+    const double peakDb = 20.0 * std::log10(kAmplitude);
+    EXPECT_NEAR(r.truePeakDbtp, peakDb, 0.3);
+    EXPECT_NEAR(r.truePeakChannelDbtp[1], peakDb, 0.3);
+    EXPECT_TRUE(std::isinf(r.truePeakChannelDbtp[0]));
+    EXPECT_NEAR(r.samplePeakDbfs, peakDb - 3.01, 0.05);
+}
+
+TEST(LoudnessMeter, SixteenBitBytesInAnyBlockSizesMeasureAsTheirSamples)
+{
+    SourceFormat format;
+    format.formatTag = 1;
+    format.channels = 2;
+    format.samplesPerSec = 44100;
+    format.bitsPerSample = 16;
+    format.blockAlign = 4;
+    constexpr size_t kFrames = 44100 * 5;
+    std::vector<int16_t> pcm(2 * kFrames);
+    std::vector<double> samples(2 * kFrames);
+    for (size_t i = 0; i < pcm.size(); ++i) {
+        pcm[i] = int16_t(std::lround(8000.0 * std::sin(2.0 * kPi * 997.0 * double(i / 2) / 44100.0 + double(i % 2))));
+        samples[i] = pcm[i] / 32768.0;
+    }
+    LoudnessMeter fromSamples, fromBytes;
+    ASSERT_EQ(fromSamples.Prepare(44100, 2, 0), LoudnessSetup::kOk);
+    ASSERT_EQ(fromBytes.Prepare(format, 0), LoudnessSetup::kOk);
+    fromSamples.AddFrames(samples.data(), kFrames);
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(pcm.data());
+    constexpr size_t kFrameBytes = 4;
+    for (size_t frame = 0, chunk = 1; frame < kFrames; chunk = chunk * 3 % 9973 + 4) {
+        const size_t count = std::min(chunk, kFrames - frame);
+        fromBytes.AddBytes(bytes + frame * kFrameBytes, count * kFrameBytes);
+        frame += count;
+    }
+    const LoudnessResult a = fromSamples.Result(), b = fromBytes.Result();
+    EXPECT_NEAR(b.integratedLufs, a.integratedLufs, 1e-9);
+    EXPECT_NEAR(b.truePeakDbtp, a.truePeakDbtp, 1e-6);
+    EXPECT_EQ(fromBytes.StepCount(), fromSamples.StepCount());
+}
+}  // namespace
