@@ -3,24 +3,6 @@
 #include "audio/monitor.h"
 #include "audio/wavedevice.h"
 
-WAVEFORMATEX MonitorRecord(const MonitorFormat& format)
-{
-    WAVEFORMATEX record = {};
-    record.wFormatTag = WAVE_FORMAT_PCM;
-    record.nChannels = format.channels;
-    record.nSamplesPerSec = format.rate;
-    record.nBlockAlign = WORD((format.bits / 8) * format.channels);
-    record.nAvgBytesPerSec = record.nBlockAlign * format.rate;
-    record.wBitsPerSample = format.bits;
-    return record;
-}
-
-MMRESULT QueryInputFormat(const MonitorFormat& format)
-{
-    const WAVEFORMATEX record = MonitorRecord(format);
-    return waveInOpen(nullptr, WAVE_MAPPER, &record, 0, 0, WAVE_FORMAT_QUERY);
-}
-
 MonitorBlockStep DecideMonitorBlockStep(BufferingMode mode, bool paused, bool stopRequested,
                                         uint32_t blockSize, uint32_t bytesRecorded)
 {
@@ -40,9 +22,9 @@ MMRESULT MonitorEngine::OpenDevice(const MonitorFormat& format, HWND window, Buf
     mode_ = mode;
     blockSize_ = blockSize;
     recordedBytes_ = 0;
-    const WAVEFORMATEX record = MonitorRecord(format);
-    bytesPerSecond_ = record.nAvgBytesPerSec;
-    const MMRESULT result = waveInOpen(&device_, WAVE_MAPPER, &record, reinterpret_cast<DWORD_PTR>(window), 0,
+    const InputRecord record = MonitorRecord(format);
+    bytesPerSecond_ = record.Get()->nAvgBytesPerSec;
+    const MMRESULT result = waveInOpen(&device_, format.device, record.Get(), reinterpret_cast<DWORD_PTR>(window), 0,
                                        CALLBACK_WINDOW);
     if (result != MMSYSERR_NOERROR) device_ = nullptr;
     return result;
@@ -172,6 +154,10 @@ void MonitorEngine::Stop()
 {
     if (!running_ || stop_ != kNotStopped) return;
     waveInStop(device_);
+    MMTIME position = {};
+    position.wType = TIME_BYTES;
+    if (waveInGetPosition(device_, &position, sizeof position) == MMSYSERR_NOERROR && position.wType == TIME_BYTES)
+        devicePositionAtStop_ = position.u.cb;
     waveInReset(device_);
     stop_ = kStopRequested;
     clock_.Continue(GetTickCount());

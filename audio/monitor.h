@@ -8,6 +8,7 @@
 #include <mmsystem.h>
 #include <cstdint>
 
+#include "audio/input_devices.h"
 #include "audio/playback.h"
 #include "audio/returnclock.h"
 #include "audio/runmemory.h"
@@ -19,11 +20,6 @@ constexpr uint32_t kMonitorTotalBytes = 2147483603u;  // 2^31 - 1 - 44: bounds t
 // The rates and sample widths the Monitor dialog offers.
 constexpr uint32_t kMonitorRate44 = 44100, kMonitorRate22 = 22050, kMonitorRate11 = 11025;
 constexpr uint16_t kMonitorBits16 = 16, kMonitorBits8 = 8;
-
-// The 16 bytes of a PCM format record (no cbSize) for a monitor format.
-WAVEFORMATEX MonitorRecord(const MonitorFormat& format);
-// Asks the input device whether it can record a format; 0 means yes.
-MMRESULT QueryInputFormat(const MonitorFormat& format);
 
 // What happens after a returned buffer was analysed.
 enum class MonitorBlockStep {
@@ -76,6 +72,8 @@ public:
     BufferingMode Mode() const { return mode_; }
     uint32_t BlockSize() const { return blockSize_; }
     uint32_t RecordedBytes() const { return recordedBytes_; }
+    // Bytes the device reported recording when Stop stopped it (0 before any Stop).
+    uint32_t DevicePositionAtStop() const { return devicePositionAtStop_; }
 
 private:
     RunResult QueueHeader(int slot, uint32_t length);
@@ -91,6 +89,7 @@ private:
     uint32_t blockSize_ = 0;
     uint32_t bytesPerSecond_ = 0;
     uint32_t recordedBytes_ = 0;
+    uint32_t devicePositionAtStop_ = 0;
     int nextHeader_ = 0;
     int lastSlot_ = 0;                 // the slot of the block handed out by OnBufferData
     MonitorBlockStep lastStep_ = MonitorBlockStep::kRequeue;

@@ -4,7 +4,7 @@
 namespace {
 
 constexpr UINT kRunMemoryFlags = GMEM_MOVEABLE | GMEM_SHARE;
-constexpr UINT kHeaderFlags = GMEM_MOVEABLE | GMEM_DDESHARE;
+constexpr UINT kHeaderFlags = GMEM_MOVEABLE | GMEM_DDESHARE | GMEM_ZEROINIT;   // no stale flags
 
 void FreeLocked(HGLOBAL& handle)
 {

@@ -25,11 +25,16 @@ constexpr int kViewCount = 5;
 
 enum BufferingMode : int32_t { kOnMemoryMode = 1, kStreamingMode = 2 };
 
-// The monitor's recording format (rate in Hz, channels, bits per sample).
+// The wave input mapper's device id: the platform's default input.
+constexpr uint32_t kDefaultInputDevice = 0xFFFFFFFFu;
+
+// The monitor's recording format (rate in Hz, channels, bits per sample) and the input device
+// that records it (a wave input device id, or the mapper).
 struct MonitorFormat {
     uint32_t rate;
     uint16_t channels;
     uint16_t bits;
+    uint32_t device = kDefaultInputDevice;
 };
 
 // What the user chose in the Options dialog and the View menu, and the monitor format.
@@ -43,7 +48,7 @@ struct Settings {
     bool onMemory = false;
     int32_t memorySizeMB = 15;
     ViewMode view = kViewWaveform;
-    MonitorFormat monitor = {44100, 2, 16};
+    MonitorFormat monitor = {44100, 1, 16};
 };
 
 // How the samples of a source are stored, as far as the analysis reads them.

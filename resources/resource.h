@@ -50,6 +50,17 @@
 #define IDC_MON_WIDTH_GROUP      112
 #define IDC_MON_16_BIT           113
 #define IDC_MON_8_BIT            114
+// Monitor dialog: the further rates, 24 bit and the input device.
+#define IDC_MON_MORE_RATES_GROUP 600
+#define IDC_MON_RATE_8           601
+#define IDC_MON_RATE_16          602
+#define IDC_MON_RATE_32          603
+#define IDC_MON_RATE_48          604
+#define IDC_MON_RATE_88          605
+#define IDC_MON_RATE_96          606
+#define IDC_MON_24_BIT           607
+#define IDC_MON_DEVICE_LABEL     608
+#define IDC_MON_DEVICE           609
 
 // ---- Wave Information dialog ("InfoBox") ----
 #define IDC_INFO_RIFF_ID         101
@@ -169,6 +180,8 @@
 #define IDS_BATCH_RANGE_ABOVE_HALF  1304   // printf format: half the rate in Hz
 #define IDS_BATCH_LOG_RANGE         1305
 #define IDS_BATCH_USAGE_PICTURES    1306   // the usage's lines of the spectrogram's and bands' options
+// Monitor dialog: the input device list.
+#define IDS_DEFAULT_INPUT_DEVICE  1250
 // The cursor readout in the main window.
 #define IDS_READOUT_LABEL         1320
 // Loudness measurement (Operation > Loudness, TRILVOC loudness): menu, dialogs and texts.

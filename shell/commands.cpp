@@ -39,7 +39,9 @@ void ChooseMonitor(MainWindow& app)
 {
     CloseSource(app);
     KeepFileName(app);
-    MonitorDialogData data = {&app.settings.monitor, app.inputFormats, QueryMonitorFormat};
+    // Listed afresh each time: a device may have been plugged in or out since.
+    const InputDeviceList devices = ListInputDevices();
+    MonitorDialogData data = {&app.settings.monitor, &devices, QueryInputFormat};
     if (DialogAccepted(DialogBoxParamA(app.instance, "RecOpen", app.window, MonitorDialogProc,
                                        reinterpret_cast<LPARAM>(&data)))) {
         app.sourceKind = SourceKind::kMonitor;

@@ -193,15 +193,6 @@ int OfferedMonitorFormats(DWORD inputFormats, MonitorFormat* formats, int capaci
     return std::min(count, capacity);
 }
 
-bool AnyOfferedFormatAccepted(DWORD inputFormats, MonitorFormatQuery query)
-{
-    std::array<MonitorFormat, kMaxOfferedMonitorFormats> formats;
-    const int count = OfferedMonitorFormats(inputFormats, formats.data(), int(formats.size()));
-    for (int i = 0; i < count; ++i)
-        if (query(formats[i]) == 0) return true;
-    return false;
-}
-
 void FormatRateLine(char* out, size_t size, uint32_t samplesPerSec)
 {
     std::snprintf(out, size, LoadedText(IDS_RATE_LINE), static_cast<int>(samplesPerSec / 1000u));

@@ -69,9 +69,6 @@ MonitorDialogPlan PlanMonitorDialog(DWORD inputFormats, uint32_t rate, uint16_t 
 constexpr int kMaxOfferedMonitorFormats = 6;
 // The mono formats whose buttons the dialog leaves enabled for a mask.
 int OfferedMonitorFormats(DWORD inputFormats, MonitorFormat* formats, int capacity);
-using MonitorFormatQuery = UINT (*)(const MonitorFormat& format);
-// False when the device refuses every format the dialog still offers (the dialog's way out).
-bool AnyOfferedFormatAccepted(DWORD inputFormats, MonitorFormatQuery query);
 
 // ---- Status panel texts (one writer for each line) ----
 constexpr size_t kStatusTextSize = 64;

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <cstdint>
 
+#include "audio/input_devices.h"
 #include "core/types.h"
 #include "shell/decisions.h"
 
@@ -17,11 +18,10 @@ INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 struct MonitorDialogData {
     MonitorFormat* format;
-    DWORD inputFormats;
-    MonitorFormatQuery query;       // asks the input device about one format
+    const InputDeviceList* devices;   // the mapper first; the format's device is one of them
+    InputFormatQuery query;           // asks a device about one format
 };
 INT_PTR CALLBACK MonitorDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-UINT QueryMonitorFormat(const MonitorFormat& format);
 
 // lParam: the file's name (const char*).
 INT_PTR CALLBACK InfoDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

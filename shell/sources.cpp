@@ -83,7 +83,8 @@ bool OpenMonitorSource(MainWindow& app)
         ShowMessageText(app.window, text);
         return false;
     }
-    app.format = FormatFigures(MonitorRecord(chosen));
+    const InputRecord record = MonitorRecord(chosen);
+    app.format = FormatFigures(*record.Get());
     app.bufferingMode = app.settings.onMemory ? kOnMemoryMode : kStreamingMode;
     {
         WindowDc dc(app.window);

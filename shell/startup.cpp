@@ -3,6 +3,7 @@
 // settings written back at exit.
 #include "shell/mainwindow.h"
 #include "shell/messages.h"
+#include "shell/monitor_settings.h"
 #include "display/display.h"
 #include "resources/resource.h"
 
@@ -58,6 +59,7 @@ void WriteSettings(const Settings& settings)
 {
     WriteSetting(kTimeResolutionKey, settings.timeResolution);
     WriteSetting(kFftExponentKey, settings.fftExponent);
+    WriteStoredMonitorFormat(kSettingsFile, kSettingsSection, StoredFormOf(settings.monitor, ListInputDevices()));
 }
 
 uint16_t ReadPlatformVersion()
@@ -110,12 +112,10 @@ void CheckSoundDevices(MainWindow& app)
     app.outputDeviceCount = waveOutGetNumDevs();
     app.inputDeviceCount = waveInGetNumDevs();
     ShowIdleWithoutSource(app);
-    if (app.inputDeviceCount != 0) {
-        WAVEINCAPSA inputCaps = {};
-        if (waveInGetDevCapsA(WAVE_MAPPER, &inputCaps, sizeof inputCaps) == MMSYSERR_NOERROR)
-            app.inputFormats = inputCaps.dwFormats;
-    }
-    app.settings.monitor = AdjustMonitorFormat(app.settings.monitor, app.inputFormats);
+    const InputDeviceList devices = ListInputDevices();
+    if (app.inputDeviceCount != 0 && !devices.empty()) app.inputFormats = devices.front().formats;
+    app.settings.monitor = ResolveStoredMonitorFormat(ReadStoredMonitorFormat(kSettingsFile, kSettingsSection),
+                                                      devices, QueryInputFormat);
 }
 
 // A command-line file: open it, and play it at once with the autoplay switch.

@@ -1,8 +1,8 @@
 // Shell decisions on plain inputs: the window size, the Shift-JIS aware split of a path into the
 // directory and name lines, both lines padded and cut at 35 bytes, the stereo labels, the command
 // line, the help file chosen, the stored settings kept, the memory size bounds, the monitor format
-// taken from the input device's formats at startup and in the Monitor dialog with its way out and
-// query warning, and the status lines.
+// taken from the input device's formats at startup and in the Monitor dialog, the query
+// warning, and the status lines.
 #include <gtest/gtest.h>
 #include <cstring>
 #include <string>
@@ -167,17 +167,6 @@ TEST(MonitorFormat, StartupAndTheDialogFollowTheInputMask)
                   std::make_tuple(int(format.channels), format.rate, format.bits)) << std::hex << c.mask;
         EXPECT_EQ(tie(c.plan), tie(PlanMonitorDialog(c.mask, c.rate, c.bits))) << std::hex << c.mask;
     }
-}
-
-// The dialog can be left without a format only when the device refuses every format it offers.
-TEST(MonitorDialogWayOut, OnlyWhenTheDeviceRefusesEveryOfferedFormat)
-{
-    const struct { DWORD mask; MonitorFormatQuery query; bool accepted; } cases[] = {
-        {0xFFF, [](const MonitorFormat&) -> UINT { return WAVERR_BADFORMAT; }, false},
-        {0xFFF, [](const MonitorFormat& f) -> UINT { return f.rate == 11025 && f.bits == 8 ? 0 : WAVERR_BADFORMAT; }, true},
-        {0x333, [](const MonitorFormat& f) -> UINT { return f.bits == 16 ? 0 : WAVERR_BADFORMAT; }, false},  // not offered
-    };
-    for (const auto& c : cases) EXPECT_EQ(c.accepted, AnyOfferedFormatAccepted(c.mask, c.query)) << std::hex << c.mask;
 }
 
 // An input format query answer with no text of its own still gets a warning that names its code.

@@ -256,7 +256,8 @@ bool RunProgramToExit()
 }
 
 // Stored as "01024" and "+15", the settings are read, and a normal exit writes them back in the
-// program's own form and nothing else; a file that cannot be written (read-only, and held open
+// program's own form, then the monitor format (none stored: the default one, on the default
+// device), and nothing else; a file that cannot be written (read-only, and held open
 // without write sharing as another program might: Wine run as root writes read-only files) stays
 // as it was and the program still exits cleanly. The file is named as the program names it: in
 // the Windows folder.
@@ -275,7 +276,8 @@ TEST(Settings, ARunReadsTheStoredValuesAndItsNormalExitStoresOnlyThem)
         SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
         char section[256] = {};
         std::replace(section, section + GetPrivateProfileSectionA("Trilvo", section, sizeof section, kFile), '\0', ' ');
-        EXPECT_STREQ(writable ? "deltatime=1024 fftparam=15 " : "deltatime=01024 fftparam=+15 ", section);
+        EXPECT_STREQ(writable ? "deltatime=1024 fftparam=15 monitorrate=44100 monitorchannels=1 monitorbits=16 monitordevice= "
+                              : "deltatime=01024 fftparam=+15 ", section);
         WritePrivateProfileStringA("Trilvo", nullptr, nullptr, kFile);   // the section removed
     }
 }

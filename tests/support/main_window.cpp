@@ -62,20 +62,32 @@ void Command(int id)
     if (openWindow) SendMessageA(openWindow->window, WM_COMMAND, id, 0);
 }
 
-bool WithDialog(int command, std::function<void(HWND)> act)
+bool WithDialogShownBy(const std::function<void()>& show, std::function<void(HWND)> act)
 {
     script = {std::move(act), nullptr, 0};
     const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, ScriptTick);
-    Command(command);
+    show();
     KillTimer(nullptr, timer);
     return script.dialog && script.ticksAfter < kTicksBound;
 }
 
-bool ChooseMonitorFormat(uint32_t rate, uint16_t bits)
+bool WithDialog(int command, std::function<void(HWND)> act)
 {
-    const int rateButton = rate == 44100 ? IDC_MON_RATE_44 : rate == 22050 ? IDC_MON_RATE_22 : IDC_MON_RATE_11;
-    const int widthButton = bits == 16 ? IDC_MON_16_BIT : IDC_MON_8_BIT;
+    return WithDialogShownBy([command] { Command(command); }, std::move(act));
+}
+
+bool ChooseMonitorFormat(uint32_t rate, uint16_t bits, uint16_t channels)
+{
+    const struct { uint32_t rate; int id; } rates[] = {
+        {8000, IDC_MON_RATE_8}, {11025, IDC_MON_RATE_11}, {16000, IDC_MON_RATE_16}, {22050, IDC_MON_RATE_22},
+        {32000, IDC_MON_RATE_32}, {44100, IDC_MON_RATE_44}, {48000, IDC_MON_RATE_48}, {88200, IDC_MON_RATE_88},
+        {96000, IDC_MON_RATE_96}};
+    int rateButton = 0;
+    for (const auto& r : rates)
+        if (r.rate == rate) rateButton = r.id;
+    const int widthButton = bits == 24 ? IDC_MON_24_BIT : bits == 16 ? IDC_MON_16_BIT : IDC_MON_8_BIT;
+    const int channelButton = channels == 2 ? IDC_MON_STEREO : IDC_MON_MONO;
     return WithDialog(IDM_MONITOR, [=](HWND dialog) {
-        for (int id : {rateButton, widthButton, IDOK}) SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+        for (int id : {rateButton, widthButton, channelButton, IDOK}) SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
     });
 }

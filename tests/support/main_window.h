@@ -22,5 +22,8 @@ void Command(int id);
 // from the dialog's own loop. A dialog still open 10 s later is ended with -2; returns whether
 // the dialog showed and ended in time.
 bool WithDialog(int command, std::function<void(HWND)> act);
-// The Monitor command with the buttons of `rate` and `bits` clicked, then OK; whether it showed.
-bool ChooseMonitorFormat(uint32_t rate, uint16_t bits);
+// The same for a dialog that `show` shows (and returns from when it ends).
+bool WithDialogShownBy(const std::function<void()>& show, std::function<void(HWND)> act);
+// The Monitor command with the buttons of `rate`, `bits` and `channels` clicked, then OK; whether
+// it showed.
+bool ChooseMonitorFormat(uint32_t rate, uint16_t bits, uint16_t channels = 1);

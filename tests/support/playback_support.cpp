@@ -56,12 +56,11 @@ bool CaptureClient(HWND window, MemoryCanvas& canvas)
     return copied != FALSE;
 }
 
-// Segments are sampled one pixel into their left edge, on the first bar's top row.
-bool SegmentLit(HWND window, const Layout& layout, int s)
+// Segments are sampled one pixel into their left edge, one pixel below the bar's top.
+bool SegmentLit(HWND window, const Layout& layout, int s, int barTopRow)
 {
-    constexpr int kFirstBarRow = 2;
     HDC dc = GetDC(window);
-    const COLORREF colour = GetPixel(dc, LevelSegmentLeft(s, layout.charWidth) + 1, layout.Row(kFirstBarRow) + 1);
+    const COLORREF colour = GetPixel(dc, LevelSegmentLeft(s, layout.charWidth) + 1, layout.Row(barTopRow) + 1);
     ReleaseDC(window, dc);
     return colour == LevelSegmentColour(s, true);
 }

@@ -30,6 +30,8 @@ bool RecordingBufferHasData();
 
 // The client area of `window` (this process or another) copied into a new canvas.
 bool CaptureClient(HWND window, MemoryCanvas& canvas);
-// Whether `window`, laid out in `layout`, shows segment `s` (0 to 16) of the first level bar lit.
+// Whether `window`, laid out in `layout`, shows segment `s` (0 to 16) lit in the level bar whose
+// top is at row `barTopRow` (2: the mono bar and LEFT; 4: RIGHT).
 // The layout is the caller's: another process's window object cannot be read from here.
-bool SegmentLit(HWND window, const Layout& layout, int s);
+constexpr int kFirstBarRow = 2, kRightBarRow = 4;
+bool SegmentLit(HWND window, const Layout& layout, int s, int barTopRow = kFirstBarRow);
