@@ -112,7 +112,6 @@ TEST(AcmDecoders, Mp3sDecodeToTheLengthTheFileStatesCloseToTheReference)
         {"cbr-crc.mp3", kSignalFrames, 2, 44100, 128000},
         {"vbr-untagged.mp3", 0, 2, 44100, 0},
         {"mpeg2-mono.mp3", kSignal22kFrames, 1, 22050, 0},
-        {"mpeg2-mono-32k.mp3", 0, 1, 22050, 32000},
         {"mpeg25-mono.mp3", 0, 1, 8000, 16000},
         {"mp3.wav", 0, 2, 44100, 128000},
     };

@@ -17,27 +17,15 @@
 
 namespace {
 
-// Cancels the first dialog of this thread as soon as it is active.
-HHOOK cancelHook = nullptr;
-LRESULT CALLBACK CancelOnActivate(int code, WPARAM wParam, LPARAM lParam)
-{
-    char name[16] = {};
-    if (code == HCBT_ACTIVATE && GetClassNameA(reinterpret_cast<HWND>(wParam), name, sizeof name) &&
-        std::string(name) == "#32770")
-        PostMessageA(reinterpret_cast<HWND>(wParam), WM_COMMAND, IDCANCEL, 0);
-    return CallNextHookEx(cancelHook, code, wParam, lParam);
-}
-
 TEST(LoudnessWindow, CancelEndsTheMeasurementWithItsThreadAndFileReleased)
 {
     constexpr int kRate = 44100, kSeconds = 300;
     const std::string path = WriteTempFile("loud_cancel.wav", PcmFile(1, kRate, 16, Samples16(Sine(8000, 1000, kRate, kRate * kSeconds))));
     LoudnessJob job;
     job.path = path.c_str();
-    cancelHook = SetWindowsHookExA(WH_CBT, CancelOnActivate, nullptr, GetCurrentThreadId());
-    ASSERT_NE(nullptr, cancelHook);
-    const bool shown = RunLoudnessProgress(GetModuleHandleA(nullptr), nullptr, &job);
-    UnhookWindowsHookEx(cancelHook);
+    bool shown = false;
+    ASSERT_TRUE(WithDialogShownBy([&] { shown = RunLoudnessProgress(GetModuleHandleA(nullptr), nullptr, &job); },
+                                  [](HWND dialog) { PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }));
     ASSERT_TRUE(shown);
     EXPECT_EQ(LoudnessFailure::kStopped, job.run.failure);
     EXPECT_EQ(nullptr, job.thread);

@@ -116,11 +116,9 @@ TEST(FileTypes, AreJudgedByTheirFirstBytes)
     const struct { const char* name; Bytes head; FileType type; } cases[] = {
         {"RIFF WAVE", Ascii("RIFF\x24\0\0\0WAVE"), FileType::kWave},
         {"RIFF of another form (the WAV reader refuses it)", Ascii("RIFF\x24\0\0\0AVI "), FileType::kWave},
-        {"RF64", Ascii("RF64\xFF\xFF\xFF\xFFWAVE"), FileType::kRf64},
         {"BW64", Ascii("BW64\xFF\xFF\xFF\xFFWAVE"), FileType::kRf64},
         {"RF64 of another form", Ascii("RF64\xFF\xFF\xFF\xFF" "AVI "), FileType::kUnknown},
         {"AIFF", Ascii("FORM\0\0\0\x20" "AIFF"), FileType::kAiff},
-        {"AIFF-C", Ascii("FORM\0\0\0\x20" "AIFC"), FileType::kAiff},
         {"IFF of another form", Ascii("FORM\0\0\0\x20" "8SVX"), FileType::kUnknown},
         {"FLAC", Ascii("fLaC\0\0\0\x22"), FileType::kFlac},
         {"Ogg", Ascii("OggS\0\x02"), FileType::kOgg},
@@ -130,10 +128,8 @@ TEST(FileTypes, AreJudgedByTheirFirstBytes)
         {"MPEG frame, bad bit rate", {0xFF, 0xFB, 0xF0, 0x64}, FileType::kUnknown},
         {"MPEG frame, reserved rate", {0xFF, 0xFB, 0x9C, 0x64}, FileType::kUnknown},
         {"ADTS AAC", {0xFF, 0xF1, 0x50, 0x80}, FileType::kUnsupported},
-        {"MP4", Ascii("\0\0\0\x20" "ftypM4A "), FileType::kUnsupported},
         {"WavPack", Ascii("wvpk\x20\0\0\0"), FileType::kUnsupported},
         {"Monkey's Audio", Ascii("MAC \x96\x0F"), FileType::kUnsupported},
-        {"text", Ascii("hello, world"), FileType::kUnknown},
         {"cut signature", Ascii("RIF"), FileType::kUnknown},
         {"empty", {}, FileType::kUnknown},
     };
@@ -176,40 +172,16 @@ TEST(OpenAudioSource, OpensByContentAndRefusesWithTheTextOfTheType)
     }
 }
 
-// Each stored layout and its delivered samples: big-endian PCM swapped (8-bit made offset binary,
-// 12-bit kept in its 16-bit container), little-endian "sowt", big-endian floats (64-bit as 32-bit),
-// G.711 bytes as 16-bit values, the rate from its 80-bit form.
-TEST(AiffSource, DeliversLittleEndianSamplesOfItsFormat)
+// Big-endian 12-bit samples, which sox does not write, delivered swapped in their 16-bit
+// container. Every other stored layout is proven against sox's own decoding by test_sources.sh.
+TEST(AiffSource, TwelveBitSamplesComeLittleEndianIn16Bits)
 {
-    const float half = 0.5f, quarter = -0.25f;
-    Bytes halfLe(4), quarterLe(4);
-    std::memcpy(halfLe.data(), &half, 4);
-    std::memcpy(quarterLe.data(), &quarter, 4);
-    Bytes floats = halfLe;
-    Append(floats, quarterLe);
-    const struct { const char* name; uint16_t channels, bits; uint32_t rate; const char* compression; Bytes stored;
-                   uint32_t frames; Bytes delivered; uint16_t deliveredBits; bool isFloat; } cases[] = {
-        {"8-bit", 1, 8, 8000, nullptr, {0x00, 0x7F, 0x80}, 3, {0x80, 0xFF, 0x00}, 8, false},
-        {"16-bit stereo", 2, 16, 44100, nullptr, {0x12, 0x34, 0xFE, 0xDC}, 1, {0x34, 0x12, 0xDC, 0xFE}, 16, false},
-        {"12-bit", 1, 12, 22050, nullptr, {0x12, 0x30}, 1, {0x30, 0x12}, 16, false},
-        {"24-bit", 1, 24, 96000, nullptr, {0x01, 0x02, 0x03, 0x81, 0x82, 0x83}, 2, {0x03, 0x02, 0x01, 0x83, 0x82, 0x81}, 24, false},
-        {"32-bit", 1, 32, 48000, nullptr, {1, 2, 3, 4}, 1, {4, 3, 2, 1}, 32, false},
-        {"sowt", 1, 16, 48000, "sowt", {0x34, 0x12}, 1, {0x34, 0x12}, 16, false},
-        {"fl32", 2, 32, 48000, "fl32", {0x3F, 0, 0, 0, 0xBE, 0x80, 0, 0}, 1, floats, 32, true},
-        {"fl64", 1, 64, 48000, "fl64", {0x3F, 0xE0, 0, 0, 0, 0, 0, 0, 0xBF, 0xD0, 0, 0, 0, 0, 0, 0}, 2, floats, 32, true},
-        {"ulaw", 1, 16, 8000, "ulaw", {0x00, 0xFF, 0x80}, 3, {0x84, 0x82, 0x00, 0x00, 0x7C, 0x7D}, 16, false},
-        {"alaw", 1, 16, 8000, "alaw", {0xD5, 0x55, 0xAA}, 3, {0x08, 0x00, 0xF8, 0xFF, 0x00, 0x7E}, 16, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        FileSource source;
-        const Bytes file = AiffFile(c.channels, c.bits, c.rate, c.compression, c.stored, c.frames);
-        ASSERT_EQ(ReaderResult::kOk, source.Open(WriteTempFile("samples.aif", file).c_str(), AcceptEveryFormat));
-        EXPECT_EQ(c.rate, source.Format().samplesPerSec);
-        EXPECT_EQ(c.deliveredBits, source.Format().bitsPerSample);
-        EXPECT_EQ(c.isFloat, source.Format().floatSamples);
-        EXPECT_EQ(c.delivered, Delivered(source));
-    }
+    FileSource source;
+    const Bytes file = AiffFile(1, 12, 22050, nullptr, {0x12, 0x30, 0xFE, 0xD0}, 2);
+    ASSERT_EQ(ReaderResult::kOk, source.Open(WriteTempFile("samples.aif", file).c_str(), AcceptEveryFormat));
+    EXPECT_EQ(22050u, source.Format().samplesPerSec);
+    EXPECT_EQ(16, source.Format().bitsPerSample);
+    EXPECT_EQ(Bytes({0x30, 0x12, 0xD0, 0xFE}), Delivered(source));
 }
 
 // Sizes some writers leave wrong: a sound chunk claiming more than the file holds (or 0, as while
@@ -250,7 +222,6 @@ TEST(Rf64Source, TakesItsDataSizeFromTheDs64Chunk)
 {
     const Bytes data = Samples16({100, -100, 200, -200, 300, -300});
     const struct { const char* name; Bytes file; uint64_t total; bool readFails; } cases[] = {
-        {"RF64", Rf64File(FmtBody(1, 2, 44100, 16), data, data.size()), data.size(), false},
         {"BW64", Rf64File(FmtBody(1, 2, 44100, 16), data, data.size(), "BW64"), data.size(), false},
         {"claims more", Rf64File(FmtBody(1, 2, 44100, 16), data, data.size() + 400), data.size() + 400, true},
     };
