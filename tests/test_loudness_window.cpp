@@ -87,16 +87,8 @@ TEST(LoudnessWindow, OfferedForAnIdleFileAndShowsItsFigures)
 
 TEST(LoudnessWindow, FiguresReadAsLabelledLinesWithOneDecimalAndTheirUnits)
 {
-    LoudnessResult r = {};
-    r.integratedLufs = -23.04;
-    r.rangeLu = 0.0;
-    r.momentaryMaxLufs = -20.96;
-    r.shortTermMaxLufs = -21.5;
-    r.samplePeakDbfs = -std::numeric_limits<double>::infinity();
-    r.truePeakDbtp = 0.26;
-    r.channels = 2;
-    r.truePeakChannelDbtp[0] = -1.0;
-    r.truePeakChannelDbtp[1] = 0.26;
+    // integrated, range, momentary and short-term maxima, sample peak, true peak, channels, their peaks
+    const LoudnessResult r = {-23.04, 0.0, -20.96, -21.5, -std::numeric_limits<double>::infinity(), 0.26, 2, {-1.0, 0.26}};
     char text[2048];
     LoudnessFiguresText(r, text, sizeof text);
     EXPECT_EQ(std::string("統合ラウドネス: -23.0 LUFS\r\n"

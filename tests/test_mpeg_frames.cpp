@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "audio/mpeg_frames.h"
 #include "tests/support/compressed_wave.h"
@@ -32,14 +33,8 @@ TEST(MpegFrames, HeadersGiveTheirFieldsAndFrameLength)
         SCOPED_TRACE(r.name);
         MpegFrameHeader h;
         ASSERT_TRUE(ParseMpegHeader(r.h.b, &h));
-        EXPECT_EQ(r.version, h.version);
-        EXPECT_EQ(r.layer, h.layer);
-        EXPECT_EQ(r.bitRate, h.bitRate);
-        EXPECT_EQ(r.rate, h.sampleRate);
-        EXPECT_EQ(r.channels, h.channels);
-        EXPECT_EQ(r.frameBytes, h.frameBytes);
-        EXPECT_EQ(r.samples, h.samplesPerFrame);
-        EXPECT_EQ(r.crc, h.crc);
+        EXPECT_EQ(std::make_tuple(r.version, r.layer, r.bitRate, r.rate, r.channels, r.frameBytes, r.samples, r.crc),
+                  std::make_tuple(h.version, h.layer, h.bitRate, h.sampleRate, h.channels, h.frameBytes, h.samplesPerFrame, h.crc));
     }
 }
 

@@ -177,6 +177,16 @@ protected:
     {
         SendMessageA(app->window, WM_MOUSEMOVE, 0, MAKELPARAM(kLeft + graphX, kTop + graphY));
     }
+    // The peak power of the block the window kept, analysed again on its own.
+    double KeptPeakPower()
+    {
+        AnalysisPlan plan;
+        Settings settings = app->keptBlock.AnalysedWith();
+        settings.view = kViewLinearSpectrum;
+        if (!plan.Prepare(settings.fftExponent)) return -1.0;
+        return AnalyseBlock(app->keptBlock.Bytes(), app->keptBlock.ByteCount(), app->keptBlock.Format(), settings, plan, 0.0)
+            .peakPower;
+    }
     MainWindow* app = nullptr;
 };
 
@@ -190,6 +200,7 @@ TEST_F(ReadoutWindow, ATonesColumnShowsItsFrequencyAndLevelWhileRunningAndLeavin
     ASSERT_TRUE(app->cursor.shown);
     EXPECT_EQ(ReadoutKind::kSpectrum, app->cursor.readout.kind);
     EXPECT_NEAR(kTone, app->cursor.readout.frequency, double(kRate) / 1024);
+    EXPECT_DOUBLE_EQ(KeptPeakPower(), app->cursor.readout.power);   // the kept block's spectrum, no other
     ASSERT_TRUE(app->cursor.readout.hasLevel);
     const double toneDecibels = app->cursor.readout.decibels;
     MoveTo(column + 40, 128);                          // far from the tone: a low level

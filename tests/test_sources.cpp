@@ -5,6 +5,7 @@
 // the same files is proven by test_sources.sh.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -79,27 +80,21 @@ Bytes AiffFile(uint16_t channels, uint16_t bits, uint32_t rate, const char* comp
     return file;
 }
 
-// An RF64 file whose sizes stand in its ds64 chunk; `dataSize` may claim more than `data` holds.
+// An RF64 file whose sizes stand in its ds64 chunk; `dataSize` may claim more than `data` (of an
+// even size) holds.
 Bytes Rf64File(const Bytes& fmt, const Bytes& data, uint64_t dataSize, const char* id = "RF64")
 {
-    Bytes file = Id(id);
-    PutLittle(file, 0xFFFFFFFF, 4);
-    Append(file, Ascii("WAVE"));
-    Append(file, Ascii("ds64"));
-    PutLittle(file, 28, 4);
-    PutLittle(file, 36 + fmt.size() + dataSize, 8);
-    PutLittle(file, dataSize, 8);
-    PutLittle(file, 0, 8);
-    PutLittle(file, 0, 4);
-    Append(file, Ascii("fmt "));
-    PutLittle(file, fmt.size(), 4);
-    Append(file, fmt);
-    Append(file, Ascii("data"));
-    PutLittle(file, 0xFFFFFFFF, 4);
-    Append(file, data);
+    Bytes ds64;
+    PutLittle(ds64, 36 + fmt.size() + dataSize, 8);   // the RIFF size
+    PutLittle(ds64, dataSize, 8);
+    PutLittle(ds64, 0, 8);                             // the sample count, and no table
+    PutLittle(ds64, 0, 4);
+    Bytes file = RiffFile({{"ds64", ds64}, {"fmt ", fmt}, {"data", data}});
+    std::copy(id, id + 4, file.begin());
+    std::fill_n(file.begin() + 4, 4, 0xFF);                         // the RIFF and data chunk sizes
+    std::fill_n(file.end() - long(data.size()) - 4, 4, 0xFF);
     return file;
 }
-
 
 // Every delivered byte of a file opened as the window opens it.
 Bytes Delivered(FileSource& source)
@@ -144,12 +139,11 @@ TEST(FileTypes, AreJudgedByTheirFirstBytes)
 TEST(OpenAudioSource, OpensByContentAndRefusesWithTheTextOfTheType)
 {
     const Bytes pcm = Samples16({1, -2, 3, -4});
-    Bytes wma = FmtBody(0x0161, 2, 44100, 16);
     const struct { const char* name; Bytes bytes; ReaderResult result; const char* container; } cases[] = {
         {"wav.mp3", PcmFile(1, 8000, 16, pcm), ReaderResult::kOk, "WAVE"},
         {"aiff.wav", AiffFile(1, 16, 8000, nullptr, {0, 1, 0, 2}, 2), ReaderResult::kOk, "AIFF"},
         {"rf64.aif", Rf64File(FmtBody(1, 1, 8000, 16), pcm, pcm.size()), ReaderResult::kOk, "RF64"},
-        {"wma.wav", RiffFile({{"fmt ", wma}, {"data", pcm}}), ReaderResult::kUnsupportedCodec, ""},
+        {"wma.wav", RiffFile({{"fmt ", FmtBody(0x0161, 2, 44100, 16)}, {"data", pcm}}), ReaderResult::kUnsupportedCodec, ""},
         {"tag 0x22.wav", RiffFile({{"fmt ", FmtBody(0x22, 1, 8000, 16)}, {"data", pcm}}), ReaderResult::kNotPcm, ""},
         {"m4a.wav", Ascii("\0\0\0\x20" "ftypM4A isomiso2"), ReaderResult::kUnsupportedCodec, ""},
         {"text.wav", Ascii("hello, world, this is no sound"), ReaderResult::kNotWave, ""},
