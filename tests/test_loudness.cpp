@@ -39,7 +39,7 @@ void FeedTone(LoudnessMeter& meter, uint32_t rate, const std::vector<double>& ch
     for (int r = 0; r < repeats; ++r)
         for (const Segment& segment : segments) {
             const double amplitude = Amplitude(segment.dbfs);
-            for (size_t frames = size_t(std::lround(segment.seconds * rate)), chunk; frames > 0; frames -= chunk) {
+            for (size_t frames = size_t(std::lround(segment.seconds * rate)), chunk = 0; frames > 0; frames -= chunk) {
                 chunk = std::min(frames, kChunk);
                 for (size_t i = 0; i < chunk; ++i, ++sample) {
                     const double value = amplitude * std::sin(2.0 * kPi * hz * double(sample) / rate);
