@@ -42,7 +42,9 @@ bool RecordingBufferHasData()
     const MainWindow* app = TestWindow();
     if (!app || !app->Running()) return false;
     for (int slot : {0, 1})
-        if ((app->headers[slot]->dwFlags & WHDR_INQUEUE) && app->headers[slot]->dwBytesRecorded > 0) return true;
+        if ((app->headers[slot]->dwFlags & WHDR_INQUEUE) &&
+            app->headers[slot]->dwBytesRecorded >= app->headers[slot]->dwBufferLength / 2)
+            return true;
     return false;
 }
 

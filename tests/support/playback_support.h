@@ -25,7 +25,8 @@ bool PumpUntilRunEnds(DWORD timeoutMs, WaveLog* log = nullptr);
 std::vector<uint8_t> QueuedBytes(const WAVEHDR* header);
 // The bytes the logged MM_WIM_DATA messages brought.
 uint32_t RecordedBytes(const WaveLog& log);
-// Whether the test window runs and the recording buffer the device is filling holds data.
+// Whether the test window runs and the recording buffer the device is filling is at least half
+// full (so the partial block Stop hands back is long enough to find a tone in).
 bool RecordingBufferHasData();
 
 // The client area of `window` (this process or another) copied into a new canvas.
