@@ -38,7 +38,6 @@ constexpr int kRangeBins = int((kRangeTopLufs - kAbsoluteGateLufs) / kRangeBinLu
 constexpr double kFrontWeight = 1.0, kSurroundWeight = 1.41, kLowFrequencyWeight = 0.0;
 constexpr uint32_t kSpeakerLowFrequency = 0x8;
 constexpr uint32_t kSpeakerSurrounds = 0x10 | 0x20 | 0x100 | 0x200 | 0x400;   // back and side
-constexpr uint32_t kUsualChannelMasks[kMaxAnalysedChannels] = {0x4, 0x3, 0x7, 0x33, 0x37, 0x3F, 0x13F, 0x63F};
 constexpr int kSpeakerBits = 18;
 
 // The true-peak interpolator: a windowed sinc cut off at the input's half rate (Kaiser window),
@@ -147,7 +146,7 @@ KWeighting KWeightingFor(uint32_t rate)
 
 void ChannelWeights(uint32_t channelMask, int channels, double weights[kMaxAnalysedChannels])
 {
-    if (channelMask == 0 && channels >= 1 && channels <= kMaxAnalysedChannels) channelMask = kUsualChannelMasks[channels - 1];
+    if (channelMask == 0) channelMask = UsualChannelMask(channels);
     int channel = 0;
     for (int bit = 0; bit < kSpeakerBits && channel < channels && channel < kMaxAnalysedChannels; ++bit) {
         const uint32_t speaker = 1u << bit;

@@ -28,8 +28,6 @@ constexpr GUID kPcmSubFormat = {WAVE_FORMAT_PCM, 0x0000, 0x0010, {0x80, 0x00, 0x
 constexpr GUID kFloatSubFormat = {WAVE_FORMAT_IEEE_FLOAT, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 constexpr uint16_t kFloatBits = 32, kDoubleBits = 64;
 constexpr uint16_t kWidestPlainPcmBits = 16, kMostPlainPcmChannels = 2;
-// The usual speaker assignment of 1 to 8 channels (mono is front centre).
-constexpr std::array<DWORD, 8> kChannelMasks = {0x4, 0x3, 0x7, 0x33, 0x37, 0x3F, 0x13F, 0x63F};
 
 bool SameGuid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -165,7 +163,7 @@ WAVEFORMATEXTENSIBLE ExtensibleRecordOf(const WAVEFORMATEX& record)
     extensible.Format.wBitsPerSample = WORD(FormatFigures(record).SampleBytes() * kBitsPerByte);
     extensible.Samples.wValidBitsPerSample = record.wBitsPerSample;
     const size_t channels = record.nChannels;
-    extensible.dwChannelMask = channels >= 1 && channels <= kChannelMasks.size() ? kChannelMasks[channels - 1] : 0;
+    extensible.dwChannelMask = UsualChannelMask(uint32_t(channels));
     extensible.SubFormat = kPcmSubFormat;
     return extensible;
 }

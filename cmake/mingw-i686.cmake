@@ -1,14 +1,5 @@
-# Cross-compiling toolchain: MinGW-w64 for 32-bit Windows (i686), posix thread model
-# (googletest needs std::mutex, which the win32 thread model of GCC 12 lacks).
+# Cross-compiling toolchain: MinGW-w64 for 32-bit Windows (i686), the shipped program.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(TRILVO_MINGW_PREFIX i686-w64-mingw32)
-find_program(CMAKE_C_COMPILER NAMES ${TRILVO_MINGW_PREFIX}-gcc-posix ${TRILVO_MINGW_PREFIX}-gcc REQUIRED)
-find_program(CMAKE_CXX_COMPILER NAMES ${TRILVO_MINGW_PREFIX}-g++-posix ${TRILVO_MINGW_PREFIX}-g++ REQUIRED)
-find_program(CMAKE_RC_COMPILER NAMES ${TRILVO_MINGW_PREFIX}-windres windres REQUIRED)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${TRILVO_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -59,6 +59,13 @@ enum class SampleEncoding : int32_t {
     kFloat32, kFloat64  // IEEE float, full scale +-1.0
 };
 constexpr uint16_t kMaxAnalysedChannels = 8;
+// The usual speaker assignment (a channel mask) of 1 to 8 channels, mono as front centre; 0 for
+// any other count.
+inline uint32_t UsualChannelMask(uint32_t channels)
+{
+    constexpr uint32_t kMasks[kMaxAnalysedChannels] = {0x4, 0x3, 0x7, 0x33, 0x37, 0x3F, 0x13F, 0x63F};
+    return channels >= 1 && channels <= kMaxAnalysedChannels ? kMasks[channels - 1] : 0;
+}
 constexpr int kBitsPerByte = 8;
 
 // Bytes of one sample of every channel, each sample in whole bytes.
