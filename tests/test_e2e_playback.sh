@@ -78,7 +78,9 @@ play_tone() {
     "$seconds s of tone (played $tone_seconds s)"
   awk -v r="$rms" -v f="$heard" -v t="$hz" 'BEGIN {exit !(r > 0.03 && f > 0.988 * t && f < 1.012 * t)}' \
     || { echo "FAIL: the sink did not get the tone"; status=1; }
-  awk -v s="$seconds" -v t="$tone_seconds" 'BEGIN {exit !(s > t - 0.05 && s < t + 0.05)}' \
+  # Late buffers under load leave gaps too short to cut (up to 0.07 s more seen while the whole
+  # suite ran); a block lost or played twice is 0.186 s.
+  awk -v s="$seconds" -v t="$tone_seconds" 'BEGIN {exit !(s > t - 0.05 && s < t + 0.15)}' \
     || { echo "FAIL: the tone heard does not last as long as the file's"; status=1; }
   echo "picture of the window: $shot"
 }
