@@ -53,3 +53,9 @@ oggenc -Q -o short_vorbis.ogg short_lossy.wav
 opusenc --quiet short_lossy.wav short_opus.ogg
 flac -s --ogg -o flac_in_ogg.ogg short.wav
 rm -f ./*.wav
+
+# The batch analyser's pairs: a WAV and the FLAC encoded from it, 16-bit and 24-bit stereo.
+for bits in 16 24; do
+  signal "batch$bits" 44100 "$bits" 2 3
+  flac -s -o "batch$bits.flac" "batch$bits.wav"
+done

@@ -3,12 +3,15 @@
 // ffmpeg's decode, and damaged files that end their run with only the damage noted.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 
 #include "audio/decoders.h"
+#include "batch/batch.h"
+#include "resources/resource.h"
 #include "support/support.h"
 
 namespace {
@@ -188,21 +191,27 @@ std::vector<size_t> OggPageStarts(const std::vector<uint8_t>& bytes)
     return starts;
 }
 
+// The file with a byte flipped inside the body of its middle page (whose CRC then fails).
+std::vector<uint8_t> WithBadMiddlePage(std::vector<uint8_t> bytes)
+{
+    const std::vector<size_t> pages = OggPageStarts(bytes);
+    EXPECT_GE(pages.size(), 5u);
+    if (pages.size() < 5) return bytes;
+    bytes[(pages[pages.size() / 2] + pages[pages.size() / 2 + 1]) / 2] ^= 0x5A;
+    return bytes;
+}
+
 class DamagedOgg : public testing::TestWithParam<const char*> {};
 
 TEST_P(DamagedOgg, APageWithABadCrcIsLostAndTheRunReachesTheEnd)
 {
-    std::vector<uint8_t> bytes = FileBytes(CodecFile(GetParam()));
     std::unique_ptr<AudioSource> intact;
     ASSERT_EQ(OpenOggSource(CodecFile(GetParam()).c_str(), &intact), ReaderResult::kOk);
     const uint64_t length = intact->Description().lengthFrames;
     const size_t intactBytes = ReadAll(*intact, length).size();
-    const std::vector<size_t> pages = OggPageStarts(bytes);
-    ASSERT_GE(pages.size(), 5u);
-    const size_t middle = pages[pages.size() / 2];
-    bytes[(middle + pages[pages.size() / 2 + 1]) / 2] ^= 0x5A;   // inside the page's body
     std::unique_ptr<AudioSource> source;
-    ASSERT_EQ(OpenOggSource(WriteTempFile("badcrc.ogg", bytes).c_str(), &source), ReaderResult::kOk);
+    ASSERT_EQ(OpenOggSource(WriteTempFile("badcrc.ogg", WithBadMiddlePage(FileBytes(CodecFile(GetParam())))).c_str(), &source),
+              ReaderResult::kOk);
     const std::vector<uint8_t> decoded = ReadAll(*source, length);
     EXPECT_TRUE(source->SkippedDamage());
     EXPECT_LT(decoded.size(), intactBytes);
@@ -230,6 +239,53 @@ TEST(OggJudgement, RefusesOtherCodecsAndStreamsWithoutAValidFirstPage)
         std::unique_ptr<AudioSource> source;
         EXPECT_EQ(OpenOggSource(WriteTempFile("judged.ogg", row.bytes).c_str(), &source), row.expected) << row.what;
         EXPECT_FALSE(source) << row.what;
+    }
+}
+
+// ---- The batch analyser on compressed files ----
+
+BatchOutcome Batch(const char* command, const std::string& in, const std::string& out)
+{
+    const char* argv[] = {"TRILVOC.EXE", command, in.c_str(), out.c_str()};
+    return RunBatch(4, argv);
+}
+
+TEST(BatchOnFlac, BlocksAreByteForByteThoseOfTheWavItWasEncodedFrom)
+{
+    for (const std::string name : {"batch16", "batch24"}) {
+        SCOPED_TRACE(name);
+        const std::string fromWav = TempDirectory() + "wav-blocks.csv", fromFlac = TempDirectory() + "flac-blocks.csv";
+        ASSERT_EQ(kBatchDone, Batch("blocks", CodecFile((name + ".wav").c_str()), fromWav).status);
+        ASSERT_EQ(kBatchDone, Batch("blocks", CodecFile((name + ".flac").c_str()), fromFlac).status);
+        const std::vector<uint8_t> wavCsv = FileBytes(fromWav);
+        EXPECT_GT(std::count(wavCsv.begin(), wavCsv.end(), '\n'), 10);   // three seconds of blocks
+        EXPECT_TRUE(wavCsv == FileBytes(fromFlac));
+    }
+}
+
+// A damaged file is analysed to its end: the output written, status 0, and one line saying that
+// damaged data was skipped.
+TEST(BatchOnDamagedFiles, WritesItsOutputAndEndsWithTheDamagedDataLine)
+{
+    std::vector<uint8_t> flac = FileBytes(CodecFile("short.flac"));
+    const std::vector<size_t> frames = FlacFrameStarts(flac);
+    ASSERT_GE(frames.size(), 20u);
+    flac[(frames[5] + frames[6]) / 2] ^= 0x5A;
+    const struct { const char* name; std::vector<uint8_t> bytes; } rows[] = {
+        {"flipped.flac", flac},
+        {"badcrc_vorbis.ogg", WithBadMiddlePage(FileBytes(CodecFile("short_vorbis.ogg")))},
+        {"badcrc_opus.ogg", WithBadMiddlePage(FileBytes(CodecFile("short_opus.ogg")))}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string out = TempDirectory() + "damaged-blocks.csv";
+        DeleteFileA(out.c_str());
+        const BatchOutcome outcome = Batch("blocks", WriteTempFile(row.name, row.bytes), out);
+        EXPECT_EQ(kBatchDone, outcome.status);
+        const std::string message = outcome.message;
+        EXPECT_NE(std::string::npos, message.find(Text(IDS_DAMAGED_DATA))) << message;
+        EXPECT_EQ(std::string::npos, message.find('\n'));
+        const std::vector<uint8_t> csv = FileBytes(out);
+        EXPECT_GE(std::count(csv.begin(), csv.end(), '\n'), 3) << "header and blocks";
     }
 }
 

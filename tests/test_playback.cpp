@@ -6,7 +6,7 @@
 // the default input) recorded through the Monitor dialog and the Start, Pause and Stop commands.
 // Devices that fail mid-run: buffers that never come back, the sound server stopped
 // (SoundServerLoss*, run by tests/sound_server.sh with a server of its own), a file cut while it
-// streams. Every wait is for a message or a state, bounded.
+// streams. A run over damaged data says so at its end. Every wait is for a message or a state, bounded.
 #include <gtest/gtest.h>
 
 #include "audio/monitor.h"
@@ -17,6 +17,8 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -410,6 +412,27 @@ TEST_F(PlaybackTest, AFileCutWhileItStreamsEndsWhereItsDataNowEndsWithNothingPla
         std::filesystem::resize_file(app->fileName, 44 + kept, error);
         EXPECT_FALSE(error) << error.message();
     }));
+}
+
+// A FLAC file (made by the codec files' fixture) with a byte flipped inside a frame: each run over
+// it plays to its end and then says once, in a box the main window owns, that damaged data was
+// skipped.
+TEST_F(PlaybackTest, EachRunOverDamagedDataSaysOnceAtItsEndThatItWasSkipped)
+{
+    std::ifstream in(ProgramFolder() + "codec_files\\short.flac", std::ios::binary);
+    std::vector<uint8_t> flac{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_GT(flac.size(), 1000u);
+    flac[flac.size() / 2] ^= 0x5A;
+    ASSERT_TRUE(Choose(flac));
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        EXPECT_FALSE(PlayToEnd().empty());
+        ASSERT_EQ(1u, CapturedBoxes().size());
+        EXPECT_EQ(Text(IDS_DAMAGED_DATA), CapturedBoxes()[0].text);
+        EXPECT_EQ(app->window, CapturedBoxes()[0].owner);
+        BeginBoxCapture();
+        ExpectIdle(*app);
+    }
 }
 
 // ---- The sound server goes away (tests/sound_server.sh gives these tests a server of their own) ----
