@@ -29,7 +29,6 @@ lame --quiet -b 128 -t signal.wav cbr-untagged.mp3
 lame --quiet -b 128 -p signal.wav cbr-crc.mp3           # check words; the Info tag sits as without
 lame --quiet -V 2 -t signal.wav vbr-untagged.mp3
 lame --quiet -V 5 signal22k.wav mpeg2-mono.mp3
-lame --quiet -b 32 signal22k.wav mpeg2-mono-32k.mp3     # too small a frame for an Info tag
 lame --quiet -b 16 signal8k.wav mpeg25-mono.mp3
 sox signal.wav short.wav trim 0 0.5 && lame --quiet -b 128 short.wav short.mp3   # 21 frames to cut
 ffmpeg -v error -i signal.wav -c:a mp2 -f mp2 layer2.mp3
