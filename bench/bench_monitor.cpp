@@ -125,6 +125,8 @@ int main(int argc, char** argv)
                 blockMs / 4, ms.size(), figures.shortBuffers);
     std::printf("handling per buffer: mean %.3f ms, max %.3f ms, %d over the budget\n",
                 ms.empty() ? 0.0 : sum / double(ms.size()), worst, over);
+    for (size_t i = 0; i < ms.size(); ++i)
+        if (ms[i] > blockMs / 4) std::printf("  buffer %zu took %.3f ms\n", i, ms[i]);
     std::printf("recorded %u bytes (%.2f s), device position at Stop %u bytes: difference %lld (%s one buffer)\n",
                 recorded, double(recorded) / app->format.avgBytesPerSec, position, difference,
                 std::llabs(difference) <= (long long)block ? "within" : "MORE than");

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace {
 
@@ -94,6 +95,24 @@ void AddPoint(PolylineBatch& line, int x, int y)
 void BinColumn(HDC dc, GraphOrigin graph, int x, int v)
 {
     PatBlt(dc, x, graph.top + v, 1, kGraphHeight - v, BLACKNESS);
+}
+
+// The client column of bin k on the logarithmic axis whose graph starts at client x `left`.
+int LogColumnOf(double left, int k, int m)
+{
+    return static_cast<int>(left + LogAxisPosition(k, m));
+}
+
+// The first bin right of `column`, where bin `first` lies: guessed from the axis's inverse, then
+// settled with the axis itself (which only grows with the bin), so a column costs a few
+// logarithms rather than one for each of its bins.
+int LogColumnEnd(double left, int first, int column, int m)
+{
+    const double guess = std::ceil(std::pow(double(m), (column + 1 - left) / kGraphWidth));
+    int end = static_cast<int>(std::min(std::max(guess, double(first + 1)), double(m)));
+    while (end < m && LogColumnOf(left, end, m) <= column) ++end;
+    while (end - 1 > first && LogColumnOf(left, end - 1, m) > column) --end;
+    return end;
 }
 
 }  // namespace
@@ -191,19 +210,12 @@ void DrawLogSpectrum(HDC dc, const Layout& layout, uint32_t samplesPerSec, const
     // Bin 0 (DC) has no place on the axis. Bins sharing a pixel column are drawn as one fill
     // from the smallest byte, which is what drawing each of them would leave.
     const double left = graph.left;
-    int column = static_cast<int>(left + LogAxisPosition(1, m));
-    int smallest = bytes[1];
-    for (int i = 2; i < m; ++i) {
-        const int x = static_cast<int>(left + LogAxisPosition(i, m));
-        if (x != column) {
-            BinColumn(dc, graph, column, smallest);
-            column = x;
-            smallest = bytes[i];
-        } else {
-            smallest = std::min<int>(smallest, bytes[i]);
-        }
+    for (int first = 1; first < m;) {
+        const int column = LogColumnOf(left, first, m);
+        const int end = LogColumnEnd(left, first, column, m);
+        BinColumn(dc, graph, column, *std::min_element(bytes + first, bytes + end));
+        first = end;
     }
-    BinColumn(dc, graph, column, smallest);
 }
 
 void DrawChartRow(HDC dc, const Layout& layout, const uint8_t* bytes, int32_t count)
