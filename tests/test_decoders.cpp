@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "audio/decoders.h"
 #include "batch/batch.h"
@@ -17,12 +15,6 @@
 namespace {
 
 constexpr uint32_t kReadChunkFrames = 1009;   // odd, so reads cut frames anywhere
-
-std::vector<uint8_t> FileBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 std::string CodecFile(const char* name) { return ProgramFolder() + "codec_files\\" + name; }
 
@@ -63,7 +55,7 @@ TEST_P(FlacDecoding, DeliversWhatTheReferenceDecoderGivesBitForBit)
     std::unique_ptr<AudioSource> source;
     ASSERT_EQ(OpenFlacSource(CodecFile((std::string(c.name) + ".flac").c_str()).c_str(), &source), ReaderResult::kOk);
     const SourceDescription& description = source->Description();
-    const std::vector<uint8_t> reference = FileBytes(CodecFile((std::string(c.name) + ".raw").c_str()));
+    const std::vector<uint8_t> reference = ReadFileBytes(CodecFile((std::string(c.name) + ".raw").c_str()));
     ASSERT_FALSE(reference.empty());
     ExpectDelivery(description, "FLAC", c.rate, c.channels, c.bits);
     EXPECT_EQ(description.lengthFrames, reference.size() / description.delivered.blockAlign);
@@ -97,7 +89,7 @@ TEST_P(LossyDecoding, IsGaplessAndWithin60DbOfTheReferenceDecode)
     EXPECT_GT(description.bitRate, 0u);
     EXPECT_EQ(description.lengthFrames, c.frames);
     const std::vector<uint8_t> decoded = ReadAll(*source, c.frames);
-    const std::vector<uint8_t> reference = FileBytes(CodecFile((std::string(c.name) + ".f32").c_str()));
+    const std::vector<uint8_t> reference = ReadFileBytes(CodecFile((std::string(c.name) + ".f32").c_str()));
     ASSERT_EQ(decoded.size(), size_t(c.frames) * c.channels * sizeof(float));
     ASSERT_EQ(reference.size(), decoded.size());
     const size_t samples = decoded.size() / sizeof(float);
@@ -131,8 +123,8 @@ std::vector<size_t> FlacFrameStarts(const std::vector<uint8_t>& bytes)
 
 TEST(DamagedFlac, TruncatedAtEachFrameStartDeliversTheWholeFramesBeforeIt)
 {
-    const std::vector<uint8_t> bytes = FileBytes(CodecFile("short.flac"));
-    const std::vector<uint8_t> reference = FileBytes(CodecFile("short.raw"));
+    const std::vector<uint8_t> bytes = ReadFileBytes(CodecFile("short.flac"));
+    const std::vector<uint8_t> reference = ReadFileBytes(CodecFile("short.raw"));
     size_t frame = 0;
     for (size_t start : FlacFrameStarts(bytes)) {
         SCOPED_TRACE(start);
@@ -147,20 +139,10 @@ TEST(DamagedFlac, TruncatedAtEachFrameStartDeliversTheWholeFramesBeforeIt)
     EXPECT_GE(frame, 20u);
 }
 
-TEST(DamagedFlac, TruncatedStreamInfoIsAnUnreadableHeader)
-{
-    const std::vector<uint8_t> bytes = FileBytes(CodecFile("short.flac"));
-    for (size_t cut = 4; cut < kStreamInfoEnd; cut += 5) {
-        const std::string path = WriteTempFile("cut.flac", std::vector<uint8_t>(bytes.begin(), bytes.begin() + cut));
-        std::unique_ptr<AudioSource> source;
-        EXPECT_EQ(OpenFlacSource(path.c_str(), &source), ReaderResult::kUnreadableHeader) << cut;
-    }
-}
-
 TEST(DamagedFlac, FlippedBytesInFramesAreSkippedWithTheRestIntact)
 {
-    std::vector<uint8_t> bytes = FileBytes(CodecFile("short.flac"));
-    const std::vector<uint8_t> reference = FileBytes(CodecFile("short.raw"));
+    std::vector<uint8_t> bytes = ReadFileBytes(CodecFile("short.flac"));
+    const std::vector<uint8_t> reference = ReadFileBytes(CodecFile("short.raw"));
     const std::vector<size_t> starts = FlacFrameStarts(bytes);
     ASSERT_GE(starts.size(), 20u);
     const size_t damagedFrames[] = {3, 10, 11};
@@ -210,7 +192,7 @@ TEST_P(DamagedOgg, APageWithABadCrcIsLostAndTheRunReachesTheEnd)
     const uint64_t length = intact->Description().lengthFrames;
     const size_t intactBytes = ReadAll(*intact, length).size();
     std::unique_ptr<AudioSource> source;
-    ASSERT_EQ(OpenOggSource(WriteTempFile("badcrc.ogg", WithBadMiddlePage(FileBytes(CodecFile(GetParam())))).c_str(), &source),
+    ASSERT_EQ(OpenOggSource(WriteTempFile("badcrc.ogg", WithBadMiddlePage(ReadFileBytes(CodecFile(GetParam())))).c_str(), &source),
               ReaderResult::kOk);
     const std::vector<uint8_t> decoded = ReadAll(*source, length);
     EXPECT_TRUE(source->SkippedDamage());
@@ -220,24 +202,24 @@ TEST_P(DamagedOgg, APageWithABadCrcIsLostAndTheRunReachesTheEnd)
 
 INSTANTIATE_TEST_SUITE_P(Files, DamagedOgg, testing::Values("short_vorbis.ogg", "short_opus.ogg"));
 
-TEST(OggJudgement, RefusesOtherCodecsAndStreamsWithoutAValidFirstPage)
+// Each opener refuses what it cannot read, making no source: another codec in Ogg, a first Ogg
+// page cut short or damaged, a FLAC stream info block cut anywhere.
+TEST(HeaderJudgement, RefusesOtherCodecsAndHeadersCutShortOrDamaged)
 {
-    const std::vector<uint8_t> vorbis = FileBytes(CodecFile("short_vorbis.ogg"));
+    const std::vector<uint8_t> vorbis = ReadFileBytes(CodecFile("short_vorbis.ogg")), flac = ReadFileBytes(CodecFile("short.flac"));
     std::vector<uint8_t> badFirstPage = vorbis;
     badFirstPage[30] ^= 0x5A;
-    const struct {
-        const char* what;
-        std::vector<uint8_t> bytes;
-        ReaderResult expected;
-    } rows[] = {
-        {"FLAC in Ogg", FileBytes(CodecFile("flac_in_ogg.ogg")), ReaderResult::kUnsupportedCodec},
-        {"first page cut short", std::vector<uint8_t>(vorbis.begin(), vorbis.begin() + 40), ReaderResult::kUnreadableHeader},
-        {"first page with a bad CRC", badFirstPage, ReaderResult::kUnreadableHeader},
-        {"the magic alone", {'O', 'g', 'g', 'S'}, ReaderResult::kUnreadableHeader},
-    };
-    for (const auto& row : rows) {
+    struct Row { std::string what; ReaderResult (*open)(const char*, std::unique_ptr<AudioSource>*); std::vector<uint8_t> bytes; ReaderResult expected; };
+    std::vector<Row> rows = {
+        {"FLAC in Ogg", OpenOggSource, ReadFileBytes(CodecFile("flac_in_ogg.ogg")), ReaderResult::kUnsupportedCodec},
+        {"first page cut short", OpenOggSource, {vorbis.begin(), vorbis.begin() + 40}, ReaderResult::kUnreadableHeader},
+        {"first page with a bad CRC", OpenOggSource, badFirstPage, ReaderResult::kUnreadableHeader},
+        {"the magic alone", OpenOggSource, {'O', 'g', 'g', 'S'}, ReaderResult::kUnreadableHeader}};
+    for (size_t cut = 4; cut < kStreamInfoEnd; cut += 5)
+        rows.push_back({"FLAC cut at " + std::to_string(cut), OpenFlacSource, {flac.begin(), flac.begin() + long(cut)}, ReaderResult::kUnreadableHeader});
+    for (const Row& row : rows) {
         std::unique_ptr<AudioSource> source;
-        EXPECT_EQ(OpenOggSource(WriteTempFile("judged.ogg", row.bytes).c_str(), &source), row.expected) << row.what;
+        EXPECT_EQ(row.open(WriteTempFile("judged.bin", row.bytes).c_str(), &source), row.expected) << row.what;
         EXPECT_FALSE(source) << row.what;
     }
 }
@@ -257,9 +239,9 @@ TEST(BatchOnFlac, BlocksAreByteForByteThoseOfTheWavItWasEncodedFrom)
         const std::string fromWav = TempDirectory() + "wav-blocks.csv", fromFlac = TempDirectory() + "flac-blocks.csv";
         ASSERT_EQ(kBatchDone, Batch("blocks", CodecFile((name + ".wav").c_str()), fromWav).status);
         ASSERT_EQ(kBatchDone, Batch("blocks", CodecFile((name + ".flac").c_str()), fromFlac).status);
-        const std::vector<uint8_t> wavCsv = FileBytes(fromWav);
+        const std::vector<uint8_t> wavCsv = ReadFileBytes(fromWav);
         EXPECT_GT(std::count(wavCsv.begin(), wavCsv.end(), '\n'), 10);   // three seconds of blocks
-        EXPECT_TRUE(wavCsv == FileBytes(fromFlac));
+        EXPECT_TRUE(wavCsv == ReadFileBytes(fromFlac));
     }
 }
 
@@ -267,14 +249,14 @@ TEST(BatchOnFlac, BlocksAreByteForByteThoseOfTheWavItWasEncodedFrom)
 // damaged data was skipped.
 TEST(BatchOnDamagedFiles, WritesItsOutputAndEndsWithTheDamagedDataLine)
 {
-    std::vector<uint8_t> flac = FileBytes(CodecFile("short.flac"));
+    std::vector<uint8_t> flac = ReadFileBytes(CodecFile("short.flac"));
     const std::vector<size_t> frames = FlacFrameStarts(flac);
     ASSERT_GE(frames.size(), 20u);
     flac[(frames[5] + frames[6]) / 2] ^= 0x5A;
     const struct { const char* name; std::vector<uint8_t> bytes; } rows[] = {
         {"flipped.flac", flac},
-        {"badcrc_vorbis.ogg", WithBadMiddlePage(FileBytes(CodecFile("short_vorbis.ogg")))},
-        {"badcrc_opus.ogg", WithBadMiddlePage(FileBytes(CodecFile("short_opus.ogg")))}};
+        {"badcrc_vorbis.ogg", WithBadMiddlePage(ReadFileBytes(CodecFile("short_vorbis.ogg")))},
+        {"badcrc_opus.ogg", WithBadMiddlePage(ReadFileBytes(CodecFile("short_opus.ogg")))}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const std::string out = TempDirectory() + "damaged-blocks.csv";
@@ -284,7 +266,7 @@ TEST(BatchOnDamagedFiles, WritesItsOutputAndEndsWithTheDamagedDataLine)
         const std::string message = outcome.message;
         EXPECT_NE(std::string::npos, message.find(Text(IDS_DAMAGED_DATA))) << message;
         EXPECT_EQ(std::string::npos, message.find('\n'));
-        const std::vector<uint8_t> csv = FileBytes(out);
+        const std::vector<uint8_t> csv = ReadFileBytes(out);
         EXPECT_GE(std::count(csv.begin(), csv.end(), '\n'), 3) << "header and blocks";
     }
 }

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <clocale>
 #include <cmath>
-#include <fstream>
 #include <random>
 #include <sstream>
 
@@ -26,8 +25,8 @@ constexpr int kRate = 44100;   // the frames of a second
 
 std::string ReadAll(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
+    const std::vector<uint8_t> bytes = ReadFileBytes(path);
+    return {bytes.begin(), bytes.end()};
 }
 
 // The lines of a CSV that ends each with CRLF, each split at its commas.
@@ -76,10 +75,20 @@ Decoded Decode(const std::string& path)
     return picture;
 }
 
-BatchOutcome Batch(const std::vector<std::string>& arguments)
+// TRILVOC.EXE run with `arguments`, then `options`.
+// The brightest row of column x.
+UINT BrightestRow(const Decoded& picture, UINT x)
+{
+    UINT brightest = 0;
+    for (UINT y = 0; y < picture.height; ++y) brightest = picture.At(x, y) > picture.At(x, brightest) ? y : brightest;
+    return brightest;
+}
+
+BatchOutcome Batch(const std::vector<std::string>& arguments, const std::vector<std::string>& options = {})
 {
     std::vector<const char*> argv = {"TRILVOC.EXE"};
-    for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+    for (const auto* list : {&arguments, &options})
+        for (const std::string& argument : *list) argv.push_back(argument.c_str());
     return RunBatch(int(argv.size()), argv.data());
 }
 
@@ -202,10 +211,7 @@ TEST(BatchSpectrogram, HasAColumnPerBlockAndARowPerBinPairWithEachStepsToneBrigh
     ASSERT_EQ(17u, picture.width);
     ASSERT_EQ(1024u, picture.height);                                // 2048 bins in pairs
     for (UINT x = 0; x < picture.width; ++x) {
-        if (ToneOfBlock(x) == 0) continue;
-        UINT brightest = 0;
-        for (UINT y = 0; y < picture.height; ++y) brightest = picture.At(x, y) > picture.At(x, brightest) ? y : brightest;
-        EXPECT_NEAR(1023 - ToneOfBlock(x) * 2048 / kRate, brightest, 1.0) << x;   // a row per bin pair, the highest on top
+        if (ToneOfBlock(x) > 0) EXPECT_NEAR(1023 - ToneOfBlock(x) * 2048 / kRate, BrightestRow(picture, x), 1.0) << x;   // a row per bin pair, the highest on top
     }
 }
 
@@ -233,21 +239,11 @@ TEST(BatchSpectrogram, BareIsByteForByteThePictureOfBeforeWhereEachRowHoldsOneBi
     const std::string in = BareReferenceFile();
     for (const auto& c : cases) {
         const std::string out = TempDirectory() + "bare.png";
-        std::vector<std::string> arguments = {"spectrogram", in, out, "--bare"};
-        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-        ASSERT_EQ(kBatchDone, Batch(arguments).status) << c.expected;
+        ASSERT_EQ(kBatchDone, Batch({"spectrogram", in, out, "--bare"}, c.options).status) << c.expected;
         const std::string expected = ReadAll(ProgramFolder() + "data\\" + c.expected);
         ASSERT_FALSE(expected.empty()) << c.expected;
         EXPECT_TRUE(expected == ReadAll(out)) << c.expected;
     }
-}
-
-// The brightest row of each column, where every column should agree.
-UINT BrightestRow(const Decoded& picture, UINT x)
-{
-    UINT brightest = 0;
-    for (UINT y = 0; y < picture.height; ++y) brightest = picture.At(x, y) > picture.At(x, brightest) ? y : brightest;
-    return brightest;
 }
 
 // A 1000 Hz tone on bin 128 of an FFT of 1024 at 8000 Hz lands in row H-1-floor(H p), where p
@@ -266,9 +262,7 @@ TEST(BatchSpectrogram, AToneLandsInTheRowTheAxisMappingGivesAtItsBinsLevel)
     uint32_t toneLevel = 0;   // of the first case, a row per bin
     for (const auto& c : cases) {
         const std::string out = TempDirectory() + "rows.png";
-        std::vector<std::string> arguments = {"spectrogram", in, out, "--bare", "--fft", "10", "--deltatime", "2048"};
-        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-        ASSERT_EQ(kBatchDone, Batch(arguments).status) << &c - cases;
+        ASSERT_EQ(kBatchDone, Batch({"spectrogram", in, out, "--bare", "--fft", "10", "--deltatime", "2048"}, c.options).status) << &c - cases;
         const Decoded picture = Decode(out);
         ASSERT_EQ(UINT(c.rows), picture.height) << &c - cases;
         const double place = c.log ? std::log(1000 / c.low) / std::log(c.high / c.low) : (1000 - c.low) / (c.high - c.low);
@@ -360,9 +354,7 @@ TEST(BatchSpectrogram, BadPictureValuesExitOneNamingTheOption)
         {{"--palette", "red"}, "--palette"}, {{"--bands", "third"}, "--bands"},
     };
     for (const auto& c : cases) {
-        std::vector<std::string> arguments = {"spectrogram", in, out};
-        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-        const BatchOutcome outcome = Batch(arguments);
+        const BatchOutcome outcome = Batch({"spectrogram", in, out}, c.options);
         EXPECT_EQ(kBatchBadArgument, outcome.status) << c.named;
         EXPECT_NE(std::string::npos, std::string(outcome.message).find(c.named)) << outcome.message;
         EXPECT_EQ(std::string::npos, std::string(outcome.message).find('\n')) << outcome.message;
@@ -381,9 +373,7 @@ struct BandLevels {
 BandLevels AverageBands(const std::string& in, const std::vector<std::string>& options)
 {
     const std::string out = TempDirectory() + "bands.csv";
-    std::vector<std::string> arguments = {"bands", in, out};
-    arguments.insert(arguments.end(), options.begin(), options.end());
-    EXPECT_EQ(kBatchDone, Batch(arguments).status);
+    EXPECT_EQ(kBatchDone, Batch({"bands", in, out}, options).status);
     const Rows rows = CsvRows(ReadAll(out));
     BandLevels levels;
     if (rows.size() < 2) return levels;

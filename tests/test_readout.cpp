@@ -18,14 +18,7 @@ namespace {
 constexpr int kLeft = 6, kTop = 65;                 // graph area at character width 6, line height 5
 constexpr uint32_t kBlackPixel = 0x000000;
 
-Layout TestLayout()
-{
-    Layout layout;
-    layout.charWidth = 6;
-    layout.lineHeight = 5;
-    layout.colourDepth = 32;
-    return layout;
-}
+const Layout kLayout = {6, 5, 32, nullptr};
 
 // The graph column where a spectrum with only bin k at full height reaches the top row.
 int DrawnColumn(const MemoryCanvas& canvas)
@@ -39,7 +32,6 @@ int DrawnColumn(const MemoryCanvas& canvas)
 // for fewer, as many and more bins than columns, on both axes.
 TEST(ReadoutMapping, TheColumnOfEachBinIsWhereTheRendererDrawsIt)
 {
-    const Layout layout = TestLayout();
     MemoryCanvas canvas;
     ASSERT_TRUE(CreateCanvas(canvas, 600, 400));
     for (int m : {128, 512, 2048, 32768})
@@ -49,8 +41,8 @@ TEST(ReadoutMapping, TheColumnOfEachBinIsWhereTheRendererDrawsIt)
             bytes[k] = 0;
             for (bool log : {false, true}) {
                 if (!log && k == m - 1) continue;          // a polyline leaves out its very last point
-                if (log) DrawLogSpectrum(canvas.dc, layout, 44100, bytes.data(), m);
-                else DrawLinearSpectrum(canvas.dc, layout, 44100, bytes.data(), m);
+                if (log) DrawLogSpectrum(canvas.dc, kLayout, 44100, bytes.data(), m);
+                else DrawLinearSpectrum(canvas.dc, kLayout, 44100, bytes.data(), m);
                 const int x = DrawnColumn(canvas);
                 ASSERT_GE(x, 0) << m << " " << k << " " << log;
                 const BinRange bins = log ? LogColumnBins(x, m) : LinearColumnBins(x, m);
@@ -125,7 +117,6 @@ TEST(ReadoutOfEachView, NamesWhatLiesUnderItsPixel)
 // lines three rows apart, in the DC's font.
 TEST(ReadoutPanel, DrawsTheLabelAndThreeLinesOfEachKindInAWhiteBox)
 {
-    const Layout layout = TestLayout();
     // kind, frequency, upper frequency, seconds, milliseconds, sample, has level, decibels, power
     const struct { Readout readout; const char* lines[3]; } rows[] = {
         {{ReadoutKind::kSpectrum, 1001.29, 0, 0, 0, 0, true, -12.34, 6.7e7}, {" 1001Hz", " -12.3dB", "6.7e+07"}},
@@ -135,11 +126,11 @@ TEST(ReadoutPanel, DrawsTheLabelAndThreeLinesOfEachKindInAWhiteBox)
     };
     for (const auto& r : rows) {
         MemoryCanvas drawn, expected;
-        ASSERT_TRUE(CreateCanvas(drawn, 600, 100, 0x123456));
-        ASSERT_TRUE(CreateCanvas(expected, 600, 100, 0x123456));
-        SelectObject(drawn.dc, GetStockObject(OEM_FIXED_FONT));
-        SelectObject(expected.dc, GetStockObject(OEM_FIXED_FONT));
-        DrawReadoutPanel(drawn.dc, layout, r.readout, "Cursor");
+        for (MemoryCanvas* canvas : {&drawn, &expected}) {
+            ASSERT_TRUE(CreateCanvas(*canvas, 600, 100, 0x123456));
+            SelectObject(canvas->dc, GetStockObject(OEM_FIXED_FONT));
+        }
+        DrawReadoutPanel(drawn.dc, kLayout, r.readout, "Cursor");
         PatBlt(expected.dc, 444, 5, 54, 60, WHITENESS);
         TextOutA(expected.dc, 444, 5, "Cursor", 6);
         for (int i = 0; i < 3; ++i) TextOutA(expected.dc, 444, 5 + 15 * (i + 1), r.lines[i], int(std::strlen(r.lines[i])));
