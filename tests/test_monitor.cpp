@@ -90,13 +90,6 @@ TEST(StoredMonitorFormat, SurvivesTheSettingsFileAndARenumberedDevice)
     DeleteFileA(file.c_str());
 }
 
-std::string ItemText(HWND dialog, int id)
-{
-    char text[128] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
-}
-
 // A settings file without the monitor's keys (as before they existed): Monitor then OK without
 // touching anything records mono, 16 bit, 44100 Hz on the default device, as it always did.
 TEST(MonitorDialog, AUserWhoChangesNothingMonitorsMono16Bit44kHzOnTheDefaultDevice)
@@ -107,15 +100,15 @@ TEST(MonitorDialog, AUserWhoChangesNothingMonitorsMono16Bit44kHzOnTheDefaultDevi
     MainWindow* app = OpenMainWindow();
     ASSERT_NE(nullptr, app);
     ASSERT_GT(app->inputDeviceCount, 0u) << "the test needs an input device";
-    std::string device;
+    char device[128] = {};
     std::vector<int> checked;
     ASSERT_TRUE(WithDialog(IDM_MONITOR, [&](HWND dialog) {
-        device = ItemText(dialog, IDC_MON_DEVICE);
+        GetDlgItemTextA(dialog, IDC_MON_DEVICE, device, sizeof device);
         for (int id = IDC_MON_RATE_44; id <= IDC_MON_24_BIT; ++id)   // the ids in between are none of the dialog's
             if (IsDlgButtonChecked(dialog, id) == BST_CHECKED) checked.push_back(id);
         SendMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     }));
-    EXPECT_EQ(Text(IDS_DEFAULT_INPUT_DEVICE), device);
+    EXPECT_EQ(Text(IDS_DEFAULT_INPUT_DEVICE), std::string(device));
     EXPECT_EQ((std::vector<int>{IDC_MON_RATE_44, IDC_MON_MONO, IDC_MON_16_BIT}), checked);
     const SourceFormat& f = app->format;
     EXPECT_EQ(std::make_tuple(WAVE_FORMAT_PCM, 1, 44100u, 16), std::make_tuple(int(f.formatTag), int(f.channels), f.samplesPerSec, int(f.bitsPerSample)));

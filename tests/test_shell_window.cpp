@@ -176,37 +176,35 @@ struct Launch {
     std::string path;
     HWND owner;
 };
-// The test window carries this observing launcher while it lives; each launch answers `succeeds`.
-class LaunchObserver {
-public:
-    explicit LaunchObserver(bool succeeds) : succeeds_(succeeds), launcher_{Observe, this}
+// The test window carrying an observing launcher: each launch is logged and answers `succeeds`.
+class HelpCommand : public MainWindowTest {
+protected:
+    void SetUp() override
     {
-        SetPropA(App().window, kHelpLauncherProperty, &launcher_);
+        ASSERT_NO_FATAL_FAILURE(MainWindowTest::SetUp());
+        SetPropA(App().window, kHelpLauncherProperty, &launcher);
     }
-    ~LaunchObserver() { RemovePropA(App().window, kHelpLauncherProperty); }
-    LaunchObserver(const LaunchObserver&) = delete;
-    LaunchObserver& operator=(const LaunchObserver&) = delete;
-    const std::vector<Launch>& Launches() const { return launches_; }
-
-private:
+    void TearDown() override
+    {
+        if (TestWindow()) RemovePropA(App().window, kHelpLauncherProperty);
+        MainWindowTest::TearDown();
+    }
     static bool Observe(void* context, HWND owner, const HelpRequest& request)
     {
-        LaunchObserver& self = *static_cast<LaunchObserver*>(context);
-        self.launches_.push_back({request.viewer, request.path, owner});
-        return self.succeeds_;
+        HelpCommand& self = *static_cast<HelpCommand*>(context);
+        self.launches.push_back({request.viewer, request.path, owner});
+        return self.succeeds;
     }
-    bool succeeds_;
-    HelpLauncher launcher_;
-    std::vector<Launch> launches_;
+    bool succeeds = true;
+    std::vector<Launch> launches;
+    HelpLauncher launcher = {Observe, this};
 };
 
 // F1 (not F2), the menu item, and WM_HELP from a focused button or an open menu each open the help
 // once: F1 on the main window comes as WM_KEYDOWN, so its WM_HELP for the main window itself is
 // not taken again.
-TEST_F(MainWindowTest, F1TheMenuItemAndHelpFromAButtonOrMenuOpenThePageBesideTheProgramOnce)
+TEST_F(HelpCommand, F1TheMenuItemAndHelpFromAButtonOrMenuOpenThePageBesideTheProgramOnce)
 {
-    const LaunchObserver observer(true);
-    const std::vector<Launch>& launches = observer.Launches();
     const HWND window = App().window;
     for (WPARAM key : {VK_F1, VK_F2}) SendMessageA(window, WM_KEYDOWN, key, 0);
     SendMessageA(window, WM_COMMAND, IDM_HELP, 0);
@@ -222,10 +220,8 @@ TEST_F(MainWindowTest, F1TheMenuItemAndHelpFromAButtonOrMenuOpenThePageBesideThe
     }
 }
 
-TEST_F(MainWindowTest, AHelpFileBesideTheProgramGoesToWinHelp)
+TEST_F(HelpCommand, AHelpFileBesideTheProgramGoesToWinHelp)
 {
-    const LaunchObserver observer(true);
-    const std::vector<Launch>& launches = observer.Launches();
     const std::string helpFile = ProgramFolder() + "trilvo.hlp";      // the name outside version 4.0
     std::fclose(std::fopen(helpFile.c_str(), "wb"));
     Command(IDM_HELP);
@@ -235,9 +231,9 @@ TEST_F(MainWindowTest, AHelpFileBesideTheProgramGoesToWinHelp)
     EXPECT_EQ(helpFile, launches[0].path);
 }
 
-TEST_F(MainWindowTest, APageThatCannotBeOpenedIsReportedWithItsPath)
+TEST_F(HelpCommand, APageThatCannotBeOpenedIsReportedWithItsPath)
 {
-    const LaunchObserver observer(false);
+    succeeds = false;
     BeginBoxCapture();
     Command(IDM_HELP);
     const std::vector<CapturedBox> boxes = EndBoxCapture();
