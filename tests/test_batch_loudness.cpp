@@ -4,26 +4,17 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "batch/batch.h"
+#include "tests/support/batch_run.h"
 #include "resources/resource.h"
 #include "tests/support/support.h"
 
 namespace {
 
 constexpr int kRate = 44100;
-
-BatchOutcome Batch(const std::vector<std::string>& arguments)
-{
-    std::vector<const char*> argv = {"TRILVOC.EXE"};
-    for (const std::string& argument : arguments) argv.push_back(argument.c_str());
-    return RunBatch(int(argv.size()), argv.data());
-}
 
 // A 16-bit stereo file: a 1 kHz sine of `peak` (16-bit units) on both channels for `seconds`.
 std::string StereoToneFile(const char* name, double peak, int seconds)
@@ -60,8 +51,7 @@ TEST(BatchLoudness, PrintsEachFigureAsNameEqualsOneDecimalAndWritesTheSeriesEver
     }
     EXPECT_NEAR(-23.0, std::stod(lines[0].substr(lines[0].find('=') + 1)), 0.1);
 
-    std::ifstream file(csv, std::ios::binary);
-    const std::vector<std::string> rows = Lines({std::istreambuf_iterator<char>(file), {}}, "\r\n");
+    const std::vector<std::string> rows = Lines(ReadText(csv), "\r\n");
     ASSERT_EQ(101u, rows.size());
     EXPECT_EQ("time_s,momentary_lufs,short_term_lufs", rows[0]);
     EXPECT_EQ("0.1,", rows[1].substr(0, 4));

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "audio/decoders.h"
-#include "batch/batch.h"
+#include "tests/support/batch_run.h"
 #include "resources/resource.h"
 #include "support/support.h"
 
@@ -226,19 +226,13 @@ TEST(HeaderJudgement, RefusesOtherCodecsAndHeadersCutShortOrDamaged)
 
 // ---- The batch analyser on compressed files ----
 
-BatchOutcome Batch(const char* command, const std::string& in, const std::string& out)
-{
-    const char* argv[] = {"TRILVOC.EXE", command, in.c_str(), out.c_str()};
-    return RunBatch(4, argv);
-}
-
 TEST(BatchOnFlac, BlocksAreByteForByteThoseOfTheWavItWasEncodedFrom)
 {
     for (const std::string name : {"batch16", "batch24"}) {
         SCOPED_TRACE(name);
         const std::string fromWav = TempDirectory() + "wav-blocks.csv", fromFlac = TempDirectory() + "flac-blocks.csv";
-        ASSERT_EQ(kBatchDone, Batch("blocks", CodecFile((name + ".wav").c_str()), fromWav).status);
-        ASSERT_EQ(kBatchDone, Batch("blocks", CodecFile((name + ".flac").c_str()), fromFlac).status);
+        ASSERT_EQ(kBatchDone, Batch({"blocks", CodecFile((name + ".wav").c_str()), fromWav}).status);
+        ASSERT_EQ(kBatchDone, Batch({"blocks", CodecFile((name + ".flac").c_str()), fromFlac}).status);
         const std::vector<uint8_t> wavCsv = ReadFileBytes(fromWav);
         EXPECT_GT(std::count(wavCsv.begin(), wavCsv.end(), '\n'), 10);   // three seconds of blocks
         EXPECT_TRUE(wavCsv == ReadFileBytes(fromFlac));
@@ -261,7 +255,7 @@ TEST(BatchOnDamagedFiles, WritesItsOutputAndEndsWithTheDamagedDataLine)
         SCOPED_TRACE(row.name);
         const std::string out = TempDirectory() + "damaged-blocks.csv";
         DeleteFileA(out.c_str());
-        const BatchOutcome outcome = Batch("blocks", WriteTempFile(row.name, row.bytes), out);
+        const BatchOutcome outcome = Batch({"blocks", WriteTempFile(row.name, row.bytes), out});
         EXPECT_EQ(kBatchDone, outcome.status);
         const std::string message = outcome.message;
         EXPECT_NE(std::string::npos, message.find(Text(IDS_DAMAGED_DATA))) << message;

@@ -11,7 +11,7 @@
 #include <random>
 #include <sstream>
 
-#include "batch/batch.h"
+#include "tests/support/batch_run.h"
 #include "export/labelled.h"
 #include "export/spectrogram.h"
 #include "export/exportfile.h"
@@ -23,7 +23,7 @@ namespace {
 
 constexpr int kRate = 44100;   // the frames of a second
 
-std::string ReadAll(const std::string& path)
+std::string ReadText(const std::string& path)
 {
     const std::vector<uint8_t> bytes = ReadFileBytes(path);
     return {bytes.begin(), bytes.end()};
@@ -75,21 +75,12 @@ Decoded Decode(const std::string& path)
     return picture;
 }
 
-// TRILVOC.EXE run with `arguments`, then `options`.
 // The brightest row of column x.
 UINT BrightestRow(const Decoded& picture, UINT x)
 {
     UINT brightest = 0;
     for (UINT y = 0; y < picture.height; ++y) brightest = picture.At(x, y) > picture.At(x, brightest) ? y : brightest;
     return brightest;
-}
-
-BatchOutcome Batch(const std::vector<std::string>& arguments, const std::vector<std::string>& options = {})
-{
-    std::vector<const char*> argv = {"TRILVOC.EXE"};
-    for (const auto* list : {&arguments, &options})
-        for (const std::string& argument : *list) argv.push_back(argument.c_str());
-    return RunBatch(int(argv.size()), argv.data());
 }
 
 // 16-bit mono, 440 Hz for a second, then 1000 Hz, then 3000 Hz.
@@ -116,7 +107,7 @@ TEST(BatchBlocks, EveryBlockOfAStepToneHasItsSecondsFrequencyAndStartTime)
 {
     const std::string out = TempDirectory() + "steps-blocks.csv";
     ASSERT_EQ(kBatchDone, Batch({"blocks", StepToneFile(), out}).status);
-    const Rows rows = CsvRows(ReadAll(out));
+    const Rows rows = CsvRows(ReadText(out));
     ASSERT_EQ(18u, rows.size());                                       // header and ceil(3 s / 8192) blocks
     EXPECT_EQ((std::vector<std::string>{"block", "time_s", "peak_hz", "peak_power", "level_left", "level_right"}), rows[0]);
     for (size_t b = 0; b + 1 < rows.size(); ++b) {
@@ -142,7 +133,7 @@ TEST(BatchBlocks, LevelsArePeakMagnitudesOnTheSixteenBitScaleAndTheRightOneOnlyF
     for (const auto& c : cases) {
         const std::string out = TempDirectory() + "levels.csv";
         ASSERT_EQ(kBatchDone, Batch({"blocks", WriteTempFile("levels.wav", c.file), out}).status);
-        const Rows rows = CsvRows(ReadAll(out));
+        const Rows rows = CsvRows(ReadText(out));
         ASSERT_EQ(2u, rows.size());
         EXPECT_EQ(c.left, rows[1][4]);
         EXPECT_EQ(c.right, rows[1][5]);
@@ -190,7 +181,7 @@ TEST(BatchSpectrum, TheBlockAtTheGivenSecondIsWrittenWithItsAnalysisInPlainAscii
                                         "--slope", "pink", "--scale", "doubled"});
     std::setlocale(LC_ALL, "C");
     ASSERT_EQ(kBatchDone, outcome.status) << outcome.message;
-    const std::string text = ReadAll(out);
+    const std::string text = ReadText(out);
     EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return c > 0 && c < 0x7F; }));
     const Rows rows = CsvRows(text);
     ASSERT_EQ(9u + 4096u, rows.size());
@@ -241,9 +232,9 @@ TEST(BatchSpectrogram, BareIsByteForByteThePictureOfBeforeWhereEachRowHoldsOneBi
     for (const auto& c : cases) {
         const std::string out = TempDirectory() + "bare.png";
         ASSERT_EQ(kBatchDone, Batch({"spectrogram", in, out, "--bare"}, c.options).status) << c.expected;
-        const std::string expected = ReadAll(ProgramFolder() + "data\\" + c.expected);
+        const std::string expected = ReadText(ProgramFolder() + "data\\" + c.expected);
         ASSERT_FALSE(expected.empty()) << c.expected;
-        EXPECT_TRUE(expected == ReadAll(out)) << c.expected;
+        EXPECT_TRUE(expected == ReadText(out)) << c.expected;
     }
 }
 
@@ -375,7 +366,7 @@ BandLevels AverageBands(const std::string& in, const std::vector<std::string>& o
 {
     const std::string out = TempDirectory() + "bands.csv";
     EXPECT_EQ(kBatchDone, Batch({"bands", in, out}, options).status);
-    const Rows rows = CsvRows(ReadAll(out));
+    const Rows rows = CsvRows(ReadText(out));
     BandLevels levels;
     if (rows.size() < 2) return levels;
     levels.names.assign(rows[0].begin() + 1, rows[0].end());
@@ -462,7 +453,7 @@ TEST(BatchBands, BandsAboveHalfTheRateAreAbsentAndBandsWithoutBinsEmpty)
         const std::string in = WriteTempFile("rate.wav", PcmFile(1, c.rate, 16, Samples16(Sine(8000, 1000, c.rate, 8192))));
         const std::string out = TempDirectory() + "edges.csv";
         ASSERT_EQ(kBatchDone, Batch({"bands", in, out, "--bands", c.kind, "--fft", c.fft}).status);
-        const Rows rows = CsvRows(ReadAll(out));
+        const Rows rows = CsvRows(ReadText(out));
         ASSERT_GE(rows.size(), 2u);
         EXPECT_EQ("time_s", rows[0].front());
         EXPECT_EQ(c.last, rows[0].back()) << c.rate << " " << c.kind;
@@ -483,12 +474,12 @@ TEST(ExportFile, WritesOnlyAtCommitAndLeavesNoTemporaryFileBehind)
         AtomicFile file;
         ASSERT_EQ(ExportResult::kOk, file.Open(path.c_str()));
         EXPECT_TRUE(file.WriteText("new"));
-        EXPECT_EQ("old", ReadAll(path));
+        EXPECT_EQ("old", ReadText(path));
         if (commit) {
             EXPECT_EQ(ExportResult::kOk, file.Commit());
         }
     }
-    EXPECT_EQ("new", ReadAll(path));
+    EXPECT_EQ("new", ReadText(path));
     WIN32_FIND_DATAA found;
     EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileA((folder + "*.tmp").c_str(), &found));
     AtomicFile refused;
@@ -574,7 +565,7 @@ TEST_F(ExportWindow, OffersThreeTypesAndWritesTheCsvOfThePeakPanelAndPicturesOfT
         ASSERT_TRUE(ExportTo(path, types.empty() ? &types : nullptr));
         EXPECT_TRUE(CapturedBoxes().empty()) << name;
         if (path.substr(path.size() - 4) == ".csv") {
-            const Rows rows = CsvRows(ReadAll(path));
+            const Rows rows = CsvRows(ReadText(path));
             ASSERT_EQ(9u + 2048u, rows.size());                      // the comment lines and the header first
             EXPECT_NEAR(app->peakFrequency, std::stod(rows[PeakRow(rows, 9)][0]), 1e-6);
             continue;
@@ -600,7 +591,7 @@ TEST_F(ExportWindow, AFailedWriteSaysWhyInABoxOwnedByTheWindowAndKeepsTheOldFile
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(Text(IDS_EXPORT_NOT_WRITABLE), boxes.back().text);
     EXPECT_EQ(app->window, boxes.back().owner);
-    EXPECT_EQ("old", ReadAll(path));
+    EXPECT_EQ("old", ReadText(path));
 }
 
 }  // namespace

@@ -58,22 +58,24 @@ LoudnessResult MeasureStereo(std::initializer_list<Segment> segments, int repeat
     return meter.Result();
 }
 
-struct IntegratedCase {
-    const char* signal;
-    std::initializer_list<Segment> segments;
-    double expectedLufs;
-};
-
-TEST(LoudnessMeter, StereoSineSequencesReadTheirPublishedIntegratedLoudness)
+// The published stereo sine sequences, each read in the figure it is published for: the
+// integrated loudness, the maxima of bursts between silences (a 3 s one starting between two
+// 100 ms steps, a 400 ms one on a step), the loudness range of level steps.
+TEST(LoudnessMeter, StereoSineSequencesReadTheirPublishedFigures)
 {
-    const IntegratedCase cases[] = {
-        {"-23 dBFS 20 s", {{-23, 20}}, -23.0},
-        {"-72/-36/-23/-36/-72 dBFS", {{-72, 10}, {-36, 10}, {-23, 60}, {-36, 10}, {-72, 10}}, -23.0},
-        {"-26/-20/-26 dBFS", {{-26, 20}, {-20, 20.1}, {-26, 20}}, -23.0},
+    using R = LoudnessResult;
+    const struct { const char* signal; std::initializer_list<Segment> segments; double R::*figure; double expected; } cases[] = {
+        {"-23 dBFS 20 s", {{-23, 20}}, &R::integratedLufs, -23.0},
+        {"-72/-36/-23/-36/-72 dBFS", {{-72, 10}, {-36, 10}, {-23, 60}, {-36, 10}, {-72, 10}}, &R::integratedLufs, -23.0},
+        {"-26/-20/-26 dBFS", {{-26, 20}, {-20, 20.1}, {-26, 20}}, &R::integratedLufs, -23.0},
+        {"3 s burst", {{kSilence, 2.05}, {-23, 3.0}, {kSilence, 3.0}}, &R::shortTermMaxLufs, -23.0},
+        {"400 ms burst", {{kSilence, 1.0}, {-23, 0.4}, {kSilence, 1.0}}, &R::momentaryMaxLufs, -23.0},
+        {"20 s -20, 20 s -30 dBFS", {{-20, 20}, {-30, 20}}, &R::rangeLu, 10.0},
+        {"20 s -20, 20 s -15 dBFS", {{-20, 20}, {-15, 20}}, &R::rangeLu, 5.0},
+        {"20 s -40, 20 s -20 dBFS", {{-40, 20}, {-20, 20}}, &R::rangeLu, 20.0},
+        {"-50/-35/-20/-35/-50 dBFS, 20 s each", {{-50, 20}, {-35, 20}, {-20, 20}, {-35, 20}, {-50, 20}}, &R::rangeLu, 15.0},
     };
-    for (const IntegratedCase& c : cases) {
-        EXPECT_NEAR(MeasureStereo(c.segments).integratedLufs, c.expectedLufs, 0.1) << c.signal;
-    }
+    for (const auto& c : cases) EXPECT_NEAR(MeasureStereo(c.segments).*c.figure, c.expected, 0.1) << c.signal;
 }
 
 TEST(LoudnessMeter, AlternatingLevelsOverOneWindowKeepItsLoudnessConstant)
@@ -97,30 +99,6 @@ TEST(LoudnessMeter, AlternatingLevelsOverOneWindowKeepItsLoudnessConstant)
             EXPECT_NEAR(c.shortTerm ? step.shortTermLufs : step.momentaryLufs, -23.0, 0.1) << c.signal << " at " << step.endSeconds;
         }
     }
-}
-
-TEST(LoudnessMeter, BurstsBetweenSilencesGiveTheirLoudnessAsTheMaxima)
-{
-    // A 3 s burst starting between two 100 ms steps, a 400 ms one on a step.
-    const LoudnessResult longBurst = MeasureStereo({{kSilence, 2.05}, {-23, 3.0}, {kSilence, 3.0}});
-    EXPECT_NEAR(longBurst.shortTermMaxLufs, -23.0, 0.1);
-    const LoudnessResult shortBurst = MeasureStereo({{kSilence, 1.0}, {-23, 0.4}, {kSilence, 1.0}});
-    EXPECT_NEAR(shortBurst.momentaryMaxLufs, -23.0, 0.1);
-}
-
-TEST(LoudnessMeter, LevelStepsGiveTheirPublishedLoudnessRange)
-{
-    struct Case {
-        const char* signal;
-        std::initializer_list<Segment> segments;
-        double expectedLu;
-    } const cases[] = {
-        {"20 s -20, 20 s -30 dBFS", {{-20, 20}, {-30, 20}}, 10.0},
-        {"20 s -20, 20 s -15 dBFS", {{-20, 20}, {-15, 20}}, 5.0},
-        {"20 s -40, 20 s -20 dBFS", {{-40, 20}, {-20, 20}}, 20.0},
-        {"-50/-35/-20/-35/-50 dBFS, 20 s each", {{-50, 20}, {-35, 20}, {-20, 20}, {-35, 20}, {-50, 20}}, 15.0},
-    };
-    for (const Case& c : cases) EXPECT_NEAR(MeasureStereo(c.segments).rangeLu, c.expectedLu, 0.1) << c.signal;
 }
 
 TEST(LoudnessMeter, SineReadsTheSameLoudnessAtEveryRate)
