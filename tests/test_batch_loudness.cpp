@@ -1,5 +1,5 @@
 // TRILVOC loudness on generated files: the figure lines and their format, the series CSV, and
-// the refusals and bad arguments of the command.
+// silence. (Its refusals and bad arguments are rows of every command's table in test_export.cpp.)
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "tests/support/batch_run.h"
-#include "resources/resource.h"
 #include "tests/support/support.h"
 
 namespace {
@@ -67,24 +66,4 @@ TEST(BatchLoudness, SilenceHasNoLoudnessNoRangeAndNoPeak)
         EXPECT_NE(std::string::npos, report.find(line)) << line << report;
 }
 
-TEST(BatchLoudness, BadArgumentsAndUnmeasurableFilesAreRefusedWithOneLine)
-{
-    const std::string in = StereoToneFile("loud_args.wav", 8000.0, 1);
-    const std::string text = WriteTempFile("loud_text.wav", {'t', 'e', 'x', 't'});
-    const std::string twelveBit = WriteTempFile("loud_12.wav", PcmFile(1, kRate, 12, Samples16(Sine(800, 1000, kRate, 4410))));
-    const struct { std::vector<std::string> arguments; UINT refusal = 0; } cases[] = {
-        {{"loudness"}}, {{"loudness", in, "extra.csv"}}, {{"loudness", in, "--csv"}},
-        {{"blocks", in, "out.csv", "--csv", "series.csv"}},
-        {{"loudness", text}, IDS_NOT_WAVE}, {{"loudness", twelveBit}, IDS_LOUDNESS_UNSUPPORTED},
-        {{"loudness", in, "--csv", TempDirectory() + "no_such_folder\\series.csv"}, IDS_EXPORT_NOT_WRITABLE}};
-    for (const auto& c : cases) {
-        const BatchOutcome outcome = Batch(c.arguments);
-        EXPECT_EQ(c.refusal ? kBatchFileRefused : kBatchBadArgument, outcome.status) << &c - cases;
-        EXPECT_EQ(std::string::npos, std::string(outcome.message).find('\n')) << &c - cases;
-        EXPECT_EQ('\0', outcome.report[0]) << &c - cases;
-        if (c.refusal) {
-            EXPECT_NE(std::string::npos, std::string(outcome.message).find(Text(c.refusal))) << outcome.message;
-        }
-    }
-}
 }  // namespace
