@@ -6,7 +6,6 @@
 // the refusals.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 
 #include "audio/decoders.h"
@@ -36,16 +35,6 @@ std::vector<int16_t> DecodeAll(AudioSource& source, uint64_t limit = 4 * kSignal
     for (uint32_t n; all.size() < limit * channels && (n = source.ReadFrames(reinterpret_cast<uint8_t*>(buffer.data()), block)) > 0;)
         all.insert(all.end(), buffer.begin(), buffer.begin() + n * channels);
     return all;
-}
-
-double SnrDb(const std::vector<int16_t>& decoded, const std::vector<int16_t>& reference)
-{
-    double signal = 0, noise = 0;
-    for (size_t i = 0; i < std::min(decoded.size(), reference.size()); ++i) {
-        signal += double(reference[i]) * reference[i];
-        noise += (double(decoded[i]) - reference[i]) * (double(decoded[i]) - reference[i]);
-    }
-    return noise > 0 ? 10 * std::log10(signal / noise) : 999;
 }
 
 // Each compressed WAV, and two with their data cut inside the last block (the fact chunk counting

@@ -264,8 +264,9 @@ protected:
 };
 
 // Streaming at each format the mask offers and at today's usual ones: the buffers come back full
-// and are all counted, the tone is found within one bin, in LEFT only when the input is stereo. Stop then hands back the buffer being filled, partly, and the other one, empty: the
-// first is analysed and counted, the second changes nothing (the tone stays).
+// and are all counted, the tone is found within one bin, in LEFT only when the input is stereo.
+// Stop then hands back the buffer being filled, partly, and the other one, empty: the first is
+// analysed and counted, the second changes nothing (the tone stays).
 TEST_F(LiveMonitor, StreamingAtEachOfferedFormatFindsTheToneAndStopCountsThePartialBuffer)
 {
     MonitorFormat offered[kMaxOfferedMonitorFormats];

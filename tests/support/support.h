@@ -3,6 +3,8 @@
 #pragma once
 
 #include <windows.h>
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -43,6 +45,20 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path);
 // The chunks of a RIFF file by id (the first of each), bodies cut to the bytes the file holds.
 std::map<std::string, std::vector<uint8_t>> RiffChunks(const std::vector<uint8_t>& file);
 uint32_t Little32(const uint8_t* p);
+
+// ---- Decoded sound ----
+// The ratio in dB of the reference's power to that of the difference, over the samples both have
+// (minus infinity for a silent reference).
+template <typename Sample>
+double SnrDb(const std::vector<Sample>& decoded, const std::vector<Sample>& reference)
+{
+    double signal = 0, noise = 0;
+    for (size_t i = 0; i < std::min(decoded.size(), reference.size()); ++i) {
+        signal += double(reference[i]) * reference[i];
+        noise += (double(decoded[i]) - reference[i]) * (double(decoded[i]) - reference[i]);
+    }
+    return 10 * std::log10(signal / std::max(noise, 1e-30));
+}
 
 // ---- Pixels ----
 // A memory DC with a 32-bpp top-down DIB section selected, both released with it; pixels read as
