@@ -40,68 +40,53 @@ void ExpectDelivery(const SourceDescription& description, const char* codec, uin
     EXPECT_TRUE(description.lengthKnown);
 }
 
-struct FlacCase {
-    const char* name;
-    uint32_t rate;
-    uint16_t channels, bits;
-};
-
-class FlacDecoding : public testing::TestWithParam<FlacCase> {};
-
-TEST_P(FlacDecoding, DeliversWhatTheReferenceDecoderGivesBitForBit)
+TEST(FlacDecoding, DeliversWhatTheReferenceDecoderGivesBitForBit)
 {
-    const FlacCase& c = GetParam();
-    std::unique_ptr<AudioSource> source;
-    ASSERT_EQ(OpenFlacSource(CodecFile((std::string(c.name) + ".flac").c_str()).c_str(), &source), ReaderResult::kOk);
-    const SourceDescription& description = source->Description();
-    const std::vector<uint8_t> reference = ReadFileBytes(CodecFile((std::string(c.name) + ".raw").c_str()));
-    ASSERT_FALSE(reference.empty());
-    ExpectDelivery(description, "FLAC", c.rate, c.channels, c.bits);
-    EXPECT_EQ(description.lengthFrames, reference.size() / description.delivered.blockAlign);
-    const std::vector<uint8_t> decoded = ReadAll(*source, description.lengthFrames);
-    EXPECT_TRUE(decoded == reference) << decoded.size() << " bytes decoded, " << reference.size() << " expected";
-    EXPECT_FALSE(source->SkippedDamage());
+    const struct { const char* name; uint32_t rate; uint16_t channels, bits; } files[] = {
+        {"flac8_mono_44k", 44100, 1, 8}, {"flac16_stereo_44k", 44100, 2, 16},
+        {"flac24_6ch_96k", 96000, 6, 24}, {"flac16_stereo_96k_odd_blocks", 96000, 2, 16}};
+    for (const auto& c : files) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<AudioSource> source;
+        ASSERT_EQ(OpenFlacSource(CodecFile((std::string(c.name) + ".flac").c_str()).c_str(), &source), ReaderResult::kOk);
+        const SourceDescription& description = source->Description();
+        const std::vector<uint8_t> reference = ReadFileBytes(CodecFile((std::string(c.name) + ".raw").c_str()));
+        ASSERT_FALSE(reference.empty());
+        ExpectDelivery(description, "FLAC", c.rate, c.channels, c.bits);
+        EXPECT_EQ(description.lengthFrames, reference.size() / description.delivered.blockAlign);
+        const std::vector<uint8_t> decoded = ReadAll(*source, description.lengthFrames);
+        EXPECT_TRUE(decoded == reference) << decoded.size() << " bytes decoded, " << reference.size() << " expected";
+        EXPECT_FALSE(source->SkippedDamage());
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, FlacDecoding, testing::Values(
-    FlacCase{"flac8_mono_44k", 44100, 1, 8}, FlacCase{"flac16_stereo_44k", 44100, 2, 16},
-    FlacCase{"flac24_6ch_96k", 96000, 6, 24}, FlacCase{"flac16_stereo_96k_odd_blocks", 96000, 2, 16}));
-
-struct LossyCase {
-    const char* name;
-    const char* codec;
-    uint32_t rate;
-    uint16_t channels;
-    uint64_t frames;   // the length of the signal encoded
-};
-
-class LossyDecoding : public testing::TestWithParam<LossyCase> {};
-
-TEST_P(LossyDecoding, IsGaplessAndWithin60DbOfTheReferenceDecode)
+TEST(LossyDecoding, IsGaplessAndWithin60DbOfTheReferenceDecode)
 {
-    const LossyCase& c = GetParam();
-    std::unique_ptr<AudioSource> source;
-    ASSERT_EQ(OpenOggSource(CodecFile((std::string(c.name) + ".ogg").c_str()).c_str(), &source), ReaderResult::kOk);
-    const SourceDescription& description = source->Description();
-    ExpectDelivery(description, c.codec, c.rate, c.channels, 32);
-    EXPECT_TRUE(description.delivered.floatSamples);
-    EXPECT_GT(description.bitRate, 0u);
-    EXPECT_EQ(description.lengthFrames, c.frames);
-    const std::vector<uint8_t> decoded = ReadAll(*source, c.frames);
-    const std::vector<uint8_t> reference = ReadFileBytes(CodecFile((std::string(c.name) + ".f32").c_str()));
-    ASSERT_EQ(decoded.size(), size_t(c.frames) * c.channels * sizeof(float));
-    ASSERT_EQ(reference.size(), decoded.size());
-    const auto floats = [](const std::vector<uint8_t>& bytes) {
-        std::vector<float> samples(bytes.size() / sizeof(float));
-        std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
-        return samples;
-    };
-    EXPECT_GE(SnrDb(floats(decoded), floats(reference)), 60.0);
+    // Each file with its codec, rate, channels and the length of the signal encoded.
+    const struct { const char* name; const char* codec; uint32_t rate; uint16_t channels; uint64_t frames; } files[] = {
+        {"vorbis_stereo_44k", "Ogg Vorbis", 44100, 2, 88200}, {"vorbis_6ch_48k", "Ogg Vorbis", 48000, 6, 96000},
+        {"opus_stereo_48k", "Opus", 48000, 2, 96000}, {"opus_mono_48k", "Opus", 48000, 1, 96000}};
+    for (const auto& c : files) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<AudioSource> source;
+        ASSERT_EQ(OpenOggSource(CodecFile((std::string(c.name) + ".ogg").c_str()).c_str(), &source), ReaderResult::kOk);
+        const SourceDescription& description = source->Description();
+        ExpectDelivery(description, c.codec, c.rate, c.channels, 32);
+        EXPECT_TRUE(description.delivered.floatSamples);
+        EXPECT_GT(description.bitRate, 0u);
+        EXPECT_EQ(description.lengthFrames, c.frames);
+        const std::vector<uint8_t> decoded = ReadAll(*source, c.frames);
+        const std::vector<uint8_t> reference = ReadFileBytes(CodecFile((std::string(c.name) + ".f32").c_str()));
+        ASSERT_EQ(decoded.size(), size_t(c.frames) * c.channels * sizeof(float));
+        ASSERT_EQ(reference.size(), decoded.size());
+        const auto floats = [](const std::vector<uint8_t>& bytes) {
+            std::vector<float> samples(bytes.size() / sizeof(float));
+            std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
+            return samples;
+        };
+        EXPECT_GE(SnrDb(floats(decoded), floats(reference)), 60.0);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Files, LossyDecoding, testing::Values(
-    LossyCase{"vorbis_stereo_44k", "Ogg Vorbis", 44100, 2, 88200}, LossyCase{"vorbis_6ch_48k", "Ogg Vorbis", 48000, 6, 96000},
-    LossyCase{"opus_stereo_48k", "Opus", 48000, 2, 96000}, LossyCase{"opus_mono_48k", "Opus", 48000, 1, 96000}));
 
 // ---- Damaged and foreign files ----
 
@@ -178,24 +163,23 @@ std::vector<uint8_t> WithBadMiddlePage(std::vector<uint8_t> bytes)
     return bytes;
 }
 
-class DamagedOgg : public testing::TestWithParam<const char*> {};
-
-TEST_P(DamagedOgg, APageWithABadCrcIsLostAndTheRunReachesTheEnd)
+TEST(DamagedOgg, APageWithABadCrcIsLostAndTheRunReachesTheEnd)
 {
-    std::unique_ptr<AudioSource> intact;
-    ASSERT_EQ(OpenOggSource(CodecFile(GetParam()).c_str(), &intact), ReaderResult::kOk);
-    const uint64_t length = intact->Description().lengthFrames;
-    const size_t intactBytes = ReadAll(*intact, length).size();
-    std::unique_ptr<AudioSource> source;
-    ASSERT_EQ(OpenOggSource(WriteTempFile("badcrc.ogg", WithBadMiddlePage(ReadFileBytes(CodecFile(GetParam())))).c_str(), &source),
-              ReaderResult::kOk);
-    const std::vector<uint8_t> decoded = ReadAll(*source, length);
-    EXPECT_TRUE(source->SkippedDamage());
-    EXPECT_LT(decoded.size(), intactBytes);
-    EXPECT_GT(decoded.size(), intactBytes / 2);
+    for (const char* file : {"short_vorbis.ogg", "short_opus.ogg"}) {
+        SCOPED_TRACE(file);
+        std::unique_ptr<AudioSource> intact;
+        ASSERT_EQ(OpenOggSource(CodecFile(file).c_str(), &intact), ReaderResult::kOk);
+        const uint64_t length = intact->Description().lengthFrames;
+        const size_t intactBytes = ReadAll(*intact, length).size();
+        std::unique_ptr<AudioSource> source;
+        ASSERT_EQ(OpenOggSource(WriteTempFile("badcrc.ogg", WithBadMiddlePage(ReadFileBytes(CodecFile(file)))).c_str(), &source),
+                  ReaderResult::kOk);
+        const std::vector<uint8_t> decoded = ReadAll(*source, length);
+        EXPECT_TRUE(source->SkippedDamage());
+        EXPECT_LT(decoded.size(), intactBytes);
+        EXPECT_GT(decoded.size(), intactBytes / 2);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Files, DamagedOgg, testing::Values("short_vorbis.ogg", "short_opus.ogg"));
 
 // Each opener refuses what it cannot read, making no source: another codec in Ogg, a first Ogg
 // page cut short or damaged, a FLAC stream info block cut anywhere.
