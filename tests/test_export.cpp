@@ -23,12 +23,6 @@ namespace {
 
 constexpr int kRate = 44100;   // the frames of a second
 
-std::string ReadText(const std::string& path)
-{
-    const std::vector<uint8_t> bytes = ReadFileBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
-
 // The lines of a CSV that ends each with CRLF, each split at its commas.
 using Rows = std::vector<std::vector<std::string>>;
 Rows CsvRows(const std::string& text)

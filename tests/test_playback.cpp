@@ -122,18 +122,23 @@ protected:
 // byte is queued once, in file order, and Start after the end plays it all again. A data chunk
 // claiming more than the file holds queues only what the reads bring; a read of nothing ends it.
 // An 8000 Hz file streams in blocks of the whole frames of 8000 x 512 / 11025 = 371.5 samples:
-// eleven blocks, the last of 290 bytes.
+// eleven blocks, the last of 290 bytes. A file another program cuts to `cutTo` bytes of data while
+// its first run streams ends where its data now ends, nothing played twice.
 TEST_F(PlaybackTest, EachRunEndsAtTheDoneMessageAfterItsLastBlockAndStartPlaysItAgain)
 {
-    const struct { size_t held, claimed, doneMessages; uint32_t rate = kRate; } cases[] = {
+    const struct { size_t held, claimed, doneMessages; uint32_t rate = kRate; size_t cutTo = 0; } cases[] = {
         {300, 0, 1}, {2 * kBlock, 0, 2}, {7 * kBlock + kBlock / 2, 0, 8}, {2 * kBlock + kBlock / 2, 6 * kBlock, 3},
-        {3 * kBlock, 6 * kBlock, 3}, {4000, 0, 11, 8000}};
+        {3 * kBlock, 6 * kBlock, 3}, {4000, 0, 11, 8000}, {40 * kBlock, 0, 11, kRate, 10 * kBlock + 100}};
     for (const auto& c : cases) {
-        const std::vector<uint8_t> file = MonoFile(c.held, c.rate, c.claimed);
-        ASSERT_TRUE(Choose(file));
+        ASSERT_TRUE(Choose(MonoFile(c.held, c.rate, c.claimed)));
+        const std::function<void()> cut = [&] {
+            std::error_code error;
+            std::filesystem::resize_file(app->fileName, 44 + c.cutTo, error);
+            EXPECT_FALSE(error) << error.message();
+        };
         for (int pass = 0; pass < 2; ++pass) {
             SCOPED_TRACE(testing::Message() << c.held << " bytes of " << c.claimed << " at " << c.rate << " Hz, pass " << pass);
-            EXPECT_EQ(DataOf(file), PlayToEnd());
+            EXPECT_EQ(DataOf(MonoFile(c.cutTo ? c.cutTo : c.held, c.rate)), PlayToEnd(c.cutTo && pass == 0 ? cut : nullptr));
             EXPECT_EQ(c.doneMessages, log.size());
             ExpectIdle(*app);
         }
@@ -396,19 +401,6 @@ TEST_F(PlaybackTest, TheWaitForABufferStopsWhilePaused)
     EXPECT_FALSE(app->playback.ReturnOverdue(muchLater));
     Command(IDM_PAUSE);
     EXPECT_TRUE(app->playback.ReturnOverdue(muchLater));
-}
-
-// Another program cuts the file while it streams: the run ends by itself where the data now
-// ends, every byte queued once and in order (the data of a file of only those bytes).
-TEST_F(PlaybackTest, AFileCutWhileItStreamsEndsWhereItsDataNowEndsWithNothingPlayedTwice)
-{
-    const size_t kept = 10 * kBlock + 100;
-    ASSERT_TRUE(Choose(MonoFile(40 * kBlock)));
-    EXPECT_EQ(DataOf(MonoFile(kept)), PlayToEnd([&] {
-        std::error_code error;
-        std::filesystem::resize_file(app->fileName, 44 + kept, error);
-        EXPECT_FALSE(error) << error.message();
-    }));
 }
 
 // A FLAC file (made by the codec files' fixture) with a byte flipped inside a frame: each run over
