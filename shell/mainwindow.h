@@ -79,8 +79,25 @@ struct MainWindow {
     CursorState cursor;
     PlaybackEngine playback;
     MonitorEngine monitor;
+    // Set while a device or file is being opened or closed. The sound system's calls wait on
+    // other threads and meanwhile handle messages sent to this window from elsewhere; a command
+    // among them waits in the queue until the call is done (see DeviceCallScope).
+    bool inDeviceCall = false;
 
     bool Running() const { return playback.Running() || monitor.Running(); }
+};
+
+// Marks a device call for its lifetime (nested scopes keep the outer mark).
+class DeviceCallScope {
+public:
+    explicit DeviceCallScope(MainWindow& app) : app_(app), outer_(app.inDeviceCall) { app.inDeviceCall = true; }
+    ~DeviceCallScope() { app_.inDeviceCall = outer_; }
+    DeviceCallScope(const DeviceCallScope&) = delete;
+    DeviceCallScope& operator=(const DeviceCallScope&) = delete;
+
+private:
+    MainWindow& app_;
+    bool outer_;
 };
 
 // The object of a main window handle (null before WM_NCCREATE).

@@ -85,8 +85,11 @@ void ShowRunEnded(MainWindow& app)
 void FailRun(MainWindow& app, UINT textId)
 {
     KillTimer(app.window, kElapsedTimerId);
-    app.playback.Abort();
-    app.monitor.Abort();
+    {
+        DeviceCallScope call(app);
+        app.playback.Abort();
+        app.monitor.Abort();
+    }
     ShowRunEnded(app);
     ShowMessage(app.window, textId);
 }
@@ -165,7 +168,10 @@ void StartMonitor(MainWindow& app)
 void EndPlayback(MainWindow& app)
 {
     if (app.playback.Mode() == kOnMemoryMode) KillTimer(app.window, kElapsedTimerId);
-    app.playback.FinishRun();
+    {
+        DeviceCallScope call(app);
+        app.playback.FinishRun();
+    }
     ShowRunEnded(app);
     SayDamageSkipped(app);
 }
@@ -185,6 +191,7 @@ void StopRun(MainWindow& app)
     if (app.sourceKind == SourceKind::kMonitor) {
         if (!app.monitor.Running()) return;
         ShowStopping(app);
+        DeviceCallScope call(app);
         app.monitor.Stop();   // the returned buffers end the run
         return;
     }
@@ -192,7 +199,10 @@ void StopRun(MainWindow& app)
     const bool onMemory = app.playback.Mode() == kOnMemoryMode;
     if (onMemory) KillTimer(app.window, kElapsedTimerId);
     KillTimer(app.window, kWatchdogTimerId);
-    app.playback.Stop();
+    {
+        DeviceCallScope call(app);
+        app.playback.Stop();
+    }
     if (onMemory) {
         // The whole loaded data is analysed, however much of it was heard.
         WindowDc dc(app.window);
@@ -265,7 +275,11 @@ void OnInputData(MainWindow& app, const WAVEHDR* header)
         }
         DrawBytePosition(app, dc, step.positionBytes);   // the recorded count
     }
-    switch (app.monitor.Advance(step)) {
+    const MonitorAdvance advance = [&] {
+        DeviceCallScope call(app);
+        return app.monitor.Advance(step);
+    }();
+    switch (advance) {
     case MonitorAdvance::kEnded: ShowRunEnded(app); break;
     case MonitorAdvance::kFailed: FailRun(app, IDS_HEADER_FAILED); break;
     case MonitorAdvance::kRecording: break;

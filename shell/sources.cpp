@@ -30,7 +30,10 @@ bool WaveHeadersReady(MainWindow& app)
 bool OpenFileSource(MainWindow& app)
 {
     ForgetKeptBlock(app);
-    const ReaderResult result = app.reader.Open(app.fileName);
+    const ReaderResult result = [&] {
+        DeviceCallScope call(app);
+        return app.reader.Open(app.fileName);
+    }();
     if (app.reader.HasFormat()) {
         app.format = app.reader.Format();
         WindowDc dc(app.window);
@@ -52,7 +55,12 @@ bool OpenFileSource(MainWindow& app)
     const uint32_t blockSize = BlockSizeFor(app.bufferingMode, app.format,
                                             app.settings.timeResolution, app.settings.memorySizeMB,
                                             app.reader.RemainingBytes());
-    if (!app.playback.OpenDevice(app.reader, app.window, app.bufferingMode, blockSize)) {
+    bool deviceOpened = false;
+    {
+        DeviceCallScope call(app);
+        deviceOpened = app.playback.OpenDevice(app.reader, app.window, app.bufferingMode, blockSize);
+    }
+    if (!deviceOpened) {
         app.reader.Close();
         ShowMessage(app.window, IDS_CANNOT_OPEN_OUTPUT);
         return false;
@@ -76,7 +84,10 @@ bool OpenMonitorSource(MainWindow& app)
 {
     ForgetKeptBlock(app);
     const MonitorFormat& chosen = app.settings.monitor;
-    const MMRESULT answer = QueryInputFormat(chosen);
+    const MMRESULT answer = [&] {
+        DeviceCallScope call(app);
+        return QueryInputFormat(chosen);
+    }();
     if (answer != MMSYSERR_NOERROR) {
         char text[kStatusTextSize * 2];
         FormatQueryMessage(answer, text, sizeof text);
@@ -96,7 +107,12 @@ bool OpenMonitorSource(MainWindow& app)
     const uint32_t blockSize = BlockSizeFor(app.bufferingMode, app.format,
                                             app.settings.timeResolution, app.settings.memorySizeMB,
                                             kMonitorTotalBytes);
-    if (app.monitor.OpenDevice(chosen, app.window, app.bufferingMode, blockSize) != MMSYSERR_NOERROR) {
+    MMRESULT opened = MMSYSERR_ERROR;
+    {
+        DeviceCallScope call(app);
+        opened = app.monitor.OpenDevice(chosen, app.window, app.bufferingMode, blockSize);
+    }
+    if (opened != MMSYSERR_NOERROR) {
         ShowMessage(app.window, IDS_CANNOT_OPEN_INPUT);
         return false;
     }
@@ -105,6 +121,7 @@ bool OpenMonitorSource(MainWindow& app)
 
 void CloseSource(MainWindow& app)
 {
+    DeviceCallScope call(app);
     app.reader.Close();
     // The devices belong to their source kind; each is closed even when the file is already
     // gone, so no path leaves one open behind a closed file.

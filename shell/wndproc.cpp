@@ -97,7 +97,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (IsHelpFromElsewhere(window, reinterpret_cast<const HELPINFO*>(lParam))) OnCommand(*app, IDM_HELP, 0);
         return TRUE;
     case WM_COMMAND:
-        OnCommand(*app, LOWORD(wParam), HIWORD(wParam));
+        // A command sent while a device call waits would act on a half-opened source: it is
+        // posted again, to be handled once the call is done.
+        if (app->inDeviceCall) PostMessageA(window, message, wParam, lParam);
+        else OnCommand(*app, LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_INITMENUPOPUP:
         UpdateLoudnessItem(*app);

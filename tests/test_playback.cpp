@@ -332,6 +332,33 @@ TEST_F(LiveMonitor, At96kHz24BitStereoEveryRecordedByteIsAnalysed)
     EXPECT_NEAR(double(app->monitor.DevicePositionAtStop()), double(app->monitor.RecordedBytes()), double(block));
 }
 
+// Start sent by another thread (or program) the moment the button is enabled reaches the window
+// while the Monitor command still waits on the input device's open: it is handled once the device
+// is open, so the run records on rather than losing its device under it.
+DWORD WINAPI SendStartWhenEnabled(void* context)
+{
+    const MainWindow& window = *static_cast<const MainWindow*>(context);
+    const DWORD begun = GetTickCount();
+    while (!IsWindowEnabled(window.playButton))
+        if (GetTickCount() - begun > kBound) return 1;
+    SendMessageA(window.window, WM_COMMAND, IDM_START, 0);
+    return 0;
+}
+
+TEST_F(LiveMonitor, StartSentWhileTheInputOpensIsHandledOnceItIsOpen)
+{
+    ASSERT_TRUE(PlaySoundA(reinterpret_cast<LPCSTR>(tone.data()), nullptr, SND_MEMORY | SND_ASYNC));
+    HANDLE sender = CreateThread(nullptr, 0, SendStartWhenEnabled, app, 0, nullptr);
+    ASSERT_TRUE(sender);
+    ASSERT_TRUE(ChooseMonitorFormat(44100, 16));
+    ASSERT_TRUE(PumpWaveMessages([&] { return log.size() >= 6; }, kBound, &log)) << "the recording stopped";
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(sender, kBound));
+    CloseHandle(sender);
+    for (const WaveMessage& message : log) EXPECT_EQ(app->monitor.BlockSize(), message.bytesRecorded);
+    Command(IDM_STOP);
+    EXPECT_TRUE(PumpUntilRunEnds(kBound, &log));
+}
+
 // ---- Devices that fail mid-run ----
 
 TEST(ReturnBound, IsFourTimesTheBuffersPlayingTimeAndASecondAndTwoMoreForTheFirst)

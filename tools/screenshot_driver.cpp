@@ -69,6 +69,10 @@ void PictureRun(DrivenProgram& program, const char* name, DWORD runMs)
     if (!running) return ShowAnyBox(program);
     Sleep(runMs);
     Check(program.Settle(), "program answering");
+    // A run that ended meanwhile (a device that stopped, say) would be pictured idle.
+    const bool stillRunning = program.WaitForControl(IDM_STOP, true, 0);
+    Check(stillRunning, "run still under way when pictured");
+    if (!stillRunning) return ShowAnyBox(program);
     Save(program.Window(), name);
     Check(program.Command(IDM_STOP), "Stop sent");
     Check(program.WaitForControl(IDM_START, true, kDriveBoundMs), "run ended");

@@ -141,10 +141,22 @@ trilvo_services_stop() {
 
 # Runs one Win32 program; its output goes through temporary files (Wine's helper processes would
 # otherwise inherit the caller's pipes and keep them open) and is converted from Shift-JIS.
+# A run that fails within a second without writing a byte never reached the program's own code
+# (Wine itself did not start it): that is said on stderr and the run is made once more.
 trilvo_wine_run() {
   local out; out=$(mktemp /tmp/trilvo-out.XXXXXX)
-  trilvo_wine "$@" >"$out.1" 2>"$out.2" </dev/null
-  local rc=$?
+  local attempt rc started
+  for attempt in 1 2; do
+    started=$(date +%s%N)
+    trilvo_wine "$@" >"$out.1" 2>"$out.2" </dev/null
+    rc=$?
+    if [ $rc -ne 0 ] && [ ! -s "$out.1" ] && [ ! -s "$out.2" ] &&
+       [ $(( ($(date +%s%N) - started) / 1000000 )) -lt 1000 ] && [ $attempt -eq 1 ]; then
+      echo "wine.sh: $1 ended with status $rc at once and wrote nothing; running it again" >&2
+      continue
+    fi
+    break
+  done
   iconv -f CP932 -t UTF-8 -c <"$out.1"
   iconv -f CP932 -t UTF-8 -c <"$out.2" >&2
   rm -f "$out" "$out.1" "$out.2"
