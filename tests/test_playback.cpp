@@ -237,11 +237,12 @@ protected:
         Command(IDM_START);
         ASSERT_TRUE(app->Running());
     }
-    // The tone found within one bin (FFT length 4096); its level lights 7 segments at every
-    // width (read on the 16-bit scale), give or take one for the ends of the recording.
-    void ExpectTone(uint32_t rate)
+    // The tone found within one bin (FFT length 4096), or within the resolution of a shorter
+    // recording; its level lights 7 segments at every width (read on the 16-bit scale), give or
+    // take one for the ends of the recording.
+    void ExpectTone(uint32_t rate, uint32_t recordedFrames = 4096)
     {
-        EXPECT_NEAR(1000.0, app->peakFrequency, rate / 4096.0);
+        EXPECT_NEAR(1000.0, app->peakFrequency, double(rate) / std::min<uint32_t>(recordedFrames, 4096));
         EXPECT_TRUE(SegmentLit(app->window, app->layout, 5));
         EXPECT_FALSE(SegmentLit(app->window, app->layout, 8));
     }
@@ -282,7 +283,12 @@ TEST_F(LiveMonitor, StreamingAtEachOfferedFormatFindsTheToneAndStopCountsThePart
         ASSERT_TRUE(PumpWaveMessages([&] { return log.size() >= logged + 2; }, kBound, &log));
         EXPECT_EQ(RecordedBytes(log), app->monitor.RecordedBytes());
         EXPECT_FALSE(app->monitor.DeviceOpen());
-        ExpectTone(f.rate);   // the empty buffer was not analysed over the partial one
+        // The empty buffer was not analysed over the partial one. The device may have handed
+        // back the half-full buffer whole and begun the next before Stop came: the last buffer
+        // analysed can be short.
+        uint32_t lastBytes = 0;
+        for (size_t i = logged; i < log.size(); ++i) lastBytes = log[i].bytesRecorded ? log[i].bytesRecorded : lastBytes;
+        ExpectTone(f.rate, std::max<uint32_t>(lastBytes / (f.channels * f.bits / 8), 1));
     }
 }
 
