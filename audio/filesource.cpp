@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "audio/containers.h"
 #include "audio/decoders.h"
@@ -31,6 +32,22 @@ size_t ReadHead(const char* path, uint8_t* head)
     BinaryFile file;
     if (!file.Open(path)) return 0;
     return file.ReadAt(0, head, kFileTypeHeadBytes);
+}
+
+constexpr uint32_t kCountingFrames = 4096;   // frames read at a time while counting
+
+// The frames a source delivers from its start to its end, read through a second opening of the
+// file (0 when it does not open again or delivers nothing). For sources whose header states no
+// length: a compressed WAV without a fact chunk, a FLAC written to a pipe.
+uint64_t CountDeliveredFrames(const char* path, OutputFormatQuery query, void* queryContext)
+{
+    std::unique_ptr<AudioSource> counting;
+    if (OpenAudioSource(path, &counting, query, queryContext, nullptr) != ReaderResult::kOk) return 0;
+    const uint32_t frameBytes = std::max<uint32_t>(counting->Description().delivered.blockAlign, 1);
+    std::vector<uint8_t> buffer(size_t(kCountingFrames) * frameBytes);
+    uint64_t frames = 0;
+    for (uint32_t got; (got = counting->ReadFrames(buffer.data(), kCountingFrames)) > 0;) frames += got;
+    return frames;
 }
 
 }  // namespace
@@ -93,9 +110,13 @@ ReaderResult FileSource::Open(const char* path, OutputFormatQuery query, void* q
         record_ = &ownRecord_.Format;
     }
     frameBytes_ = std::max<uint32_t>(format_.blockAlign, 1);
-    // A source of unknown length shows none and reads until it ends.
-    totalBytes_ = description.lengthKnown ? description.lengthFrames * frameBytes_ : 0;
-    remainingBytes_ = description.lengthKnown ? totalBytes_ : UINT64_MAX;
+    // A length the file does not state is counted, so the Total line, the end of a run and a
+    // spectrogram's width know it; one that still comes out unknown shows none and reads until
+    // the source ends.
+    const uint64_t frames = description.lengthKnown ? description.lengthFrames : CountDeliveredFrames(path, query, queryContext);
+    const bool known = description.lengthKnown || frames > 0;
+    totalBytes_ = known ? frames * frameBytes_ : 0;
+    remainingBytes_ = known ? totalBytes_ : UINT64_MAX;
     return ReaderResult::kOk;
 }
 

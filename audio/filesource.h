@@ -36,7 +36,8 @@ public:
     // What the source says of itself (valid while open; a default one otherwise).
     const SourceDescription& Description() const { return source_ ? source_->Description() : kNoDescription; }
     const WAVEFORMATEX* Record() const { return record_; }
-    // The decoded length in bytes (0 when the source does not know it).
+    // The decoded length in bytes: as the file states it, else counted when it opens (0 when the
+    // source delivers nothing).
     uint64_t TotalBytes() const { return totalBytes_; }
     uint64_t RemainingBytes() const { return remainingBytes_; }
     // The bytes taken for blocks so far (what a short read did not bring is given back).

@@ -59,3 +59,6 @@ for bits in 16 24; do
   signal "batch$bits" 44100 "$bits" 2 3
   flac -s -o "batch$bits.flac" "batch$bits.wav"
 done
+# The 16-bit one again as a FLAC written to a pipe from raw samples: its header states no length.
+sox batch16.wav -t raw - | flac -s --force-raw-format --endian=little --sign=signed --channels=2 \
+  --bps=16 --sample-rate=44100 -c - >batch16_piped.flac

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "audio/decoders.h"
+#include "audio/filesource.h"
 #include "audio/mpeg_frames.h"
 #include "tests/support/compressed_wave.h"
 #include "tests/support/support.h"
@@ -74,6 +75,30 @@ TEST(AcmDecoders, CompressedWavsDecodeAsTheirReferenceToTheFactLengthAlsoWithAFi
         reference.resize(size_t(fact) * r.channels);
         EXPECT_TRUE(decoded == reference) << decoded.size() << " samples against " << reference.size();
         EXPECT_FALSE(source->SkippedDamage());
+    }
+}
+
+// Without a fact chunk the length is what the blocks decode to, counted when the file opens, so
+// the Total line, the end of a run and a spectrogram's width know it: mu-law exactly the signal,
+// IMA ADPCM and MP3 every frame their blocks hold.
+TEST(AcmDecoders, WithoutAFactChunkTheFileSourceCountsTheFramesTheBlocksDecodeTo)
+{
+    for (const char* name : {"mulaw", "ima", "mp3"}) {
+        SCOPED_TRACE(name);
+        auto chunks = RiffChunks(ReadFileBytes(AcmFile(std::string(name) + ".wav")));
+        chunks.erase("fact");
+        std::unique_ptr<AudioSource> decoded;
+        ASSERT_EQ(ReaderResult::kOk, OpenCompressedWave(chunks, &decoded));
+        EXPECT_FALSE(decoded->Description().lengthKnown);
+        const uint64_t frames = DecodeAll(*decoded).size() / decoded->Description().delivered.channels;
+        FileSource source;
+        const std::string path = WriteTempFile("nofact.wav", RiffFile({{"fmt ", chunks["fmt "]}, {"data", chunks["data"]}}));
+        ASSERT_EQ(ReaderResult::kOk, source.Open(path.c_str(), AcceptEveryFormat));
+        EXPECT_EQ(frames * source.Format().blockAlign, source.TotalBytes());
+        EXPECT_GE(frames, kSignalFrames);
+        if (std::string(name) == "mulaw") {
+            EXPECT_EQ(kSignalFrames, frames);
+        }
     }
 }
 
