@@ -186,14 +186,16 @@ TEST(DamagedOgg, APageWithABadCrcIsLostAndTheRunReachesTheEnd)
 TEST(HeaderJudgement, RefusesOtherCodecsAndHeadersCutShortOrDamaged)
 {
     const std::vector<uint8_t> vorbis = ReadFileBytes(CodecFile("short_vorbis.ogg")), flac = ReadFileBytes(CodecFile("short.flac"));
-    std::vector<uint8_t> badFirstPage = vorbis;
+    std::vector<uint8_t> badFirstPage = vorbis, noStreamInfo = flac;
     badFirstPage[30] ^= 0x5A;
+    noStreamInfo[4] = uint8_t((noStreamInfo[4] & 0x80) | 1);   // the stream's figures made a padding block
     struct Row { std::string what; ReaderResult (*open)(const char*, std::unique_ptr<AudioSource>*); std::vector<uint8_t> bytes; ReaderResult expected; };
     std::vector<Row> rows = {
         {"FLAC in Ogg", OpenOggSource, ReadFileBytes(CodecFile("flac_in_ogg.ogg")), ReaderResult::kUnsupportedCodec},
         {"first page cut short", OpenOggSource, {vorbis.begin(), vorbis.begin() + 40}, ReaderResult::kUnreadableHeader},
         {"first page with a bad CRC", OpenOggSource, badFirstPage, ReaderResult::kUnreadableHeader},
-        {"the magic alone", OpenOggSource, {'O', 'g', 'g', 'S'}, ReaderResult::kUnreadableHeader}};
+        {"the magic alone", OpenOggSource, {'O', 'g', 'g', 'S'}, ReaderResult::kUnreadableHeader},
+        {"FLAC without its stream's figures", OpenFlacSource, noStreamInfo, ReaderResult::kUnreadableHeader}};
     for (size_t cut = 4; cut < kStreamInfoEnd; cut += 5)
         rows.push_back({"FLAC cut at " + std::to_string(cut), OpenFlacSource, {flac.begin(), flac.begin() + long(cut)}, ReaderResult::kUnreadableHeader});
     for (const Row& row : rows) {
