@@ -3,12 +3,12 @@
 #include "audio/monitor.h"
 #include "audio/wavedevice.h"
 
-MonitorBlockStep DecideMonitorBlockStep(BufferingMode mode, bool paused, bool stopRequested,
+MonitorBlockStep DecideMonitorBlockStep(BufferingMode mode, bool paused, bool stopRequested, bool dataFollows,
                                         uint32_t blockSize, uint32_t bytesRecorded)
 {
     const bool onMemory = mode == kOnMemoryMode;
     if (onMemory && !paused) return MonitorBlockStep::kEndRecording;
-    if (stopRequested) return MonitorBlockStep::kEndAfterStop;
+    if (stopRequested) return dataFollows ? MonitorBlockStep::kAwaitAfterStop : MonitorBlockStep::kEndAfterStop;
     // A piece that filled the buffer just as Pause came: queuing an empty remainder would
     // leave nothing to come back, and the run could never end, so it ends here.
     if (onMemory && bytesRecorded >= blockSize) return MonitorBlockStep::kEndRecording;
@@ -85,14 +85,25 @@ bool MonitorEngine::StartRecording()
     return device_ && waveInStart(device_) == MMSYSERR_NOERROR;
 }
 
+// A full buffer may already be on its way back when Stop resets the device; the reset then hands
+// back the next one partly filled, and its message comes after. Still prepared means its message
+// has not been handled yet.
+bool MonitorEngine::OtherBufferHoldsData(int slot) const
+{
+    if (mode_ != kStreamingMode) return false;
+    const WAVEHDR* other = (*headers_)[1 - slot];
+    return (other->dwFlags & WHDR_PREPARED) && other->dwBytesRecorded > 0;
+}
+
 BlockStep MonitorEngine::OnBufferData(const WAVEHDR*)
 {
     BlockStep step;
-    // Messages of a run that has ended (Stop's second buffer, a failed start) are ignored.
+    // Messages of a run that has ended (Stop's empty buffer, a failed start) are ignored.
     if (stop_ == kFinalBufferBack || !running_) return step;
-    if (stop_ == kStopRequested) stop_ = kFinalBufferBack;
     step.handled = true;
     const int slot = nextHeader_;
+    const bool dataFollows = stop_ == kStopRequested && OtherBufferHoldsData(slot);
+    if (stop_ == kStopRequested && !dataFollows) stop_ = kFinalBufferBack;
     nextHeader_ = 1 - slot;
     lastSlot_ = slot;
     WaveInApi::Unprepare(device_, (*headers_)[slot]);
@@ -101,8 +112,8 @@ BlockStep MonitorEngine::OnBufferData(const WAVEHDR*)
     step.blockBytes = int32_t(recorded);
     recordedBytes_ += recorded;
     step.positionBytes = recordedBytes_;
-    lastStep_ = DecideMonitorBlockStep(mode_, paused_, stop_ != kNotStopped, blockSize_, recorded);
-    step.ended = lastStep_ != MonitorBlockStep::kRequeue;
+    lastStep_ = DecideMonitorBlockStep(mode_, paused_, stop_ != kNotStopped, dataFollows, blockSize_, recorded);
+    step.ended = lastStep_ == MonitorBlockStep::kEndRecording || lastStep_ == MonitorBlockStep::kEndAfterStop;
     // The next buffer is due a block's recording time after this one (a stopped run's at once).
     if (stop_ == kNotStopped) RestartClock(ReturnBoundMs(blockSize_, bytesPerSecond_, false));
     return step;
@@ -123,6 +134,8 @@ MonitorAdvance MonitorEngine::Advance(const BlockStep& step)
         if (!onMemory || !paused_) WaveInApi::Unprepare(device_, (*headers_)[nextHeader_]);
         FinishRun();
         return MonitorAdvance::kEnded;
+    case MonitorBlockStep::kAwaitAfterStop:
+        return MonitorAdvance::kRecording;
     case MonitorBlockStep::kRequeue:
         break;
     }

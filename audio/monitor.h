@@ -25,9 +25,11 @@ constexpr uint16_t kMonitorBits16 = 16, kMonitorBits8 = 8;
 enum class MonitorBlockStep {
     kEndRecording,      // on-memory buffer full (or Stop while recording): end the run
     kEndAfterStop,      // Stop was requested: end the run
+    kAwaitAfterStop,    // Stop was requested and the other buffer came back holding data: wait for it
     kRequeue            // recording goes on
 };
-MonitorBlockStep DecideMonitorBlockStep(BufferingMode mode, bool paused, bool stopRequested,
+// `dataFollows`: after Stop, the other buffer came back holding data and its message is still due.
+MonitorBlockStep DecideMonitorBlockStep(BufferingMode mode, bool paused, bool stopRequested, bool dataFollows,
                                         uint32_t blockSize, uint32_t bytesRecorded);
 
 // Where a run stands after a returned buffer was analysed.
@@ -80,6 +82,7 @@ private:
     void Unwind(int preparedHeaders);
     void FinishRun();
     void RestartClock(DWORD boundMs);
+    bool OtherBufferHoldsData(int slot) const;
 
     enum StopState { kNotStopped, kStopRequested, kFinalBufferBack };
     HWAVEIN device_ = nullptr;

@@ -201,16 +201,17 @@ TEST_F(PlaybackTest, RefusedStartsSayWhyAndReleaseTheRun)
 }
 
 // After a returned buffer of 4096: on-memory ends when it is full, also when a paused piece filled its
-// rest (queuing nothing would never come back); a partial paused piece and streaming go on; Stop ends.
+// rest (queuing nothing would never come back); a partial paused piece and streaming go on; Stop ends,
+// unless the other buffer came back from Stop's reset holding data, which is still to be analysed.
 TEST(MonitorBlockStep, EndsAFullOrStoppedRecordingAndRequeuesOtherwise)
 {
     using S = MonitorBlockStep;
-    const struct { BufferingMode mode; bool paused, stop; uint32_t recorded; S expected; } cases[] = {
-        {kOnMemoryMode, false, false, 4096, S::kEndRecording}, {kOnMemoryMode, true, false, 4096, S::kEndRecording},
-        {kOnMemoryMode, true, false, 1000, S::kRequeue}, {kStreamingMode, false, false, 4096, S::kRequeue},
-        {kStreamingMode, false, true, 10, S::kEndAfterStop}};
+    const struct { BufferingMode mode; bool paused, stop, dataFollows; uint32_t recorded; S expected; } cases[] = {
+        {kOnMemoryMode, false, false, false, 4096, S::kEndRecording}, {kOnMemoryMode, true, false, false, 4096, S::kEndRecording},
+        {kOnMemoryMode, true, false, false, 1000, S::kRequeue}, {kStreamingMode, false, false, false, 4096, S::kRequeue},
+        {kStreamingMode, false, true, false, 10, S::kEndAfterStop}, {kStreamingMode, false, true, true, 4096, S::kAwaitAfterStop}};
     for (const auto& c : cases)
-        EXPECT_EQ(c.expected, DecideMonitorBlockStep(c.mode, c.paused, c.stop, 4096, c.recorded)) << &c - cases;
+        EXPECT_EQ(c.expected, DecideMonitorBlockStep(c.mode, c.paused, c.stop, c.dataFollows, 4096, c.recorded)) << &c - cases;
 }
 
 class LiveMonitor : public WindowTest {
@@ -259,8 +260,9 @@ protected:
 };
 
 // Streaming at each format the mask offers and at today's usual ones: the buffers come back full
-// and are all counted, the tone is found within one bin. Stop then hands back the buffer being filled, partly, and the other one, empty: the
-// first is analysed and counted, the second changes nothing (the tone stays).
+// and are all counted, the tone is found within one bin. Stop then hands back the buffer being filled,
+// partly, and the other one, empty: the first is analysed and counted, the second changes nothing (the
+// tone stays). When a full buffer was already on its way back, the partial one after it is counted too.
 TEST_F(LiveMonitor, StreamingAtEachOfferedFormatFindsTheToneAndStopCountsThePartialBuffer)
 {
     MonitorFormat offered[kMaxOfferedMonitorFormats];
@@ -317,6 +319,31 @@ TEST_F(LiveMonitor, AToneInTheLeftChannelOnlyLightsLeftAndLeavesRightDark)
     ASSERT_TRUE(AwaitTone(44100));
     EXPECT_TRUE(SegmentLit(app->window, app->layout, 5, kFirstBarRow));
     EXPECT_FALSE(SegmentLit(app->window, app->layout, 0, kRightBarRow));
+}
+
+// Stop coming while a full buffer's message still waits and the next buffer has begun to fill: the
+// reset hands that one back partly filled, and it is analysed and counted after the full one.
+TEST_F(LiveMonitor, StopWhileAFullBufferWaitsCountsThePartialOneAfterIt)
+{
+    ASSERT_NO_FATAL_FAILURE(Start(44100, 16));
+    ASSERT_TRUE(PumpWaveMessages([&] { return log.size() >= 2; }, kBound, &log));
+    const auto fullWaitsAndNextFills = [&] {
+        for (int slot : {0, 1}) {
+            const WAVEHDR& back = *app->headers[slot], &next = *app->headers[1 - slot];
+            if ((back.dwFlags & WHDR_DONE) && (back.dwFlags & WHDR_PREPARED) && next.dwBytesRecorded > 0) return true;
+        }
+        return false;
+    };
+    const DWORD start = GetTickCount();
+    while (!fullWaitsAndNextFills() && GetTickCount() - start < kBound) Sleep(1);   // messages left queued
+    ASSERT_TRUE(fullWaitsAndNextFills());
+    const size_t logged = log.size();
+    Command(IDM_STOP);
+    ASSERT_TRUE(PumpWaveMessages([&] { return log.size() >= logged + 2; }, kBound, &log));
+    EXPECT_EQ(app->monitor.BlockSize(), log[logged].bytesRecorded);
+    EXPECT_GT(log[logged + 1].bytesRecorded, 0u);
+    EXPECT_EQ(RecordedBytes(log), app->monitor.RecordedBytes());
+    EXPECT_FALSE(app->monitor.DeviceOpen());
 }
 
 // The heaviest monitoring (96 kHz 24-bit stereo, FFT length 65536, the logarithmic view, blocks of
